@@ -1,0 +1,4 @@
+#include "app/app_state.h"
+
+// The single instance, alive for the whole process.
+AppState App;

@@ -1,0 +1,81 @@
+// The one state record of the process, shared by the UI thread and the two
+// measuring threads. Fields the workers touch are std::atomic of the field's
+// width, read and written whole with plain loads and stores; no locks.
+#pragma once
+#include <windows.h>
+#include <unknwn.h>
+#include <atomic>
+#include <cstdint>
+#include "transponder/transponder.h"
+#include "transponder/entry_line.h"
+
+struct ITunerControl;
+
+enum RunModeValue : int16_t { Setup = 0, Measuring = 1 };
+enum InputModeValue : int16_t { ListMode = 0, ManualMode = 1 };
+enum SoundModeValue : int16_t { Tone = 0, Voice = 1, Silent = 2, Muted = 3 };
+enum VoiceLanguageValue : int16_t { English = 0, Russian = 1 };
+
+constexpr char kKeypadAlphabet[17] = "1234567890HVAB<C";
+constexpr int kKeypadKeyCount = 16;
+constexpr int kDigitSoundCount = 20;
+
+// Hit regions of the skin controls, in the order they are created.
+enum ButtonRegion { CloseBox, MinimiseBox, LeftButton, MiddleButton, RightButton,
+                    LanguageButton, SoundButton, HomeButton, kButtonRegionCount };
+
+struct AppState {
+    // Modes
+    std::atomic<int16_t> RunMode{Setup};
+    int16_t InputMode = ListMode;
+    std::atomic<int16_t> SoundMode{Tone};
+    int16_t SavedSoundMode = Tone;
+    std::atomic<int16_t> VoiceLanguage{English};
+    std::atomic<int32_t> Cadence{1200};
+    std::atomic<uint8_t> BigReadout{0};
+
+    ::Transponder Transponder;
+
+    // Live measurement
+    std::atomic<int32_t> SignalLevel{0};
+    std::atomic<char> LevelText[4]{{'0'}, {'0'}, {'%'}, {'\0'}};
+    std::atomic<uint8_t> PollerRunning{0};
+    std::atomic<uint8_t> FeedbackRunning{0};
+
+    // Texts
+    ::EntryLine EntryLine;
+    char MeasureCaption[32] = {};
+
+    // Pointer and hover state
+    int16_t SweepX = 42;
+    int16_t PointerX = 0;
+    int16_t PointerY = 0;
+    uint8_t HoverClose = 0, HoverMinimise = 0, HoverLanguage = 0, HoverSound = 0,
+            HoverHome = 0, HoverLeft = 0, HoverMiddle = 0, HoverRight = 0;
+    uint8_t HoverKey[kKeypadKeyCount] = {};
+
+    // Platform objects
+    HINSTANCE Instance = nullptr;
+    HWND MainWindow = nullptr;
+    HWND SatelliteCombo = nullptr;
+    HWND ComboKeyTarget = nullptr;
+    WNDPROC SavedComboProc = nullptr;
+    HDC WindowDC = nullptr;
+    HFONT EntryFont = nullptr, TextFont = nullptr, BigFont = nullptr, OriginalFont = nullptr;
+    HPEN SearchPen = nullptr, OriginalPen = nullptr;
+    HBRUSH ReadoutBrush = nullptr, BarBrush = nullptr, OriginalBrush = nullptr;
+    HRGN WindowShape = nullptr;
+    HRGN Buttons[kButtonRegionCount] = {};
+    HRGN KeypadKey[kKeypadKeyCount] = {};
+    BITMAPINFO SkinSheetInfo = {};
+    uint8_t* SkinSheetPixels = nullptr;
+    RECT BarArea = {}, CaptionArea = {}, BarFill = {}, BigReadoutArea = {}, ReadoutBackdrop = {};
+    const void* ToneSound = nullptr;
+    const void* DigitSounds[kDigitSoundCount] = {};
+    const uint8_t* DefaultEntry = nullptr;
+    uint32_t DefaultEntrySize = 0;
+    IUnknown* TunerFilter = nullptr;
+    ITunerControl* TunerControl = nullptr;
+};
+
+extern AppState App;

@@ -1,0 +1,119 @@
+#include "measure/measurement.h"
+
+#include <windows.h>
+#include <mmsystem.h>
+#include <process.h>
+
+#include "app/app_state.h"
+#include "app/resources.h"
+#include "measure/level_text.h"
+#include "tuner/tuner_control.h"
+#include "tuner/tuner_interface.h"
+
+namespace {
+
+void StoreLevelText(const char text[4]) {
+    for (int i = 0; i < 4; ++i) App.LevelText[i].store(text[i]);
+}
+
+void RequestRepaint(const RECT& area) { InvalidateRect(App.MainWindow, &area, TRUE); }
+
+// Sets a running flag and starts its thread; a thread that could not be
+// created must not leave its flag set, or every later wait would last for ever.
+void StartFlaggedWorker(std::atomic<uint8_t>& flag, unsigned (__stdcall* routine)(void*)) {
+    flag.store(1);
+    if (!StartWorker(routine)) flag.store(0);
+}
+
+void PlaySoundImage(const void* image) {
+    if (image) sndPlaySoundA(static_cast<LPCSTR>(image), SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
+}
+
+void SpeakDigit(char digit) {
+    if (digit < '0' || digit > '9') return;
+    const int language = App.VoiceLanguage.load() == Russian ? 1 : 0;
+    PlaySoundImage(App.DigitSounds[language * 10 + (digit - '0')]);
+}
+
+// One pass of the feedback loop: its sound, then its pause.
+void FeedbackCycle() {
+    if (App.SignalLevel.load() <= 0) {
+        Sleep(25);
+        RequestRepaint(App.BarArea);  // animates the searching line
+        return;
+    }
+    switch (App.SoundMode.load()) {
+    case Tone:
+        PlaySoundImage(App.ToneSound);
+        Sleep(400);
+        break;
+    case Voice: {
+        const char first = App.LevelText[0].load();
+        const char second = App.LevelText[1].load();
+        SpeakDigit(first);
+        Sleep(600);
+        SpeakDigit(second);
+        break;
+    }
+    default: break;
+    }
+    Sleep(static_cast<DWORD>(App.Cadence.load()));
+}
+
+}  // namespace
+
+bool StartWorker(unsigned (__stdcall* routine)(void*)) {
+    const uintptr_t thread = _beginthreadex(nullptr, 0, routine, nullptr, 0, nullptr);
+    if (thread == 0) return false;
+    CloseHandle(reinterpret_cast<HANDLE>(thread));
+    return true;
+}
+
+void StartMeasurement() {
+    SetFocus(App.MainWindow);
+    InvalidateRect(App.MainWindow, nullptr, TRUE);
+    TuneTransponder();
+    // The poller's flag is set before the feedback thread exists: that thread
+    // runs only while the poller's flag is set.
+    StartFlaggedWorker(App.PollerRunning, SignalPoller);
+    StartFlaggedWorker(App.FeedbackRunning, FeedbackPlayer);
+}
+
+unsigned __stdcall SignalPoller(void*) {
+    while (App.RunMode.load() == Measuring) {
+        if (App.TunerControl->QueryLock() >= 0) {
+            int32_t level = 0;
+            App.TunerControl->ReadSignalLevel(&level);
+            App.SignalLevel.store(level);
+            char text[4];
+            FormatLevelText(level, text);
+            StoreLevelText(text);
+        } else if (App.SignalLevel.load() > 0) {
+            App.SignalLevel.store(0);
+            StoreLevelText("00%");
+        }
+        RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
+    }
+    StoreLevelText("00%");
+    App.SignalLevel.store(0);
+    App.PollerRunning.store(0);
+    return 0;
+}
+
+unsigned __stdcall FeedbackPlayer(void*) {
+    while (App.PollerRunning.load() == 1) FeedbackCycle();
+    App.FeedbackRunning.store(0);
+    return 0;
+}
+
+void LoadFeedbackSounds() {
+    static const char kPrefixes[2][3] = {"EN", "RU"};
+    for (int language = 0; language < 2; ++language) {
+        for (int digit = 0; digit < 10; ++digit) {
+            const char name[4] = {kPrefixes[language][0], kPrefixes[language][1],
+                                  static_cast<char>('0' + digit), '\0'};
+            App.DigitSounds[language * 10 + digit] = LockProgramResource(name, nullptr);
+        }
+    }
+    App.ToneSound = LockProgramResource("TONE", nullptr);
+}

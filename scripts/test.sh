@@ -1,0 +1,26 @@
+#!/bin/sh
+# Installs what is missing, builds both halves and runs every test:
+# the native byte-level tests under the sanitizers, then the Windows suites
+# through Wine on a virtual display with a private prefix.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+"$root/scripts/install_deps.sh" || exit 1
+. "$root/scripts/wine_env.sh"
+
+status=0
+echo "== native build and tests"
+cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
+  cmake --build "$root/build/native" -j2 >/dev/null || { echo "native build failed"; exit 1; }
+ctest --test-dir "$root/build/native" --output-on-failure -j2 || status=1
+
+echo "== Windows build"
+cmake -S "$root" -B "$root/build/windows" -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
+  cmake --build "$root/build/windows" -j2 >/dev/null || { echo "Windows build failed"; exit 1; }
+
+echo "== Windows tests under Wine"
+wine_env_start "$root/build/windows/wineprefix" virtual
+trap 'wine_env_stop' EXIT INT TERM
+register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
+ctest --test-dir "$root/build/windows" --output-on-failure -j2 || status=1
+exit $status

@@ -1,0 +1,223 @@
+#include "skin/window_proc.h"
+
+#include <windows.h>
+#include <commctrl.h>
+#include <shellapi.h>
+
+#include "app/actions.h"
+#include "app/app_state.h"
+#include "app/startup.h"
+#include "skin/drawing.h"
+#include "skin/faces.h"
+#include "transponder/manual_entry.h"
+
+namespace {
+
+bool Inside(HRGN region) { return region && PtInRegion(region, App.PointerX, App.PointerY); }
+
+void StorePointer(LPARAM lParam) {
+    App.PointerX = static_cast<int16_t>(LOWORD(lParam));
+    App.PointerY = static_cast<int16_t>(HIWORD(lParam));
+}
+
+// Draws the hover or normal face when the pointer enters or leaves a control;
+// nothing while it stays on the same side.
+void TrackHover(HRGN region, uint8_t& flag, const SheetFace* hover, const SheetFace& normal,
+                POINT at) {
+    const bool inside = Inside(region);
+    if (inside && !flag) {
+        if (hover) DrawFace(*hover, at.x, at.y);
+        flag = 1;
+    } else if (!inside && flag) {
+        DrawFace(normal, at.x, at.y);
+        flag = 0;
+    }
+}
+
+void TrackButton(ButtonRegion button, uint8_t& flag, const SheetFace (&faces)[2], POINT at) {
+    TrackHover(App.Buttons[button], flag, &faces[1], faces[0], at);
+}
+
+const SheetFace* LanguageFace() {
+    return App.VoiceLanguage.load() == Russian ? &kRussianFlag : &kEnglishFlag;
+}
+
+const SheetFace* SoundFace() {
+    switch (App.SoundMode.load()) {
+    case Tone: return &kNoteIcon;
+    case Voice: return &kLipsIcon;
+    case Silent: return &kSilentIcon;
+    default: return nullptr;  // no face for Muted
+    }
+}
+
+void TrackKeypadKeys() {
+    for (int key = 0; key < kKeypadKeyCount; ++key) {
+        const bool inside = Inside(App.KeypadKey[key]);
+        if (inside != (App.HoverKey[key] != 0)) {
+            InvertRgn(App.WindowDC, App.KeypadKey[key]);
+            App.HoverKey[key] = inside ? 1 : 0;
+        }
+    }
+}
+
+void OnMouseMove(LPARAM lParam) {
+    StorePointer(lParam);
+    TrackButton(CloseBox, App.HoverClose, kClose, kCloseAt);
+    TrackButton(MinimiseBox, App.HoverMinimise, kMinimise, kMinimiseAt);
+    TrackHover(App.Buttons[LanguageButton], App.HoverLanguage, LanguageFace(), kEmptySocket,
+               kLanguageAt);
+    TrackHover(App.Buttons[SoundButton], App.HoverSound, SoundFace(), kEmptySocket, kSoundAt);
+    TrackHover(App.Buttons[HomeButton], App.HoverHome, &kHouseIcon, kEmptySocket, kHomeAt);
+    if (App.RunMode.load() == Measuring) {
+        TrackButton(MiddleButton, App.HoverMiddle, kBack, kMiddleAt);
+        if (App.Cadence.load() == 1200) TrackButton(LeftButton, App.HoverLeft, kSlow, kCadenceAt);
+        else if (App.Cadence.load() == 900) TrackButton(LeftButton, App.HoverLeft, kFast, kCadenceAt);
+        TrackButton(RightButton, App.HoverRight, kAbout, kRightAt);
+        return;
+    }
+    TrackButton(RightButton, App.HoverRight, kFind, kRightAt);
+    if (App.InputMode == ListMode) {
+        TrackButton(LeftButton, App.HoverLeft, kMode0, kLeftAt);
+        TrackButton(MiddleButton, App.HoverMiddle, kEdit, kMiddleAt);
+        return;
+    }
+    TrackButton(LeftButton, App.HoverLeft, kMode1, kLeftAt);
+    TrackButton(MiddleButton, App.HoverMiddle, kHelp, kMiddleAt);
+    TrackKeypadKeys();
+}
+
+void StartAndReport() {
+    if (StartAction() == Rejected)
+        MessageBoxA(App.MainWindow, "Transponder parameters error", "Error", MB_OK);
+}
+
+void OnTopStripClick() {
+    if (Inside(App.Buttons[CloseBox])) DestroyWindow(App.MainWindow);
+    else if (Inside(App.Buttons[MinimiseBox])) CloseWindow(App.MainWindow);
+    else if (App.PointerX < 270) SendMessageA(App.MainWindow, WM_NCLBUTTONDOWN, HTCAPTION, 0);
+}
+
+void OnLowerClick() {
+    for (int key = 0; key < kKeypadKeyCount; ++key) {
+        if (!Inside(App.KeypadKey[key])) continue;
+        if (key < 14) TypeEntryChar(kKeypadAlphabet[key], false);
+        else if (key == 14) EraseEntryChar();
+        else ClearEntryLine();
+        return;
+    }
+    if (Inside(App.Buttons[LanguageButton])) {
+        ToggleVoiceLanguage();
+        DrawFace(*LanguageFace(), kLanguageAt.x, kLanguageAt.y);
+    } else if (Inside(App.Buttons[SoundButton])) {
+        if (App.SoundMode.load() == Muted) return;
+        AdvanceSoundMode();
+        DrawFace(*SoundFace(), kSoundAt.x, kSoundAt.y);
+    } else if (Inside(App.Buttons[HomeButton])) {
+        ShellExecuteA(App.MainWindow, "open", kHomePageAddress, nullptr, nullptr, SW_SHOWNORMAL);
+    } else if (Inside(App.Buttons[LeftButton])) {
+        ModeAction();
+    } else if (Inside(App.Buttons[MiddleButton])) {
+        MiddleAction();
+    } else if (Inside(App.Buttons[RightButton])) {
+        StartAndReport();
+    }
+}
+
+void OnLeftButtonDown(LPARAM lParam) {
+    StorePointer(lParam);
+    if (App.PointerY < 24) OnTopStripClick();
+    else OnLowerClick();
+}
+
+void OnKeyDown(WPARAM key) {
+    switch (key) {
+    case VK_BACK:
+        if (App.RunMode.load() == Setup && App.InputMode == ManualMode) EraseEntryChar();
+        else MiddleAction();
+        break;
+    case VK_RETURN: StartAndReport(); break;
+    case VK_ESCAPE: DestroyWindow(App.MainWindow); break;
+    case VK_DELETE: ClearEntryLine(); break;
+    default: break;
+    }
+}
+
+void OnChar(WPARAM code) {
+    const char c = static_cast<char>(code);
+    if (c >= '0' && c <= '9') {
+        TypeEntryChar(c, false);
+        return;
+    }
+    switch (c) {
+    case 'A': case 'a': TypeEntryChar('A', false); break;
+    case 'B': case 'b': TypeEntryChar('B', false); break;
+    case 'H': case 'h': TypeEntryChar('H', false); break;
+    case 'V': case 'v': TypeEntryChar('V', false); break;
+    case 'M': case 'm':
+        if (App.RunMode.load() == Setup) ModeAction();
+        else MuteKey();
+        break;
+    default: break;
+    }
+}
+
+void OnActivate() {
+    if (App.RunMode.load() == Setup && App.InputMode == ListMode) SetFocus(App.SatelliteCombo);
+}
+
+void AddTooltip(HWND tooltips, RECT area, const char* text) {
+    TOOLINFOA tool = {};
+    tool.cbSize = 44;  // the record without the fields newer common controls added
+    tool.uFlags = TTF_SUBCLASS;
+    tool.hwnd = App.MainWindow;
+    tool.uId = 0;
+    tool.rect = area;
+    tool.hinst = App.Instance;
+    tool.lpszText = const_cast<char*>(text);
+    SendMessageA(tooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
+}
+
+}  // namespace
+
+LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_DESTROY: Shutdown(); return 0;
+    case WM_ACTIVATE: OnActivate(); return 0;
+    case WM_PAINT: PaintWindow(window); return 0;
+    case WM_KEYDOWN: OnKeyDown(wParam); return 0;
+    case WM_CHAR: OnChar(wParam); return 0;
+    case WM_MOUSEMOVE: OnMouseMove(lParam); return 0;
+    case WM_LBUTTONDOWN: OnLeftButtonDown(lParam); return 0;
+    case WM_LBUTTONDBLCLK: ToggleBigReadout(); return 0;
+    default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+}
+
+LRESULT CALLBACK ComboKeyFilter(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_KEYDOWN) {
+        const bool setup = App.RunMode.load() == Setup;
+        if (wParam == 'M' && setup) ModeAction();
+        else if (wParam == VK_DOWN && setup) SendMessageA(App.SatelliteCombo, CB_SHOWDROPDOWN, TRUE, 0);
+        else if (wParam == VK_RETURN && setup) StartAction();  // a refusal has shown its own message
+        else if (wParam == VK_ESCAPE) DestroyWindow(App.MainWindow);
+    }
+    return CallWindowProcA(App.SavedComboProc, window, message, wParam, lParam);
+}
+
+void InstallComboKeyFilter() {
+    App.ComboKeyTarget = ChildWindowFromPoint(App.SatelliteCombo, POINT{0, 0});
+    App.SavedComboProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        App.ComboKeyTarget, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(ComboKeyFilter)));
+}
+
+void CreateTooltips() {
+    INITCOMMONCONTROLSEX controls = {8, ICC_WIN95_CLASSES};
+    InitCommonControlsEx(&controls);
+    HWND tooltips = CreateWindowExA(0, "tooltips_class32", nullptr,
+                                    WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
+                                    App.MainWindow, nullptr, App.Instance, nullptr);
+    AddTooltip(tooltips, RECT{5, 35, 25, 50}, "voice");
+    AddTooltip(tooltips, RECT{5, 70, 25, 95}, "tone or voice");
+    AddTooltip(tooltips, RECT{5, 105, 25, 120}, "home site");
+}

@@ -1,0 +1,160 @@
+// The three button actions and the sound, language and mute controls, on the
+// real window.
+#include <gtest/gtest.h>
+
+#include "app/actions.h"
+#include "app/app_state.h"
+#include "message_box_watcher.h"
+#include "window_test_support.h"
+
+TEST(ModeAction, SwitchesInputModeInSetupAndBackWithTheListFocused) {
+    StartProgram();
+    ModeAction();
+    EXPECT_EQ(App.InputMode, ManualMode);
+    EXPECT_FALSE(IsWindowVisible(App.SatelliteCombo));
+    EXPECT_EQ(GetFocus(), App.MainWindow);
+    ModeAction();
+    EXPECT_EQ(App.InputMode, ListMode);
+    EXPECT_TRUE(IsWindowVisible(App.SatelliteCombo));
+    EXPECT_EQ(GetFocus(), App.SatelliteCombo);
+    EXPECT_EQ(App.Cadence.load(), 1200);
+}
+
+TEST(ModeAction, AlternatesCadenceWhileMeasuringAndKeepsInputMode) {
+    StartProgram();
+    App.RunMode.store(Measuring);
+    ModeAction();
+    EXPECT_EQ(App.Cadence.load(), 900);
+    ModeAction();
+    EXPECT_EQ(App.Cadence.load(), 1200);
+    EXPECT_EQ(App.InputMode, ListMode);
+    App.RunMode.store(::Setup);
+}
+
+TEST(MiddleAction, InListModeOpensTheListAndEndsTheProgram) {
+    StartProgram();
+    MiddleAction();
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+}
+
+TEST(MiddleAction, InManualModeKeepsTheWindow) {
+    StartProgram();
+    ModeAction();
+    MiddleAction();
+    EXPECT_TRUE(IsWindow(App.MainWindow));
+    EXPECT_EQ(App.InputMode, ManualMode);
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+}
+
+TEST(MiddleAction, EndsAMeasurementWithoutWaiting) {
+    StartProgram();
+    ShowWindow(App.SatelliteCombo, SW_HIDE);
+    App.RunMode.store(Measuring);
+    App.PollerRunning.store(1);  // a worker that has not noticed yet
+    const ULONGLONG start = GetTickCount64();
+    MiddleAction();
+    EXPECT_LT(GetTickCount64() - start, 150u);
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+    EXPECT_TRUE(IsWindowVisible(App.SatelliteCombo));
+    EXPECT_EQ(GetFocus(), App.SatelliteCombo);
+    App.PollerRunning.store(0);
+}
+
+TEST(StartAction, WhileMeasuringShowsTheAboutBoxAndChangesNothing) {
+    StartProgram();
+    App.RunMode.store(Measuring);
+    EXPECT_EQ(StartAction(), Accepted);
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Owner, App.MainWindow);
+    EXPECT_EQ(boxes[0].Caption, "About");
+    EXPECT_NE(boxes[0].Text.find("Zentrik"), std::string::npos);
+    EXPECT_NE(boxes[0].Text.find("Copyright"), std::string::npos);
+    EXPECT_EQ(boxes[0].Buttons, std::vector<std::string>{"OK"});
+    EXPECT_EQ(boxes[0].Icon, nullptr);
+    EXPECT_EQ(App.RunMode.load(), Measuring);
+    EXPECT_EQ(App.InputMode, ListMode);
+    App.RunMode.store(::Setup);
+}
+
+// Right after a measurement ended its workers may still run: the start looks
+// at the poller's flag, then the feedback flag, every 200 ms, and parses only
+// when both are clear.
+TEST(StartAction, ParsesOnlyAfterBothWorkersHaveEnded) {
+    StartProgram();
+    App.PollerRunning.store(1);
+    App.FeedbackRunning.store(1);
+    const ULONGLONG start = GetTickCount64();
+    HANDLE workers = CreateThread(nullptr, 0, [](void*) -> DWORD {
+        Sleep(300);
+        App.PollerRunning.store(0);
+        Sleep(700);
+        App.FeedbackRunning.store(0);
+        return 0;
+    }, nullptr, 0, nullptr);
+    // No satellite is chosen, so the parse step refuses with its message.
+    EXPECT_EQ(StartAction(), RejectedReported);
+    const ULONGLONG returned = GetTickCount64();
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Please shoose the satellite!");
+    EXPECT_EQ(boxes[0].Caption, "Attention!");
+    EXPECT_GE(boxes[0].SeenAt - start, 1000u);
+    EXPECT_LT(boxes[0].SeenAt - start, 1500u);  // found within one 200 ms step
+    EXPECT_GE(returned, boxes[0].SeenAt);
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+    WaitForSingleObject(workers, INFINITE);
+    CloseHandle(workers);
+}
+
+TEST(SoundControls, SoundButtonCyclesAndLeavesMutedAlone) {
+    StartProgram();
+    AdvanceSoundMode();
+    EXPECT_EQ(App.SoundMode.load(), Voice);
+    AdvanceSoundMode();
+    EXPECT_EQ(App.SoundMode.load(), Silent);
+    AdvanceSoundMode();
+    EXPECT_EQ(App.SoundMode.load(), Tone);
+    App.SoundMode.store(Muted);
+    AdvanceSoundMode();
+    EXPECT_EQ(App.SoundMode.load(), Muted);
+}
+
+TEST(SoundControls, LanguageButtonToggles) {
+    StartProgram();
+    ToggleVoiceLanguage();
+    EXPECT_EQ(App.VoiceLanguage.load(), Russian);
+    ToggleVoiceLanguage();
+    EXPECT_EQ(App.VoiceLanguage.load(), English);
+}
+
+TEST(SoundControls, MuteKeyWorksOnlyWhileMeasuringAndRestoresTheSavedMode) {
+    StartProgram();
+    App.SoundMode.store(Voice);
+    MuteKey();
+    EXPECT_EQ(App.SoundMode.load(), Voice);  // not measuring
+    App.RunMode.store(Measuring);
+    MuteKey();
+    EXPECT_EQ(App.SoundMode.load(), Muted);
+    MuteKey();
+    EXPECT_EQ(App.SoundMode.load(), Voice);
+    // From Silent with nothing muted before, the saved mode is the initial Tone.
+    App.SavedSoundMode = Tone;
+    App.SoundMode.store(Silent);
+    MuteKey();
+    EXPECT_EQ(App.SoundMode.load(), Tone);
+    App.RunMode.store(::Setup);
+}
+
+TEST(SoundControls, DoubleClickReadoutOnlyWhileMeasuring) {
+    StartProgram();
+    ToggleBigReadout();
+    EXPECT_EQ(App.BigReadout.load(), 0);
+    App.RunMode.store(Measuring);
+    ToggleBigReadout();
+    EXPECT_EQ(App.BigReadout.load(), 1);
+    ToggleBigReadout();
+    EXPECT_EQ(App.BigReadout.load(), 0);
+    App.RunMode.store(::Setup);
+}

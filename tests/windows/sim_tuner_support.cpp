@@ -1,0 +1,53 @@
+#include "sim_tuner_support.h"
+
+#include <windows.h>
+
+#include <fstream>
+#include <sstream>
+
+namespace {
+
+std::string TestFile(const char* suffix) {
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    return std::string(folder) + "zentrik-" + std::to_string(GetCurrentProcessId()) + suffix;
+}
+
+}  // namespace
+
+void UseSimulatedTuner(const std::string& script) {
+    const std::string scriptPath = TestFile(".script");
+    std::ofstream(scriptPath) << script;
+    const std::string logPath = TestFile(".log");
+    DeleteFileA(logPath.c_str());
+    SetEnvironmentVariableA("ZENTRIK_SIM_SCRIPT", scriptPath.c_str());
+    SetEnvironmentVariableA("ZENTRIK_SIM_LOG", logPath.c_str());
+}
+
+std::vector<TunerCall> TunerLog() {
+    std::vector<TunerCall> calls;
+    std::ifstream log(TestFile(".log"));
+    for (std::string line; std::getline(log, line);) {
+        std::istringstream fields(line);
+        TunerCall call;
+        fields >> call.Millisecond >> call.Thread >> call.Method >> call.Argument >> call.Result;
+        if (line.rfind("FAULT", 0) == 0) call.Method = "FAULT";
+        calls.push_back(call);
+    }
+    return calls;
+}
+
+std::vector<std::string> TuningCalls(const std::vector<TunerCall>& log) {
+    std::vector<std::string> calls;
+    for (const TunerCall& call : log) {
+        if (call.Method == "QueryLock" || call.Method == "ReadSignalLevel") continue;
+        calls.push_back(call.Argument == "-" ? call.Method : call.Method + " " + call.Argument);
+    }
+    return calls;
+}
+
+bool LogHasOverlap() {
+    for (const TunerCall& call : TunerLog())
+        if (call.Method == "FAULT") return true;
+    return false;
+}

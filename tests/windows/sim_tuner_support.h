@@ -1,0 +1,20 @@
+// Driving the simulated tuner from a test: its script and its call log.
+#pragma once
+#include <string>
+#include <vector>
+
+struct TunerCall {
+    std::string Method;
+    std::string Argument;
+    std::string Result;
+    unsigned long Thread = 0;
+    unsigned long Millisecond = 0;
+};
+
+// Writes the script and the log path into the environment the simulated
+// tuner reads when it is first created in this process.
+void UseSimulatedTuner(const std::string& script);
+std::vector<TunerCall> TunerLog();
+// The calls of one method name, or every call but the polling ones.
+std::vector<std::string> TuningCalls(const std::vector<TunerCall>& log);
+bool LogHasOverlap();

@@ -1,0 +1,131 @@
+// Start-up and shutdown of the real MainWindow.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <vector>
+
+#include "app/app_state.h"
+#include "message_box_watcher.h"
+#include "window_test_support.h"
+
+TEST(Startup, CreatesTheCentredSkinnedPopup) {
+    HWND window = StartProgram();
+    ASSERT_TRUE(IsWindow(window));
+    EXPECT_EQ(window, App.MainWindow);
+    EXPECT_EQ(GetClassLongPtrA(window, GCL_STYLE), 0x2Bu);
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "Zentrik 0.98");
+    const LONG style = GetWindowLongA(window, GWL_STYLE);
+    EXPECT_EQ(style & ~(WS_VISIBLE | WS_CLIPSIBLINGS), static_cast<LONG>(WS_POPUP));
+    EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
+    RECT frame;
+    GetWindowRect(window, &frame);
+    EXPECT_EQ(frame.right - frame.left, 350);
+    EXPECT_EQ(frame.bottom - frame.top, 200);
+    EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 175);
+    EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYSCREEN) / 2 - 100);
+    // CS_OWNDC: the window has one surface, the one start-up kept.
+    EXPECT_EQ(GetDC(window), App.WindowDC);
+    // The rounded outline cuts the corners away.
+    HRGN shape = CreateRectRgn(0, 0, 0, 0);
+    ASSERT_NE(GetWindowRgn(window, shape), ERROR);
+    EXPECT_FALSE(PtInRegion(shape, 1, 1));
+    EXPECT_TRUE(PtInRegion(shape, 175, 100));
+    DeleteObject(shape);
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+TEST(Startup, StateStartsAtItsInitialValues) {
+    StartProgram();
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+    EXPECT_EQ(App.InputMode, ListMode);
+    EXPECT_EQ(App.SoundMode.load(), Tone);
+    EXPECT_EQ(App.SavedSoundMode, Tone);
+    EXPECT_EQ(App.VoiceLanguage.load(), English);
+    EXPECT_EQ(App.Cadence.load(), 1200);
+    EXPECT_EQ(App.BigReadout.load(), 0);
+    EXPECT_EQ(App.Transponder.Frequency, 11344);
+    EXPECT_EQ(App.Transponder.Polarisation, 0);
+    EXPECT_EQ(App.Transponder.SymbolRate, 27500);
+    EXPECT_EQ(App.Transponder.Diseqc, 0);
+    EXPECT_EQ(App.SignalLevel.load(), 0);
+    const char text[4] = {App.LevelText[0], App.LevelText[1], App.LevelText[2], App.LevelText[3]};
+    EXPECT_STREQ(text, "00%");
+    EXPECT_EQ(App.PollerRunning.load(), 0);
+    EXPECT_EQ(App.FeedbackRunning.load(), 0);
+    EXPECT_EQ(App.SweepX, 42);
+    // The default typed entry comes from the embedded TRP data.
+    EXPECT_EQ(std::string(App.EntryLine.Text, 13), "12245H27500  ");
+    EXPECT_EQ(App.EntryLine.Position, 11);
+    EXPECT_EQ(std::string(App.MeasureCaption, 32), std::string(32, '\0'));
+    EXPECT_EQ(GetFocus(), App.SatelliteCombo);
+}
+
+// ctest starts this program from the build folder, with arguments: the working
+// folder must still be the program's own folder, where satellite.ini lives.
+TEST(Startup, WorkingFolderIsTheProgramFolderWhateverTheCommandLine) {
+    char before[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, before);
+    ASSERT_NE(std::string(before), ProgramFolder());
+    ASSERT_NE(std::string(GetCommandLineA()).find("--gtest_filter"), std::string::npos);
+    StartProgram();
+    char after[MAX_PATH];
+    GetCurrentDirectoryA(MAX_PATH, after);
+    EXPECT_EQ(std::string(after), ProgramFolder());
+    const DWORD attributes = GetFileAttributesA((ProgramFolder() + "\\satellite.ini").c_str());
+    EXPECT_NE(attributes, INVALID_FILE_ATTRIBUTES);
+}
+
+TEST(Shutdown, RestoresTheSurfaceAndDeletesEveryObject) {
+    HDC surface = GetDC(GetDesktopWindow());  // what a new DC holds
+    HGDIOBJ stockFont = GetCurrentObject(surface, OBJ_FONT);
+    HGDIOBJ stockPen = GetCurrentObject(surface, OBJ_PEN);
+    HGDIOBJ stockBrush = GetCurrentObject(surface, OBJ_BRUSH);
+    ReleaseDC(GetDesktopWindow(), surface);
+
+    HWND window = StartProgram();
+    HDC dc = App.WindowDC;
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), App.SearchPen);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), App.BarBrush);
+    EXPECT_EQ(App.OriginalFont, stockFont);
+    EXPECT_EQ(App.OriginalPen, stockPen);
+    EXPECT_EQ(App.OriginalBrush, stockBrush);
+    std::vector<HGDIOBJ> created = {App.EntryFont, App.TextFont, App.BigFont,
+                                    App.SearchPen, App.ReadoutBrush, App.BarBrush};
+    for (HRGN region : App.Buttons) created.push_back(region);
+    for (HRGN region : App.KeypadKey) created.push_back(region);
+    for (HGDIOBJ object : created) ASSERT_NE(GetObjectType(object), 0u);
+
+    DestroyWindow(window);
+    EXPECT_EQ(RunUntilQuit(), 0);
+    for (HGDIOBJ object : created) EXPECT_EQ(GetObjectType(object), 0u) << object;
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_FONT), stockFont);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_PEN), stockPen);
+    EXPECT_EQ(GetCurrentObject(dc, OBJ_BRUSH), stockBrush);
+    EXPECT_EQ(App.WindowDC, nullptr);
+    EXPECT_EQ(App.TunerControl, nullptr);
+    EXPECT_EQ(App.TunerFilter, nullptr);
+}
+
+TEST(Shutdown, WaitsForThePollerInWholeSeconds) {
+    HWND window = StartProgram();
+    App.RunMode.store(Measuring);
+    App.PollerRunning.store(1);
+    // A stand-in poller that ends 1.5 s after it sees the stop signal.
+    HANDLE poller = CreateThread(nullptr, 0, [](void*) -> DWORD {
+        while (App.RunMode.load() == Measuring) Sleep(1);
+        Sleep(1500);
+        App.PollerRunning.store(0);
+        return 0;
+    }, nullptr, 0, nullptr);
+    const ULONGLONG start = GetTickCount64();
+    DestroyWindow(window);
+    const ULONGLONG waited = GetTickCount64() - start;
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+    EXPECT_GE(waited, 1900u);  // two 1000 ms rounds: the flag is still set after the first
+    EXPECT_LT(waited, 3500u);
+    EXPECT_EQ(RunUntilQuit(), 0);
+    WaitForSingleObject(poller, INFINITE);
+    CloseHandle(poller);
+}

@@ -1,0 +1,139 @@
+// Creating the tuner control and tuning, through the real COM path to the
+// registered simulated tuner; the call sequence is read from its log.
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "app/actions.h"
+#include "app/app_state.h"
+#include "message_box_watcher.h"
+#include "sim_tuner_support.h"
+#include "tuner/tuner_control.h"
+#include "window_test_support.h"
+
+namespace {
+
+using Calls = std::vector<std::string>;
+
+void ExpectOnlyBox(const char* text) {
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u) << text;
+    EXPECT_EQ(boxes[0].Text, text);
+    EXPECT_EQ(boxes[0].Caption, "Error");
+    EXPECT_EQ(boxes[0].Buttons, Calls{"OK"});
+    EXPECT_EQ(boxes[0].Icon, nullptr);
+    EXPECT_NE(boxes[0].Owner, nullptr);
+}
+
+void ExpectStartFailsWith(const std::string& script, const char* text) {
+    UseSimulatedTuner(script);
+    StartProgram();
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+    if (text) ExpectOnlyBox(text);
+    else EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+Calls TuneAndLog(int32_t frequency) {
+    UseSimulatedTuner("latency 0\n");
+    StartProgram();
+    App.Transponder.Frequency = frequency;
+    App.Transponder.Polarisation = 1;
+    App.Transponder.SymbolRate = 27500;
+    App.Transponder.Diseqc = 4;
+    TuneTransponder();
+    Calls calls = TuningCalls(TunerLog());
+    // Start-up's own calls come first: the readiness check and the FEC.
+    EXPECT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls[0], "InitializeControl");
+    EXPECT_EQ(calls[1], "SetFec 6");
+    return Calls(calls.begin() + 2, calls.end());
+}
+
+}  // namespace
+
+TEST(CreateTunerControl, SucceedsAgainstTheSimulatedTuner) {
+    UseSimulatedTuner("latency 0\n");
+    StartProgram();
+    EXPECT_TRUE(IsWindow(App.MainWindow));
+    EXPECT_NE(App.TunerFilter, nullptr);
+    EXPECT_NE(App.TunerControl, nullptr);
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
+TEST(CreateTunerControl, EachFailureShowsItsMessageAndEndsTheProgram) {
+    ExpectStartFailsWith("fail Create 0x80040154\n", "Cannot create filter graph manager");
+}
+
+TEST(CreateTunerControl, PositiveCreationResultCountsAsFailure) {
+    ExpectStartFailsWith("fail Create 0x1\n", "Cannot create filter graph manager");
+}
+
+TEST(CreateTunerControl, FailedInterfaceQueryIsSilent) {
+    ExpectStartFailsWith("fail QueryInterface 0x80004002\n", nullptr);
+}
+
+TEST(CreateTunerControl, InitializeFailure) {
+    ExpectStartFailsWith("fail InitializeControl 0x80004005\n",
+                         "Cannot initialize tuner control interface");
+}
+
+TEST(CreateTunerControl, FecFailure) {
+    ExpectStartFailsWith("fail SetFec 0x80004005\n", "Set fec failed");
+}
+
+TEST(TuneTransponder, BandSplitAt11700) {
+    EXPECT_EQ(TuneAndLog(11699), (Calls{"SetLnbSelection 0", "SetLnbFrequency 9750",
+                                        "SetPolarity 1", "SetSymbolRate 27500",
+                                        "SetTransponderFrequency 11699", "SetDiseqc 4"}));
+}
+
+TEST(TuneTransponder, HighBandFrom11700) {
+    EXPECT_EQ(TuneAndLog(11700), (Calls{"SetLnbSelection 1", "SetLnbFrequency 10600",
+                                        "SetPolarity 1", "SetSymbolRate 27500",
+                                        "SetTransponderFrequency 11700", "SetDiseqc 4"}));
+}
+
+TEST(TuneTransponder, CBandOscillatorBelow4201) {
+    EXPECT_EQ(TuneAndLog(4200), (Calls{"SetLnbSelection 0", "SetLnbFrequency 9750",
+                                       "SetLnbFrequency 5150", "SetPolarity 1",
+                                       "SetSymbolRate 27500", "SetTransponderFrequency 4200",
+                                       "SetDiseqc 4"}));
+    EXPECT_EQ(TuneAndLog(4201), (Calls{"SetLnbSelection 0", "SetLnbFrequency 9750",
+                                       "SetPolarity 1", "SetSymbolRate 27500",
+                                       "SetTransponderFrequency 4201", "SetDiseqc 4"}));
+}
+
+// A failed step shows its text, ends the program and issues no further step.
+void ExpectStepFailure(const char* method, const char* text, size_t callsIssued) {
+    UseSimulatedTuner(std::string("latency 0\nfail ") + method + " 0x80004005\n");
+    StartProgram();
+    App.Transponder.Frequency = 12245;
+    TuneTransponder();
+    ExpectOnlyBox(text);
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+    const Calls calls = TuningCalls(TunerLog());
+    ASSERT_GE(calls.size(), 2u);
+    EXPECT_EQ(calls.size() - 2, callsIssued) << method;
+    EXPECT_EQ(calls.back().substr(0, strlen(method)), method);
+}
+
+TEST(TuneTransponder, LnbSelectionFailure) {
+    ExpectStepFailure("SetLnbSelection", "Set LNB selection failed", 1);
+}
+TEST(TuneTransponder, LnbFrequencyFailure) {
+    ExpectStepFailure("SetLnbFrequency", "Set LNB frequency failed", 2);
+}
+TEST(TuneTransponder, PolarityFailure) {
+    ExpectStepFailure("SetPolarity", "Set polarity failed", 3);
+}
+TEST(TuneTransponder, SymbolRateFailure) {
+    ExpectStepFailure("SetSymbolRate", "Set symbol rate failed", 4);
+}
+TEST(TuneTransponder, FrequencyFailure) {
+    ExpectStepFailure("SetTransponderFrequency", "Set transponder frequency failed", 5);
+}
+TEST(TuneTransponder, DiseqcFailure) {
+    ExpectStepFailure("SetDiseqc", "Set DiSEqC failed", 6);
+}

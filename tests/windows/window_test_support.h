@@ -1,0 +1,20 @@
+// Starting the real MainWindow inside the test process and driving it.
+#pragma once
+#include <windows.h>
+#include <string>
+
+// Start-up as the entry point does it, without the message loop.
+HWND StartProgram();
+// The same start-up in a given working folder (for the list file's cases).
+HWND StartProgramIn(const std::string& folder);
+// A new empty folder under the temporary folder.
+std::string NewTestFolder();
+void WriteTestFile(const std::string& path, const std::string& bytes);
+std::string ReadWholeFile(const std::string& path);
+// Ends a running measurement and waits until both workers are gone.
+void StopMeasurement();
+// Dispatches the thread's messages for about the given time.
+void PumpMessages(DWORD milliseconds);
+// Runs the program's own message loop until the quit message; its exit code.
+int RunUntilQuit();
+std::string ProgramFolder();

@@ -1,0 +1,11 @@
+// The tuner card's filter and its control interface, held in AppState.
+#pragma once
+
+// Creates the filter, gets its control interface, readies it and sets the FEC.
+// Returns true when it failed (its message, if it has one, has been shown).
+bool CreateTunerControl();
+// Sets the current Transponder on the card in the fixed order. A failed step
+// shows its message and destroys the window; no further step is issued.
+void TuneTransponder();
+// Releases the control interface, then the filter, each only if held.
+void ReleaseTunerControl();
