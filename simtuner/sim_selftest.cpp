@@ -1,0 +1,552 @@
+// Self-test of ZentrikSimTuner.dll. Run from the folder that holds the DLL:
+//   sim_selftest.exe
+// It registers the DLL for the current user, checks the registry entries and
+// then runs each scenario in a child process of its own (the DLL reads its
+// environment once per process), going through CoCreateInstance each time.
+// Exit code 0 only when every check passed.
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "tuner/tuner_interface.h"
+
+namespace {
+
+int g_failures = 0;
+
+void Check(bool ok, const char* what) {
+    std::printf("  %s %s\n", ok ? "ok  " : "FAIL", what);
+    if (!ok) ++g_failures;
+    std::fflush(stdout);
+}
+
+void CheckHr(HRESULT got, HRESULT want, const char* what) {
+    char text[256];
+    std::snprintf(text, sizeof text, "%s (got 0x%08lX, want 0x%08lX)", what,
+                  static_cast<unsigned long>(got), static_cast<unsigned long>(want));
+    Check(got == want, text);
+}
+
+std::string Env(const char* name) {
+    char buffer[1024];
+    const DWORD n = GetEnvironmentVariableA(name, buffer, sizeof buffer);
+    return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
+}
+
+double NowMs() {
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+}
+
+void SleepUntil(double ms) {
+    while (NowMs() < ms) Sleep(5);
+}
+
+// One parsed log line: "<ms> <thread> <Method> <argument> <result>" or a FAULT line.
+struct LogEntry {
+    std::vector<std::string> Words;
+    std::string Text;
+};
+
+std::vector<LogEntry> ReadLog() {
+    std::vector<LogEntry> entries;
+    const std::string path = Env("ZENTRIK_SIM_LOG");
+    FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) return entries;
+    char line[1024];
+    while (std::fgets(line, sizeof line, f)) {
+        LogEntry e;
+        e.Text = line;
+        while (!e.Text.empty() && (e.Text.back() == '\n' || e.Text.back() == '\r')) e.Text.pop_back();
+        std::istringstream words(e.Text);
+        for (std::string w; words >> w;) e.Words.push_back(w);
+        entries.push_back(e);
+    }
+    std::fclose(f);
+    return entries;
+}
+
+std::string Hex(HRESULT hr) {
+    char text[16];
+    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
+    return text;
+}
+
+// Counts call lines for method (with the argument and result, "" matches any).
+int CountCalls(const std::vector<LogEntry>& log, const std::string& method,
+               const std::string& argument, const std::string& result, DWORD thread = 0) {
+    int n = 0;
+    for (const LogEntry& e : log) {
+        if (e.Words.size() != 5 || e.Words[2] != method) continue;
+        if (!argument.empty() && e.Words[3] != argument) continue;
+        if (!result.empty() && e.Words[4] != result) continue;
+        if (thread && e.Words[1] != std::to_string(thread)) continue;
+        ++n;
+    }
+    return n;
+}
+
+int CountContaining(const std::vector<LogEntry>& log, const std::string& text) {
+    int n = 0;
+    for (const LogEntry& e : log)
+        if (e.Text.find(text) != std::string::npos) ++n;
+    return n;
+}
+
+// Every line is well formed and time never runs backwards.
+void CheckLogShape(const std::vector<LogEntry>& log) {
+    bool shape = !log.empty();
+    unsigned long last = 0;
+    for (const LogEntry& e : log) {
+        if (e.Words.size() < 3) { shape = false; break; }
+        char* end = nullptr;
+        const unsigned long ms = std::strtoul(e.Words[0].c_str(), &end, 10);
+        if (*end) shape = false;
+        std::strtoul(e.Words[1].c_str(), &end, 10);
+        if (*end) shape = false;
+        if (ms < last) shape = false;
+        last = ms;
+        if (e.Words[2] == "FAULT") continue;
+        if (e.Words.size() != 5 || e.Words[4].size() != 10 || e.Words[4].compare(0, 2, "0x") != 0)
+            shape = false;
+    }
+    Check(shape, "log lines have the form <ms> <thread> <Method> <arg> <0xRESULT>, ms ascending");
+}
+
+HRESULT CreateFilter(IUnknown** filter) {
+    *filter = nullptr;
+    return CoCreateInstance(kTunerFilterClassId, nullptr, 1, kBaseFilterInterfaceId,
+                            reinterpret_cast<void**>(filter));
+}
+
+ITunerControl* QueryControl(IUnknown* filter, HRESULT* hr) {
+    void* control = nullptr;
+    *hr = filter->QueryInterface(kTunerControlInterfaceId, &control);
+    return static_cast<ITunerControl*>(control);
+}
+
+// Calls through the method table by slot number, as a C caller would.
+using IntSlot = HRESULT(STDMETHODCALLTYPE*)(void*, int32_t);
+using VoidSlot = HRESULT(STDMETHODCALLTYPE*)(void*);
+using LevelSlot = HRESULT(STDMETHODCALLTYPE*)(void*, int32_t*);
+void* Slot(void* object, int index) { return (*static_cast<void***>(object))[index]; }
+
+struct PollResult {
+    ITunerControl* Control;
+    HRESULT Lock = E_UNEXPECTED;
+    int32_t Level = -1;
+    HRESULT LevelResult = E_UNEXPECTED;
+    DWORD Thread = 0;
+    HANDLE Go = nullptr;
+};
+
+// A polling thread as Zentrik runs it: no CoInitialize, no marshalling.
+DWORD WINAPI PollThread(void* p) {
+    PollResult* r = static_cast<PollResult*>(p);
+    if (r->Go) WaitForSingleObject(r->Go, INFINITE);
+    r->Thread = GetCurrentThreadId();
+    r->Lock = r->Control->QueryLock();
+    r->LevelResult = r->Control->ReadSignalLevel(&r->Level);
+    return 0;
+}
+
+PollResult PollOnNewThread(ITunerControl* control) {
+    PollResult r;
+    r.Control = control;
+    HANDLE t = CreateThread(nullptr, 0, PollThread, &r, 0, nullptr);
+    WaitForSingleObject(t, 20000);
+    CloseHandle(t);
+    return r;
+}
+
+// ---- scenarios (each runs in its own process) ----
+
+// Script: latency 30; no lock until 1000; lock 42 from 1000; 77 from 2000; lost at 3000.
+void CaseBasic() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "CoCreateInstance of the filter class, IBaseFilter, context 1");
+    if (!filter) return;
+    IUnknown* identity1 = nullptr;
+    CheckHr(filter->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity1)), S_OK,
+            "QueryInterface IUnknown");
+    CLSID id = GUID_NULL;
+    // IBaseFilter starts with IPersist::GetClassID in slot 3.
+    Check(reinterpret_cast<HRESULT(STDMETHODCALLTYPE*)(void*, CLSID*)>(Slot(filter, 3))(filter, &id) == S_OK &&
+              IsEqualGUID(id, kTunerFilterClassId),
+          "IBaseFilter slot 3 (GetClassID) gives the filter class");
+    HRESULT hr;
+    ITunerControl* control = QueryControl(filter, &hr);
+    CheckHr(hr, S_OK, "QueryInterface tuner control");
+    if (!control) return;
+    IUnknown* identity2 = nullptr;
+    control->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(&identity2));
+    Check(identity1 && identity1 == identity2, "one COM identity for both interfaces");
+    if (identity1) identity1->Release();
+    if (identity2) identity2->Release();
+
+    // The table layout: each slot number must reach the method Zentrik expects.
+    const char* intSlots[] = {"SetTransponderFrequency", "SetSymbolRate", "SetLnbFrequency", "SetFec",
+                              "SetPolarity", "SetLnbSelection", "SetDiseqc"};
+    for (int slot = 3; slot <= 9; ++slot)
+        CheckHr(reinterpret_cast<IntSlot>(Slot(control, slot))(control, 1000 + slot), S_OK, "raw call of slots 3..9");
+    int32_t level = -7;
+    reinterpret_cast<LevelSlot>(Slot(control, kReadSignalLevelSlot))(control, &level);
+    Check(level == 0, "raw slot 36 writes level 0 before InitializeControl");
+    CheckHr(reinterpret_cast<VoidSlot>(Slot(control, 11))(control), S_OK, "raw slot 11 (InitializeControl)");
+    const double start = NowMs();
+    Check(reinterpret_cast<VoidSlot>(Slot(control, 12))(control) < 0, "raw slot 12 (QueryLock): no lock at start");
+    {
+        const std::vector<LogEntry> log = ReadLog();
+        for (int slot = 3; slot <= 9; ++slot) {
+            char what[128];
+            std::snprintf(what, sizeof what, "slot %d reaches %s", slot, intSlots[slot - 3]);
+            Check(CountCalls(log, intSlots[slot - 3], std::to_string(1000 + slot), "0x00000000") == 1, what);
+        }
+        Check(CountCalls(log, "ReadSignalLevel", "0", "0x00000000") == 1, "slot 36 reaches ReadSignalLevel");
+        Check(CountCalls(log, "InitializeControl", "-", "0x00000000") == 1, "slot 11 reaches InitializeControl");
+        Check(CountCalls(log, "QueryLock", "-", "0x80004005") == 1, "slot 12 reaches QueryLock");
+    }
+
+    // Every method through the declared interface, in Zentrik's order.
+    CheckHr(control->InitializeControl(), S_OK, "InitializeControl");
+    CheckHr(control->SetFec(6), S_OK, "SetFec 6");
+    CheckHr(control->SetLnbSelection(1), S_OK, "SetLnbSelection 1");
+    CheckHr(control->SetLnbFrequency(10600), S_OK, "SetLnbFrequency 10600");
+    CheckHr(control->SetPolarity(0), S_OK, "SetPolarity 0");
+    CheckHr(control->SetSymbolRate(27500), S_OK, "SetSymbolRate 27500");
+    CheckHr(control->SetTransponderFrequency(12245), S_OK, "SetTransponderFrequency 12245");
+    CheckHr(control->SetDiseqc(0), S_OK, "SetDiseqc 0");
+    CheckHr(control->Unused10(), E_NOTIMPL, "unused slot 10 answers E_NOTIMPL");
+    CheckHr(control->Unused35(), E_NOTIMPL, "unused slot 35 answers E_NOTIMPL");
+
+    const double before = NowMs();
+    const HRESULT early = control->QueryLock();
+    const double took = NowMs() - before;
+    Check(early < 0, "no lock before 1000 ms of the script");
+    Check(took >= 25.0, "QueryLock sleeps the scripted 30 ms latency");
+    level = -1;
+    control->ReadSignalLevel(&level);
+    Check(level == 0, "level 0 without lock");
+
+    SleepUntil(start + 1300);
+    const PollResult first = PollOnNewThread(control);
+    Check(first.Lock >= 0, "lock at 1300 ms, asked from a thread without CoInitialize");
+    Check(first.Level == 42 && first.LevelResult == S_OK, "level 42 at 1300 ms from that thread");
+    SleepUntil(start + 2300);
+    level = -1;
+    Check(control->QueryLock() >= 0, "lock at 2300 ms");
+    control->ReadSignalLevel(&level);
+    Check(level == 77, "level 77 at 2300 ms");
+    SleepUntil(start + 3300);
+    level = -1;
+    Check(control->QueryLock() < 0, "lock lost at 3300 ms");
+    control->ReadSignalLevel(&level);
+    Check(level == 0, "level 0 once the lock is lost");
+
+    std::vector<LogEntry> log = ReadLog();
+    Check(CountContaining(log, "FAULT overlap") == 0, "no overlap reported for calls in sequence");
+    Check(CountContaining(log, "FAULT unused Unused10") == 1 && CountContaining(log, "FAULT unused Unused35") == 1,
+          "calls of unused slots are reported");
+    Check(CountCalls(log, "ReadSignalLevel", "42", "0x00000000", first.Thread) == 1,
+          "log names the polling thread and the level it read");
+    Check(CountCalls(log, "SetFec", "6", "0x00000000") == 1 && CountCalls(log, "SetSymbolRate", "27500", "") == 1,
+          "log records the Set arguments");
+
+    // Two threads at once: the simulator must notice.
+    PollResult a, b;
+    a.Control = b.Control = control;
+    a.Go = b.Go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    HANDLE threads[2] = {CreateThread(nullptr, 0, PollThread, &a, 0, nullptr),
+                         CreateThread(nullptr, 0, PollThread, &b, 0, nullptr)};
+    Sleep(50);
+    SetEvent(a.Go);
+    WaitForMultipleObjects(2, threads, TRUE, 20000);
+    CloseHandle(threads[0]);
+    CloseHandle(threads[1]);
+    CloseHandle(a.Go);
+    log = ReadLog();
+    Check(CountContaining(log, "FAULT overlap") >= 1, "overlapping calls from two threads are reported");
+
+    Check(control->Release() == 1, "Release of the control leaves the filter's reference");
+    Check(filter->Release() == 0, "last Release frees the object");
+    log = ReadLog();
+    Check(CountCalls(log, "Release", "0", "0x00000000") == 1, "final release logged");
+    CheckLogShape(log);
+    CoUninitialize();
+}
+
+// Script: failures on some methods; no latency line, so the default applies.
+void CaseFailures() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation not affected by method failures");
+    if (!filter) return;
+    HRESULT hr;
+    ITunerControl* control = QueryControl(filter, &hr);
+    CheckHr(hr, S_OK, "QueryInterface not affected");
+    if (!control) return;
+    CheckHr(control->InitializeControl(), static_cast<HRESULT>(0x8000FFFF), "scripted InitializeControl failure");
+    CheckHr(control->SetFec(6), S_OK, "SetFec unaffected");
+    CheckHr(control->SetPolarity(1), E_FAIL, "scripted SetPolarity failure 0x80004005");
+    CheckHr(control->SetSymbolRate(22000), S_OK, "SetSymbolRate unaffected");
+    CheckHr(control->SetDiseqc(3), static_cast<HRESULT>(1), "scripted success code 1 of SetDiseqc returned as is");
+    const double before = NowMs();
+    Check(control->QueryLock() < 0, "no lock while the control never initialised");
+    Check(NowMs() - before >= 15.0, "default latency of about 20 ms");
+    int32_t level = -1;
+    CheckHr(control->ReadSignalLevel(&level), static_cast<HRESULT>(0x80070005), "scripted ReadSignalLevel failure");
+    Check(level == 0, "level still written on a scripted failure");
+    const std::vector<LogEntry> log = ReadLog();
+    Check(CountCalls(log, "SetPolarity", "1", "0x80004005") == 1, "log shows SetPolarity 1 0x80004005");
+    Check(CountCalls(log, "SetDiseqc", "3", "0x00000001") == 1, "log shows SetDiseqc 3 0x00000001");
+    Check(CountCalls(log, "InitializeControl", "-", "0x8000FFFF") == 1, "log shows InitializeControl failure");
+    CheckLogShape(log);
+    control->Release();
+    filter->Release();
+    CoUninitialize();
+}
+
+void CaseCreateFails() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), E_FAIL, "scripted creation failure reaches CoCreateInstance's caller");
+    Check(filter == nullptr, "no object on a failed creation");
+    if (filter) filter->Release();
+    Check(CountCalls(ReadLog(), "Create", "IBaseFilter", "0x80004005") == 1, "log shows the failed Create");
+    CoUninitialize();
+}
+
+void CaseCreatePositive() {
+    CoInitialize(nullptr);
+    // The factory itself must hand back the scripted code unchanged.
+    HMODULE dll = LoadLibraryW(L"ZentrikSimTuner.dll");
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    GetClassObject get = dll ? reinterpret_cast<GetClassObject>(GetProcAddress(dll, "DllGetClassObject")) : nullptr;
+    IClassFactory* factory = nullptr;
+    Check(get && get(kTunerFilterClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK && factory,
+          "DllGetClassObject gives the class factory");
+    if (factory) {
+        IUnknown* direct = nullptr;
+        CheckHr(factory->CreateInstance(nullptr, kBaseFilterInterfaceId, reinterpret_cast<void**>(&direct)),
+                static_cast<HRESULT>(1), "CreateInstance returns the scripted success code 1 as is");
+        Check(direct != nullptr, "with a valid object");
+        if (direct) direct->Release();
+        factory->Release();
+    }
+    // Through COM (which may fold the code to S_OK) the object is still there.
+    IUnknown* filter = nullptr;
+    const HRESULT created = CreateFilter(&filter);
+    Check(created >= 0, "CoCreateInstance succeeds with the scripted success code");
+    Check(filter != nullptr, "a valid object comes with the success code");
+    if (filter) {
+        HRESULT hr;
+        ITunerControl* control = QueryControl(filter, &hr);
+        CheckHr(hr, S_OK, "that object answers the tuner control");
+        if (control) {
+            CheckHr(control->SetFec(6), S_OK, "and works");
+            control->Release();
+        }
+        filter->Release();
+    }
+    Check(CountCalls(ReadLog(), "Create", "IBaseFilter", "0x00000001") == 2, "log shows Create 0x00000001 twice");
+    CoUninitialize();
+}
+
+void CaseQueryFails() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation succeeds");
+    if (!filter) return;
+    HRESULT hr;
+    ITunerControl* control = QueryControl(filter, &hr);
+    CheckHr(hr, E_NOINTERFACE, "scripted QueryInterface failure for the tuner control");
+    Check(control == nullptr, "no pointer on the failed query");
+    void* unknown = nullptr;
+    CheckHr(filter->QueryInterface(IID_IUnknown, &unknown), S_OK, "other queries unaffected");
+    if (unknown) static_cast<IUnknown*>(unknown)->Release();
+    Check(CountCalls(ReadLog(), "QueryInterface", "ITunerControl", "0x80004002") == 1, "log shows the failed query");
+    filter->Release();
+    CoUninitialize();
+}
+
+// No script, ZENTRIK_SIM_LATENCY=1: the default dish sweep.
+void CaseDemo() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation");
+    if (!filter) return;
+    HRESULT hr;
+    ITunerControl* control = QueryControl(filter, &hr);
+    if (!control) { Check(false, "tuner control"); return; }
+    CheckHr(control->InitializeControl(), S_OK, "InitializeControl");
+    const double start = NowMs();
+    control->SetFec(6);
+    control->SetLnbSelection(1);
+    control->SetLnbFrequency(10600);
+    control->SetPolarity(0);
+    control->SetSymbolRate(27500);
+    control->SetTransponderFrequency(12245);
+    control->SetDiseqc(0);
+    bool earlyLock = false, locked = false, inRange = true;
+    double lockAt = 0, callTime = 0;
+    int calls = 0;
+    std::vector<int32_t> levels;
+    while (NowMs() - start < 7000) {
+        const double t0 = NowMs();
+        const bool lock = control->QueryLock() >= 0;
+        callTime += NowMs() - t0;
+        ++calls;
+        if (lock) {
+            int32_t level = -1;
+            control->ReadSignalLevel(&level);
+            if (level < 1 || level > 100) inRange = false;
+            if (!locked) lockAt = NowMs() - start;
+            locked = true;
+            levels.push_back(level);
+        } else if (NowMs() - start < 3000) {
+        } else if (locked) {
+            inRange = false;  // the lock must hold once found, this early in the sweep
+        }
+        if (lock && NowMs() - start < 3000) earlyLock = true;
+        Sleep(50);
+    }
+    Check(!earlyLock, "no lock during the first seconds of the sweep");
+    Check(locked && lockAt < 5500, "lock found a few seconds into the sweep");
+    Check(inRange, "levels within 1..100 while locked, lock held");
+    Check(levels.size() > 10 && levels.back() > levels.front() + 8, "level rises as the dish turns towards the peak");
+    Check(calls > 0 && callTime / calls < 12.0, "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default");
+    control->Release();
+    filter->Release();
+    CoUninitialize();
+}
+
+// ---- parent: registration and the scenario processes ----
+
+std::wstring Folder(const std::wstring& path) { return path.substr(0, path.find_last_of(L"\\/") + 1); }
+
+std::wstring ReadString(HKEY root, const wchar_t* key, const wchar_t* name) {
+    wchar_t value[MAX_PATH * 2] = {};
+    DWORD size = sizeof value - sizeof(wchar_t);
+    DWORD type = 0;
+    HKEY k;
+    if (RegOpenKeyExW(root, key, 0, KEY_READ, &k) != ERROR_SUCCESS) return L"<missing>";
+    const LONG status = RegQueryValueExW(k, name, nullptr, &type, reinterpret_cast<BYTE*>(value), &size);
+    RegCloseKey(k);
+    if (status != ERROR_SUCCESS || type != REG_SZ) return L"<missing>";
+    return value;
+}
+
+void CheckRegistration(const std::wstring& dllPath) {
+    std::printf("registration\n");
+    HMODULE dll = LoadLibraryW(dllPath.c_str());
+    Check(dll != nullptr, "ZentrikSimTuner.dll loads");
+    if (!dll) return;
+    using Entry = HRESULT(STDAPICALLTYPE*)();
+    Entry reg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllRegisterServer"));
+    Entry unreg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllUnregisterServer"));
+    Check(reg && unreg && GetProcAddress(dll, "DllGetClassObject") && GetProcAddress(dll, "DllCanUnloadNow"),
+          "the four COM server entries are exported");
+    if (!reg || !unreg) return;
+    const wchar_t* server = L"Software\\Classes\\CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}\\InprocServer32";
+    CheckHr(unreg(), S_OK, "DllUnregisterServer");
+    Check(ReadString(HKEY_CURRENT_USER, server, nullptr) == L"<missing>", "unregistered: no InprocServer32 key");
+    CheckHr(reg(), S_OK, "DllRegisterServer");
+    wchar_t loaded[MAX_PATH];
+    GetModuleFileNameW(dll, loaded, MAX_PATH);
+    Check(lstrcmpiW(ReadString(HKEY_CURRENT_USER, server, nullptr).c_str(), loaded) == 0,
+          "HKCU ...\\InprocServer32 default value is the DLL's full path");
+    Check(ReadString(HKEY_CURRENT_USER, server, L"ThreadingModel") == L"Both", "ThreadingModel is Both");
+    FreeLibrary(dll);
+}
+
+bool RunCase(const std::wstring& exe, const std::wstring& folder, const char* name, const char* script,
+             const char* latency) {
+    std::printf("%s\n", name);
+    std::fflush(stdout);
+    const std::wstring wname(name, name + std::strlen(name));
+    const std::wstring logPath = folder + L"simtest_" + wname + L".log";
+    const std::wstring scriptPath = folder + L"simtest_" + wname + L".txt";
+    DeleteFileW(logPath.c_str());
+    if (script) {
+        FILE* f = _wfopen(scriptPath.c_str(), L"wb");
+        if (!f) { Check(false, "write the script file"); return false; }
+        std::fputs(script, f);
+        std::fclose(f);
+        SetEnvironmentVariableW(L"ZENTRIK_SIM_SCRIPT", scriptPath.c_str());
+    } else {
+        SetEnvironmentVariableW(L"ZENTRIK_SIM_SCRIPT", nullptr);
+    }
+    SetEnvironmentVariableW(L"ZENTRIK_SIM_LOG", logPath.c_str());
+    SetEnvironmentVariableA("ZENTRIK_SIM_LATENCY", latency);
+    std::wstring command = L"\"" + exe + L"\" --case " + wname;
+    STARTUPINFOW si = {sizeof si};
+    PROCESS_INFORMATION pi = {};
+    if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
+        Check(false, "start the scenario process");
+        return false;
+    }
+    DWORD code = 99;
+    if (WaitForSingleObject(pi.hProcess, 60000) != WAIT_OBJECT_0) {
+        TerminateProcess(pi.hProcess, 98);
+        WaitForSingleObject(pi.hProcess, 5000);
+    }
+    GetExitCodeProcess(pi.hProcess, &code);
+    CloseHandle(pi.hThread);
+    CloseHandle(pi.hProcess);
+    Check(code == 0, "scenario passed");
+    return code == 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    setvbuf(stdout, nullptr, _IONBF, 0);
+    if (argc == 3 && std::strcmp(argv[1], "--case") == 0) {
+        const std::string name = argv[2];
+        if (name == "basic") CaseBasic();
+        else if (name == "failures") CaseFailures();
+        else if (name == "create_fails") CaseCreateFails();
+        else if (name == "create_positive") CaseCreatePositive();
+        else if (name == "query_fails") CaseQueryFails();
+        else if (name == "demo") CaseDemo();
+        else return 2;
+        return g_failures ? 1 : 0;
+    }
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::wstring folder = Folder(exe);
+    CheckRegistration(folder + L"ZentrikSimTuner.dll");
+    RunCase(exe, folder, "basic",
+            "# signal timeline for the self-test\n"
+            "latency 30\n"
+            "at 0 lock 0 level 0\n"
+            "at 2000 lock 1 level 77\n"
+            "at 1000 lock 1 level 42\n"
+            "at 3000 lock 0 level 50\n",
+            nullptr);
+    RunCase(exe, folder, "failures",
+            "fail SetPolarity 0x80004005\n"
+            "fail InitializeControl 0x8000FFFF\n"
+            "fail SetDiseqc 0x1\n"
+            "fail ReadSignalLevel 0x80070005\n",
+            nullptr);
+    RunCase(exe, folder, "create_fails", "fail Create 0x80004005\n", nullptr);
+    RunCase(exe, folder, "create_positive", "fail Create 0x1\n", nullptr);
+    RunCase(exe, folder, "query_fails", "fail QueryInterface 0x80004002\n", nullptr);
+    RunCase(exe, folder, "demo", nullptr, "1");
+    std::printf("%s: %d failed check(s)\n", g_failures ? "FAILED" : "PASSED", g_failures);
+    return g_failures ? 1 : 0;
+}

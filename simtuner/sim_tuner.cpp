@@ -1,0 +1,372 @@
+// ZentrikSimTuner.dll: a simulated tuner card source filter. It answers the
+// same class id and interfaces as the card's filter, keeps the tuning state
+// from the Set calls and reports lock and level from a signal model: either
+// the script of ZENTRIK_SIM_SCRIPT or, by default, a dish being turned slowly
+// through the satellite's beam (about 20 s a sweep).
+#include <windows.h>
+#include <olectl.h>
+#include <strmif.h>
+
+#include <atomic>
+#include <cmath>
+#include <mutex>
+#include <new>
+
+#include "sim_config.h"
+#include "tuner/tuner_interface.h"
+
+namespace {
+
+HMODULE g_module = nullptr;
+std::atomic<long> g_objects{0};
+std::atomic<long> g_locks{0};
+
+const char* InterfaceName(REFIID iid) {
+    if (IsEqualGUID(iid, IID_IUnknown)) return "IUnknown";
+    if (IsEqualGUID(iid, kBaseFilterInterfaceId)) return "IBaseFilter";
+    if (IsEqualGUID(iid, IID_IMediaFilter)) return "IMediaFilter";
+    if (IsEqualGUID(iid, IID_IPersist)) return "IPersist";
+    if (IsEqualGUID(iid, kTunerControlInterfaceId)) return "ITunerControl";
+    if (IsEqualGUID(iid, IID_IClassFactory)) return "IClassFactory";
+    return "other";
+}
+
+constexpr uint32_t kDemoPeriodMs = 20000;
+constexpr uint32_t kDemoSearchMs = 4000;  // no lock at the start of each sweep
+constexpr double kDemoPeak = 85.0;
+const double kPi = 3.14159265358979323846;
+
+class SimTuner final : public ITunerControl, public IBaseFilter {
+public:
+    SimTuner() { ++g_objects; }
+    ~SimTuner() { --g_objects; }
+
+    // IUnknown (one identity: the IBaseFilter part)
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        HRESULT result = S_OK;
+        Call call(this, "QueryInterface");
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kBaseFilterInterfaceId) ||
+            IsEqualGUID(iid, IID_IMediaFilter) || IsEqualGUID(iid, IID_IPersist)) {
+            *out = static_cast<IBaseFilter*>(this);
+        } else if (IsEqualGUID(iid, kTunerControlInterfaceId)) {
+            HRESULT forced;
+            if (Config().FailureFor("QueryInterface", &forced)) result = forced;
+            if (result >= 0) *out = static_cast<ITunerControl*>(this);
+        } else {
+            result = E_NOINTERFACE;
+        }
+        if (*out) AddRefPart();
+        LogLine("QueryInterface %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        return result;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return AddRefPart(); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const LONG left = InterlockedDecrement(&refs_);
+        if (left == 0) {
+            LogLine("Release 0 0x00000000");
+            delete this;
+        }
+        return static_cast<ULONG>(left);
+    }
+
+    // ITunerControl: the tuning state
+    HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t v) override { return Set("SetTransponderFrequency", v, frequency_); }
+    HRESULT STDMETHODCALLTYPE SetSymbolRate(int32_t v) override { return Set("SetSymbolRate", v, symbolRate_); }
+    HRESULT STDMETHODCALLTYPE SetLnbFrequency(int32_t v) override { return Set("SetLnbFrequency", v, lnbFrequency_); }
+    HRESULT STDMETHODCALLTYPE SetFec(int32_t v) override { return Set("SetFec", v, fec_); }
+    HRESULT STDMETHODCALLTYPE SetPolarity(int32_t v) override { return Set("SetPolarity", v, polarity_); }
+    HRESULT STDMETHODCALLTYPE SetLnbSelection(int32_t v) override { return Set("SetLnbSelection", v, band_); }
+    HRESULT STDMETHODCALLTYPE SetDiseqc(int32_t v) override { return Set("SetDiseqc", v, diseqc_); }
+
+    HRESULT STDMETHODCALLTYPE InitializeControl() override {
+        Call call(this, "InitializeControl");
+        HRESULT result = S_OK;
+        Config().FailureFor("InitializeControl", &result);
+        if (result >= 0) {
+            // The signal timeline starts at the first successful InitializeControl.
+            std::lock_guard<std::mutex> guard(mutex_);
+            if (!initialized_) {
+                initialized_ = true;
+                startTick_ = GetTickCount64();
+            }
+        }
+        LogLine("InitializeControl - 0x%08lX", static_cast<unsigned long>(result));
+        return result;
+    }
+
+    HRESULT STDMETHODCALLTYPE QueryLock() override {
+        Call call(this, "QueryLock");
+        Sleep(Config().LatencyMs);
+        int32_t level = 0;
+        HRESULT result = Signal(&level) ? S_OK : E_FAIL;
+        Config().FailureFor("QueryLock", &result);
+        LogLine("QueryLock - 0x%08lX", static_cast<unsigned long>(result));
+        return result;
+    }
+
+    HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) override {
+        Call call(this, "ReadSignalLevel");
+        Sleep(Config().LatencyMs);
+        HRESULT result = S_OK;
+        int32_t value = 0;
+        if (!level) {
+            result = E_POINTER;
+        } else {
+            Signal(&value);
+            *level = value;  // written even when a failure is scripted
+        }
+        Config().FailureFor("ReadSignalLevel", &result);
+        LogLine("ReadSignalLevel %ld 0x%08lX", static_cast<long>(value), static_cast<unsigned long>(result));
+        return result;
+    }
+
+#define ZENTRIK_UNUSED_SLOT(n)                                                       \
+    HRESULT STDMETHODCALLTYPE Unused##n() override {                                 \
+        LogLine("FAULT unused Unused" #n);                                           \
+        LogLine("Unused" #n " - 0x%08lX", static_cast<unsigned long>(E_NOTIMPL));     \
+        return E_NOTIMPL;                                                            \
+    }
+    ZENTRIK_UNUSED_SLOT(10) ZENTRIK_UNUSED_SLOT(13) ZENTRIK_UNUSED_SLOT(14)
+    ZENTRIK_UNUSED_SLOT(15) ZENTRIK_UNUSED_SLOT(16) ZENTRIK_UNUSED_SLOT(17)
+    ZENTRIK_UNUSED_SLOT(18) ZENTRIK_UNUSED_SLOT(19) ZENTRIK_UNUSED_SLOT(20)
+    ZENTRIK_UNUSED_SLOT(21) ZENTRIK_UNUSED_SLOT(22) ZENTRIK_UNUSED_SLOT(23)
+    ZENTRIK_UNUSED_SLOT(24) ZENTRIK_UNUSED_SLOT(25) ZENTRIK_UNUSED_SLOT(26)
+    ZENTRIK_UNUSED_SLOT(27) ZENTRIK_UNUSED_SLOT(28) ZENTRIK_UNUSED_SLOT(29)
+    ZENTRIK_UNUSED_SLOT(30) ZENTRIK_UNUSED_SLOT(31) ZENTRIK_UNUSED_SLOT(32)
+    ZENTRIK_UNUSED_SLOT(33) ZENTRIK_UNUSED_SLOT(34) ZENTRIK_UNUSED_SLOT(35)
+#undef ZENTRIK_UNUSED_SLOT
+
+    // IPersist / IMediaFilter / IBaseFilter: a filter with no pins and no graph.
+    HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
+        if (!id) return E_POINTER;
+        *id = kTunerFilterClassId;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE Stop() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Pause() override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
+        if (state) *state = State_Stopped;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE SetSyncSource(IReferenceClock*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE GetSyncSource(IReferenceClock** clock) override {
+        if (clock) *clock = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override {
+        if (pins) *pins = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR, IPin** pin) override {
+        if (pin) *pin = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE QueryFilterInfo(FILTER_INFO* info) override {
+        if (info) {
+            info->achName[0] = 0;
+            info->pGraph = nullptr;
+        }
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override {
+        if (info) *info = nullptr;
+        return E_NOTIMPL;
+    }
+
+private:
+    // Marks a call in progress and reports a call that starts while another
+    // one is still running on the object (Zentrik never overlaps its calls).
+    struct Call {
+        Call(SimTuner* owner, const char* name) : owner_(owner) {
+            previous_ = owner->current_.exchange(name);
+            if (previous_) LogLine("FAULT overlap %s %s", name, previous_);
+        }
+        ~Call() { owner_->current_.store(previous_); }
+        SimTuner* owner_;
+        const char* previous_;
+    };
+
+    ULONG AddRefPart() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
+
+    HRESULT Set(const char* name, int32_t value, std::atomic<int32_t>& field) {
+        Call call(this, name);
+        HRESULT result = S_OK;
+        Config().FailureFor(name, &result);
+        if (result >= 0) field.store(value);
+        LogLine("%s %ld 0x%08lX", name, static_cast<long>(value), static_cast<unsigned long>(result));
+        return result;
+    }
+
+    // The signal now; returns the lock state and sets the level (0 without lock).
+    bool Signal(int32_t* level) {
+        std::lock_guard<std::mutex> guard(mutex_);
+        *level = 0;
+        if (!initialized_) return false;
+        const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
+        const SimConfig& config = Config();
+        if (config.Scripted) {
+            const SignalPoint p = config.SignalAt(ms);
+            *level = p.Locked ? p.Level : 0;
+            return p.Locked;
+        }
+        // Demo: nothing until a transponder has been tuned; then each sweep
+        // starts off the beam, finds the lock and passes through a peak.
+        if (frequency_.load() == 0) return false;
+        const uint32_t phase = ms % kDemoPeriodMs;
+        if (phase < kDemoSearchMs) return false;
+        const double x = static_cast<double>(phase - kDemoSearchMs) / (kDemoPeriodMs - kDemoSearchMs);
+        const double beam = std::pow(std::sin(kPi * x), 1.5);
+        seed_ = seed_ * 1103515245u + 12345u;
+        const double noise = static_cast<double>((seed_ >> 16) % 5) - 2.0;  // -2..2
+        long value = std::lround(8.0 + (kDemoPeak - 8.0) * beam + noise);
+        if (value < 3) value = 3;
+        if (value > 100) value = 100;
+        *level = static_cast<int32_t>(value);
+        return true;
+    }
+
+    LONG refs_ = 1;
+    std::atomic<const char*> current_{nullptr};
+    std::mutex mutex_;
+    bool initialized_ = false;
+    ULONGLONG startTick_ = 0;
+    uint32_t seed_ = 20261207u;
+    std::atomic<int32_t> frequency_{0}, symbolRate_{0}, lnbFrequency_{0}, fec_{0}, polarity_{0},
+        band_{0}, diseqc_{0};
+};
+
+class SimTunerFactory final : public IClassFactory {
+public:
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IClassFactory)) {
+            *out = static_cast<IClassFactory*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *out = nullptr;
+        return E_NOINTERFACE;
+    }
+    // The factory is static; the module stays loaded while it is referenced.
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++g_locks + 1); }
+    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(--g_locks + 1); }
+
+    HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = nullptr;
+        if (outer) return CLASS_E_NOAGGREGATION;
+        HRESULT forced = S_OK;
+        const bool scripted = Config().FailureFor("Create", &forced);
+        if (scripted && forced < 0) {
+            LogLine("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(forced));
+            return forced;
+        }
+        SimTuner* tuner = new (std::nothrow) SimTuner;
+        if (!tuner) return E_OUTOFMEMORY;
+        HRESULT result = tuner->QueryInterface(iid, out);
+        tuner->Release();
+        if (result >= 0 && scripted) result = forced;  // a scripted success code, as is
+        LogLine("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        return result;
+    }
+    HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
+        if (lock) ++g_locks; else --g_locks;
+        return S_OK;
+    }
+};
+
+SimTunerFactory g_factory;
+
+constexpr wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}";
+
+LONG SetString(HKEY key, const wchar_t* name, const wchar_t* value) {
+    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                          static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
+}
+
+}  // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
+    if (reason == DLL_PROCESS_ATTACH) {
+        g_module = instance;
+        DisableThreadLibraryCalls(instance);
+    }
+    return TRUE;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (!IsEqualGUID(clsid, kTunerFilterClassId)) return CLASS_E_CLASSNOTAVAILABLE;
+    Config();  // the environment is read here, once
+    return g_factory.QueryInterface(iid, out);
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return (g_objects.load() == 0 && g_locks.load() == 0) ? S_OK : S_FALSE;
+}
+
+namespace {
+
+// Wine (8.x) looks class ids up only in HKEY_CLASSES_ROOT, without the
+// per-user HKCU\Software\Classes; there the entries are also written to HKCR.
+bool RunningUnderWine() {
+    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    return ntdll && GetProcAddress(ntdll, "wine_get_version");
+}
+
+HRESULT RegisterUnder(HKEY root, const wchar_t* classKeyPath, const wchar_t* path) {
+    HKEY classKey = nullptr, serverKey = nullptr;
+    if (RegCreateKeyExW(root, classKeyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &classKey, nullptr) !=
+        ERROR_SUCCESS)
+        return SELFREG_E_CLASS;
+    LONG status = SetString(classKey, nullptr, L"Zentrik simulated tuner");
+    if (status == ERROR_SUCCESS)
+        status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
+                                 &serverKey, nullptr);
+    if (status == ERROR_SUCCESS) status = SetString(serverKey, nullptr, path);
+    if (status == ERROR_SUCCESS) status = SetString(serverKey, L"ThreadingModel", L"Both");
+    if (serverKey) RegCloseKey(serverKey);
+    RegCloseKey(classKey);
+    return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
+}
+
+HRESULT UnregisterUnder(HKEY root, const wchar_t* classKeyPath) {
+    HKEY classKey = nullptr;
+    LONG status = RegOpenKeyExW(root, classKeyPath, 0, KEY_ALL_ACCESS, &classKey);
+    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
+    if (status != ERROR_SUCCESS) return SELFREG_E_CLASS;
+    status = RegDeleteKeyW(classKey, L"InprocServer32");
+    RegCloseKey(classKey);
+    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return SELFREG_E_CLASS;
+    status = RegDeleteKeyW(root, classKeyPath);
+    return (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) ? S_OK : SELFREG_E_CLASS;
+}
+
+constexpr wchar_t kRootClassKey[] = L"CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}";
+
+}  // namespace
+
+// Registers for the current user: HKCU\Software\Classes\CLSID\{class}\InprocServer32.
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    wchar_t path[MAX_PATH];
+    const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
+    if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
+    HRESULT result = RegisterUnder(HKEY_CURRENT_USER, kClassKey, path);
+    if (SUCCEEDED(result) && RunningUnderWine())
+        result = RegisterUnder(HKEY_CLASSES_ROOT, kRootClassKey, path);
+    return result;
+}
+
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
+    HRESULT result = UnregisterUnder(HKEY_CURRENT_USER, kClassKey);
+    if (RunningUnderWine()) {
+        const HRESULT mirror = UnregisterUnder(HKEY_CLASSES_ROOT, kRootClassKey);
+        if (SUCCEEDED(result)) result = mirror;
+    }
+    return result;
+}
