@@ -78,12 +78,6 @@ std::vector<LogEntry> ReadLog() {
     return entries;
 }
 
-std::string Hex(HRESULT hr) {
-    char text[16];
-    std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(hr));
-    return text;
-}
-
 // Counts call lines for method (with the argument and result, "" matches any).
 int CountCalls(const std::vector<LogEntry>& log, const std::string& method,
                const std::string& argument, const std::string& result, DWORD thread = 0) {
@@ -334,7 +328,7 @@ void CaseCreatePositive() {
     // The factory itself must hand back the scripted code unchanged.
     HMODULE dll = LoadLibraryW(L"ZentrikSimTuner.dll");
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
-    GetClassObject get = dll ? reinterpret_cast<GetClassObject>(GetProcAddress(dll, "DllGetClassObject")) : nullptr;
+    GetClassObject get = dll ? reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject"))) : nullptr;
     IClassFactory* factory = nullptr;
     Check(get && get(kTunerFilterClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK && factory,
           "DllGetClassObject gives the class factory");
@@ -455,8 +449,8 @@ void CheckRegistration(const std::wstring& dllPath) {
     Check(dll != nullptr, "ZentrikSimTuner.dll loads");
     if (!dll) return;
     using Entry = HRESULT(STDAPICALLTYPE*)();
-    Entry reg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllRegisterServer"));
-    Entry unreg = reinterpret_cast<Entry>(GetProcAddress(dll, "DllUnregisterServer"));
+    Entry reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
+    Entry unreg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllUnregisterServer")));
     Check(reg && unreg && GetProcAddress(dll, "DllGetClassObject") && GetProcAddress(dll, "DllCanUnloadNow"),
           "the four COM server entries are exported");
     if (!reg || !unreg) return;
@@ -492,7 +486,8 @@ bool RunCase(const std::wstring& exe, const std::wstring& folder, const char* na
     SetEnvironmentVariableW(L"ZENTRIK_SIM_LOG", logPath.c_str());
     SetEnvironmentVariableA("ZENTRIK_SIM_LATENCY", latency);
     std::wstring command = L"\"" + exe + L"\" --case " + wname;
-    STARTUPINFOW si = {sizeof si};
+    STARTUPINFOW si{};
+    si.cb = sizeof si;
     PROCESS_INFORMATION pi = {};
     if (!CreateProcessW(exe.c_str(), &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &si, &pi)) {
         Check(false, "start the scenario process");
