@@ -15,6 +15,9 @@ wine_env_start() {   # $1 = prefix folder, $2 = "virtual" to force a virtual dis
   mkdir -p "$WINEPREFIX"
   [ -f "$WINEPREFIX/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
   wineserver -p 60 2>/dev/null || true   # keep one wineserver for the whole run
+  # A new prefix has no .txt association, so the read-me would open nowhere;
+  # on Windows text files open in Notepad.
+  wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 || true
 }
 
 wine_env_stop() {

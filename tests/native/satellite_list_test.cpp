@@ -146,7 +146,8 @@ TEST(NameWalk, ItemTextsAndPadding) {
     EXPECT_TRUE(Names({}).empty());
     ListSatelliteNames(nullptr, 0, CollectItem, nullptr);  // never calls back
 
-    const std::string name64(64, 'n'), name70(70, 'm');
+    const std::string name63(63, 'o'), name64(64, 'n'), name70(70, 'm');
+    EXPECT_EQ(Names(Bytes("[" + name63 + "]")), std::vector<std::string>{name63 + " "});
     EXPECT_EQ(Names(Bytes("[" + name64 + "]")), std::vector<std::string>{name64});
     EXPECT_EQ(Names(Bytes("[" + name70 + "]")), std::vector<std::string>{name70});
     // Embedded zero bytes are ordinary characters.
@@ -183,6 +184,10 @@ TEST(EntryValue, LettersAndWindow) {
     EXPECT_EQ(r.Check, EntryOk);
     EXPECT_EQ(r.T.Frequency, 12345);
     EXPECT_EQ(r.T.SymbolRate, 10000);
+    // A ';' inside the symbol rate is passed over, not taken as its end.
+    r = ReadLine("[A]=12000h27;500");
+    EXPECT_EQ(r.Check, EntryOk);
+    EXPECT_EQ(r.T.SymbolRate, 2750);
     // Any byte stands as the separator.
     r = ReadLine("[A]:12345h10000;");
     EXPECT_EQ(r.Check, EntryOk);

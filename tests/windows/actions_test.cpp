@@ -35,6 +35,7 @@ TEST(MiddleAction, InListModeOpensTheListAndEndsTheProgram) {
     StartProgram();
     MiddleAction();
     EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_TRUE(CloseShellWindowNaming("satellite.ini"));
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
@@ -42,6 +43,7 @@ TEST(MiddleAction, InManualModeKeepsTheWindow) {
     StartProgram();
     ModeAction();
     MiddleAction();
+    EXPECT_TRUE(CloseShellWindowNaming("ReadMe"));
     EXPECT_TRUE(IsWindow(App.MainWindow));
     EXPECT_EQ(App.InputMode, ManualMode);
     EXPECT_EQ(App.RunMode.load(), ::Setup);

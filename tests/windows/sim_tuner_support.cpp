@@ -40,7 +40,8 @@ std::vector<TunerCall> TunerLog() {
 std::vector<std::string> TuningCalls(const std::vector<TunerCall>& log) {
     std::vector<std::string> calls;
     for (const TunerCall& call : log) {
-        if (call.Method == "QueryLock" || call.Method == "ReadSignalLevel") continue;
+        // Only what the card is told: not the polling, not the COM plumbing.
+        if (call.Method.rfind("Set", 0) != 0 && call.Method != "InitializeControl") continue;
         calls.push_back(call.Argument == "-" ? call.Method : call.Method + " " + call.Argument);
     }
     return calls;

@@ -1,5 +1,6 @@
 #include "window_test_support.h"
 
+#include <cstring>
 #include <fstream>
 #include <sstream>
 
@@ -53,6 +54,11 @@ void PumpMessages(DWORD milliseconds) {
     MSG message;
     while (GetTickCount64() < end) {
         while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+            if (message.message == WM_QUIT) {
+                // Leave the quit for the program's own loop to see.
+                PostQuitMessage(static_cast<int>(message.wParam));
+                return;
+            }
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
@@ -67,4 +73,41 @@ std::string ProgramFolder() {
     GetModuleFileNameA(nullptr, path, MAX_PATH);
     std::string folder = path;
     return folder.substr(0, folder.find_last_of('\\'));
+}
+
+namespace {
+struct ShellWindowSearch {
+    const char* Name;
+    HWND Found;
+};
+BOOL CALLBACK FindShellWindow(HWND window, LPARAM param) {
+    auto* search = reinterpret_cast<ShellWindowSearch*>(param);
+    char title[256] = {};
+    GetWindowTextA(window, title, sizeof title);
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process != GetCurrentProcessId() && IsWindowVisible(window) && strstr(title, search->Name)) {
+        search->Found = window;
+        return FALSE;
+    }
+    return TRUE;
+}
+}  // namespace
+
+bool CloseShellWindowNaming(const char* fileName) {
+    // The editor inherits the test's output pipe, so it must not outlive the test.
+    ShellWindowSearch search = {fileName, nullptr};
+    for (int i = 0; i < 100 && !search.Found; ++i) {
+        EnumWindows(FindShellWindow, reinterpret_cast<LPARAM>(&search));
+        if (!search.Found) Sleep(50);
+    }
+    if (!search.Found) return false;
+    DWORD process = 0;
+    GetWindowThreadProcessId(search.Found, &process);
+    HANDLE editor = OpenProcess(PROCESS_TERMINATE, FALSE, process);
+    if (editor) {
+        TerminateProcess(editor, 0);
+        CloseHandle(editor);
+    }
+    return true;
 }

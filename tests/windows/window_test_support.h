@@ -13,6 +13,9 @@ void WriteTestFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
 // Ends a running measurement and waits until both workers are gone.
 void StopMeasurement();
+// Waits for the editor the shell opened for a file, closes it and says
+// whether it came: its title names the file.
+bool CloseShellWindowNaming(const char* fileName);
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
 // Runs the program's own message loop until the quit message; its exit code.
