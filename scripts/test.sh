@@ -29,5 +29,5 @@ echo "== Windows tests under Wine"
 wine_env_start "$root/build/windows/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
 register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
-ctest --test-dir "$root/build/windows" --output-on-failure -j2 || status=1
+ctest --test-dir "$root/build/windows" --output-on-failure --timeout 60 || status=1
 exit $status

@@ -14,18 +14,15 @@ constexpr COLORREF kStripColour = RGB(159, 211, 255);
 
 std::string Line() { return std::string(App.EntryLine.Text, 13); }
 
-// Counts the dark text pixels inside the entry strip, read back from the screen.
+// Counts the dark text pixels inside the entry strip, read back from the
+// window's surface.
 int DarkPixelsInStrip() {
-    HDC screen = GetDC(nullptr);
-    POINT origin = {0, 0};
-    ClientToScreen(App.MainWindow, &origin);
     int dark = 0;
     for (int y = 88; y < 112; y += 1)
         for (int x = 44; x < 305; x += 1) {
-            const COLORREF c = GetPixel(screen, origin.x + x, origin.y + y);
+            const COLORREF c = GetPixel(App.WindowDC, x, y);
             if (GetRValue(c) < 80 && GetGValue(c) < 80) ++dark;
         }
-    ReleaseDC(nullptr, screen);
     return dark;
 }
 
@@ -54,11 +51,7 @@ TEST(ManualEntry, TypingDrawsTheLineAtOnce) {
     ClearEntryLine();
     EXPECT_EQ(DarkPixelsInStrip(), 0);
     EXPECT_EQ(Line(), std::string(13, ' '));
-    HDC screen = GetDC(nullptr);
-    POINT origin = {0, 0};
-    ClientToScreen(App.MainWindow, &origin);
-    EXPECT_EQ(GetPixel(screen, origin.x + 60, origin.y + 100), kStripColour);
-    ReleaseDC(nullptr, screen);
+    EXPECT_EQ(GetPixel(App.WindowDC, 60, 100), kStripColour);
 }
 
 TEST(ManualEntry, OnlyClearingActsOutsideTyping) {
