@@ -4,7 +4,7 @@
 wine_env_start() {   # $1 = prefix folder, $2 = "virtual" to force a virtual display
   export WINEPREFIX="$1" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
   STARTED_XVFB=""
-  if [ -z "$DISPLAY" ] || [ "$2" = virtual ]; then
+  if [ -z "${DISPLAY:-}" ] || [ "${2:-}" = virtual ]; then
     n=90
     while [ -e /tmp/.X$n-lock ] || [ -e /tmp/.X11-unix/X$n ]; do n=$((n + 1)); done
     Xvfb :$n -screen 0 1024x768x24 -nolisten tcp >/dev/null 2>&1 &
@@ -22,7 +22,7 @@ wine_env_start() {   # $1 = prefix folder, $2 = "virtual" to force a virtual dis
 
 wine_env_stop() {
   WINEPREFIX="$WINEPREFIX" wineserver -k 2>/dev/null || true
-  [ -n "$STARTED_XVFB" ] && kill "$STARTED_XVFB" 2>/dev/null && wait "$STARTED_XVFB" 2>/dev/null
+  [ -n "${STARTED_XVFB:-}" ] && kill "$STARTED_XVFB" 2>/dev/null && wait "$STARTED_XVFB" 2>/dev/null
   return 0
 }
 
