@@ -30,4 +30,10 @@ wine_env_start "$root/build/windows/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
 register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
 ctest --test-dir "$root/build/windows" --output-on-failure --timeout 60 || status=1
+# The views the painting tests saved, as PNG files a person can look at.
+artifacts="$root/build/windows/tests/windows/artifacts"
+for view in "$artifacts"/*.bmp; do
+  [ -f "$view" ] && convert "$view" "${view%.bmp}.png" && rm -f "$view"
+done
+[ -d "$artifacts" ] && echo "Screens of the tested views: $artifacts"
 exit $status
