@@ -1,0 +1,198 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Zentrik.exe, as a separate process under Wine,
+driven only by X input (xdotool) and checked by what the screen shows and by
+what the simulated tuner was told (its log).
+
+usage: drive_zentrik.py BUILD_DIR SCENARIO   (run with DISPLAY and WINEPREFIX set)
+"""
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+BUILD = os.path.abspath(sys.argv[1])
+SCENARIO = sys.argv[2]
+ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
+BAR = (240, 240, 255)
+SCREEN = (128, 197, 255)
+
+
+def run(*args, check=True):
+    return subprocess.run(args, check=check, capture_output=True, text=True).stdout.strip()
+
+
+class Program:
+    def __init__(self, script):
+        self.folder = tempfile.mkdtemp(prefix="zentrik-e2e-")
+        for name in ("Zentrik.exe", "ReadMe.txt"):
+            shutil.copy(os.path.join(BUILD, name), self.folder)
+        self.log = os.path.join(self.folder, "tuner.log")
+        with open(os.path.join(self.folder, "tuner.script"), "w") as f:
+            f.write(script)
+        env = dict(os.environ, ZENTRIK_SIM_SCRIPT=run("winepath", "-w", os.path.join(self.folder, "tuner.script")),
+                   ZENTRIK_SIM_LOG=run("winepath", "-w", self.log))
+        self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.window = None
+        for _ in range(100):
+            found = run("xdotool", "search", "--onlyvisible", "--name", "^Zentrik 0.98$", check=False)
+            if found:
+                self.window = found.split()[0]
+                break
+            time.sleep(0.1)
+        assert self.window, "the window did not appear"
+        time.sleep(0.5)
+        geometry = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", self.window).split())
+        self.x, self.y = int(geometry["X"]), int(geometry["Y"])
+
+    def click(self, x, y, repeat=1):
+        run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
+        time.sleep(0.05)
+        run("xdotool", "click", "--repeat", str(repeat), "--delay", "60", "1")
+        time.sleep(0.3)
+
+    def key(self, *keys):
+        for k in keys:
+            run("xdotool", "key", k)
+            time.sleep(0.15)
+
+    def shot(self, name):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        path = os.path.join(ARTIFACTS, f"{SCENARIO}-{name}.png")
+        run("import", "-window", "root", "-crop", f"350x200+{self.x}+{self.y}", "+repage", path)
+        return path
+
+    def pixel(self, shot, x, y):
+        text = run("convert", shot, "-format", f"%[fx:int(255*p{{{x},{y}}}.r)],%[fx:int(255*p{{{x},{y}}}.g)],%[fx:int(255*p{{{x},{y}}}.b)]", "info:")
+        return tuple(int(v) for v in text.split(","))
+
+    def calls(self):
+        if not os.path.exists(self.log):
+            return []
+        calls = []
+        for line in open(self.log):
+            parts = line.split()
+            if len(parts) >= 4 and (parts[2].startswith("Set") or parts[2] == "InitializeControl"):
+                calls.append(parts[2] + ("" if parts[3] == "-" else " " + parts[3]))
+        return calls
+
+    def log_text(self):
+        return open(self.log).read() if os.path.exists(self.log) else ""
+
+    def wait_exit(self, seconds=15):
+        try:
+            return self.process.wait(seconds)
+        except subprocess.TimeoutExpired:
+            return None
+
+    def close(self):
+        if self.process.poll() is None:
+            self.process.kill()
+        shutil.rmtree(self.folder, ignore_errors=True)
+
+
+failures = []
+
+
+def check(ok, what):
+    print(("ok   " if ok else "FAIL ") + what)
+    if not ok:
+        failures.append(what)
+
+
+def message_box(title):
+    for _ in range(50):
+        found = run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check=False)
+        if found:
+            return found.split()[0]
+        time.sleep(0.1)
+    return None
+
+
+def scenario_list():
+    p = Program("latency 20\nat 0 lock 0 level 0\nat 2500 lock 1 level 50\n")
+    try:
+        p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
+        time.sleep(0.5)
+        calls = p.calls()
+        check(calls[-6:] == ["SetLnbSelection 0", "SetLnbFrequency 9750", "SetPolarity 0",
+                             "SetSymbolRate 29900", "SetTransponderFrequency 10723", "SetDiseqc 0"],
+              f"HotBird tunes 10723/0/29900 (got {calls[-6:]})")
+        searching = p.shot("searching")
+        check(p.pixel(searching, 43, 113)[0] > 200, "no signal yet: the red searching line")
+        time.sleep(3)
+        measuring = p.shot("level-50")
+        check(p.pixel(measuring, 100, 100) == BAR and p.pixel(measuring, 173, 100) == BAR
+              and p.pixel(measuring, 175, 100) != BAR, "the bar follows the signal to x 174")
+        p.click(200, 100, repeat=2)
+        big = p.shot("big-readout")
+        check(p.pixel(big, 45, 100) == SCREEN, "double-click: the big read-out covers the bar")
+        p.click(73, 174)  # SLOW -> FAST
+        p.click(10, 77)   # tone -> voice
+        p.click(10, 42)   # English -> Russian
+        p.key("m")        # mute
+        p.shot("switched")
+        p.click(175, 174)  # <BACK
+        time.sleep(0.3)
+        back = p.shot("back")
+        check(p.pixel(back, 100, 100) != BAR, "<BACK returns to the list")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+        check("FAULT" not in p.log_text(), "no overlapping tuner calls")
+    finally:
+        p.close()
+
+
+def scenario_keypad():
+    p = Program("latency 20\nat 0 lock 1 level 30\n")
+    try:
+        p.click(73, 174)  # MODE 0 -> keypad
+        p.click(40 + 17 * 15 + 5, 140)  # C
+        keys = "1234567890HVAB"
+        previous = None
+        for c in "11743H8000B":
+            if c == previous:
+                time.sleep(0.6)  # two quick clicks on one key are a double-click, which types nothing
+            p.click(40 + 17 * keys.index(c) + 5, 140)
+            previous = c
+        p.shot("typed")
+        p.click(272, 174)  # FIND>
+        time.sleep(0.5)
+        calls = p.calls()
+        check(calls[-6:] == ["SetLnbSelection 1", "SetLnbFrequency 10600", "SetPolarity 0",
+                             "SetSymbolRate 8000", "SetTransponderFrequency 11743", "SetDiseqc 2"],
+              f"11743H8000B tunes with DiSEqC 2 (got {calls[-6:]})")
+        p.click(175, 174)  # <BACK
+        p.click(40 + 17 * 15 + 5, 140)  # C
+        for c in "374V":
+            p.click(40 + 17 * keys.index(c) + 5, 140)
+        p.click(272, 174)
+        box = message_box("Error")
+        check(box is not None, "a bad line shows the Error box")
+        if box:
+            p.shot("error-box")
+            run("xdotool", "windowactivate", "--sync", box, check=False)
+            p.key("Return")
+        p.click(298, 14)  # close box
+        check(p.wait_exit() == 0, "the close box ends the program with exit code 0")
+    finally:
+        p.close()
+
+
+def scenario_altf4():
+    p = Program("latency 20\n")
+    try:
+        p.click(73, 174)  # the keypad: the main window holds the keyboard focus
+        run("xdotool", "keydown", "Alt_L")
+        run("xdotool", "key", "F4")
+        run("xdotool", "keyup", "Alt_L")
+        check(p.wait_exit() == 0, "Alt+F4 ends the program with exit code 0")
+    finally:
+        p.close()
+
+
+{"list": scenario_list, "keypad": scenario_keypad, "altf4": scenario_altf4}[SCENARIO]()
+print(f"{SCENARIO}: {len(failures)} failed")
+sys.exit(1 if failures else 0)
