@@ -62,7 +62,7 @@ void PumpMessages(DWORD milliseconds) {
             TranslateMessage(&message);
             DispatchMessageA(&message);
         }
-        Sleep(5);
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, 5, QS_ALLINPUT);
     }
 }
 
