@@ -124,3 +124,21 @@ TEST(SatelliteFile, FileDeletedWhileRunningIsReportedAtStart) {
     ExpectAttention("satellite.ini - not found !", "Attention!", false);
     EXPECT_EQ(ComboCount(), 100);
 }
+
+// A folder where no file can be created (under Wine, the process file system
+// refuses new files even to root): the program says so and ends cleanly.
+TEST(SatelliteFile, UnwritableFolderEndsTheProgramWithItsMessage) {
+    UseSimulatedTuner("latency 0\n");
+    StartProgramIn("Z:\\proc");
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Cannot create file satellite.ini");
+    EXPECT_EQ(boxes[0].Caption, "Error!");
+    EXPECT_NE(boxes[0].Owner, nullptr);
+    EXPECT_EQ(boxes[0].Buttons, std::vector<std::string>{"OK"});
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    // Start-up stopped there: no list, no tuner was opened.
+    EXPECT_EQ(App.SatelliteCombo, nullptr);
+    EXPECT_EQ(App.TunerFilter, nullptr);
+    EXPECT_EQ(RunUntilQuit(), 0);
+}

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "skin/skin_sheet.h"
 #include "message_box_watcher.h"
 #include "window_test_support.h"
 
@@ -148,4 +149,18 @@ TEST(Shutdown, WaitsForThePollerInWholeSeconds) {
     EXPECT_EQ(RunUntilQuit(), 0);
     WaitForSingleObject(poller, INFINITE);
     CloseHandle(poller);
+}
+
+// An embedded image that does not unpack is refused with a message, and the
+// program ends instead of drawing garbage.
+TEST(Startup, MissingOrDamagedSkinIsRefused) {
+    StartProgram();
+    BITMAPINFO description = {};
+    EXPECT_EQ(LoadSkinSheet("NOSUCHIMAGE", &description), nullptr);
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Caption, "Error");
+    EXPECT_NE(boxes[0].Text.find("skin"), std::string::npos);
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
 }
