@@ -26,6 +26,16 @@ TEST(Startup, CreatesTheCentredSkinnedPopup) {
     EXPECT_EQ(frame.bottom - frame.top, 200);
     EXPECT_EQ(frame.left, GetSystemMetrics(SM_CXSCREEN) / 2 - 175);
     EXPECT_EQ(frame.top, GetSystemMetrics(SM_CYSCREEN) / 2 - 100);
+    // The class icon is the program's icon 142, with its 32 x 32 image.
+    HICON icon = reinterpret_cast<HICON>(GetClassLongPtrA(window, GCLP_HICON));
+    ASSERT_NE(icon, nullptr);
+    ICONINFO iconInfo = {};
+    ASSERT_TRUE(GetIconInfo(icon, &iconInfo));
+    BITMAP iconBitmap = {};
+    GetObjectA(iconInfo.hbmColor, sizeof iconBitmap, &iconBitmap);
+    EXPECT_EQ(iconBitmap.bmWidth, 32);
+    DeleteObject(iconInfo.hbmColor);
+    DeleteObject(iconInfo.hbmMask);
     // CS_OWNDC: the window has one surface, the one start-up kept.
     EXPECT_EQ(GetDC(window), App.WindowDC);
     // The rounded outline cuts the corners away.
