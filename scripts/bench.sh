@@ -21,3 +21,4 @@ register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
 cd "$root/build/windows/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
+python3 "$root/tests/bench/startup_bench.py" "$root/build/windows"
