@@ -19,11 +19,6 @@ void Click(int x, int y) { SendMessageA(App.MainWindow, WM_LBUTTONDOWN, MK_LBUTT
 void Key(WPARAM key) { SendMessageA(App.MainWindow, WM_KEYDOWN, key, 0); }
 void Char(char c) { SendMessageA(App.MainWindow, WM_CHAR, static_cast<WPARAM>(c), 0); }
 
-COLORREF SheetPixel(int x, int y) {
-    const uint8_t* p = App.SkinSheetPixels + (199 - y) * 1940 + x * 3;
-    return RGB(p[2], p[1], p[0]);
-}
-
 // Whether the window shows the given face at the given place, right now.
 bool Shows(const SheetFace& face, POINT at) {
     for (int y = 0; y < face.Height; ++y)

@@ -63,11 +63,6 @@ Capture CaptureWindow(const char* view) {
     return capture;
 }
 
-COLORREF SheetPixel(int x, int y) {
-    const uint8_t* p = App.SkinSheetPixels + (199 - y) * 1940 + x * 3;
-    return RGB(p[2], p[1], p[0]);
-}
-
 // How many pixels of a face differ from where it was drawn.
 int FaceDifferences(const Capture& capture, const SheetFace& face, POINT at) {
     int differences = 0;

@@ -111,3 +111,8 @@ bool CloseShellWindowNaming(const char* fileName) {
     }
     return true;
 }
+
+COLORREF SheetPixel(int x, int y) {
+    const uint8_t* p = App.SkinSheetPixels + (199 - y) * 1940 + x * 3;
+    return RGB(p[2], p[1], p[0]);
+}

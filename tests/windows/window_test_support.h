@@ -16,6 +16,8 @@ void StopMeasurement();
 // Waits for the editor the shell opened for a file, closes it and says
 // whether it came: its title names the file.
 bool CloseShellWindowNaming(const char* fileName);
+// A pixel of the skin sheet, top-down coordinates.
+COLORREF SheetPixel(int x, int y);
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
 // Runs the program's own message loop until the quit message; its exit code.
