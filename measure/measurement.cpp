@@ -25,13 +25,14 @@ void StartFlaggedWorker(std::atomic<uint8_t>& flag, unsigned (__stdcall* routine
     if (!StartWorker(routine)) flag.store(0);
 }
 
+// A sound whose resource is missing is a null image, which stops whatever is
+// still playing rather than letting the previous sound go on.
 void PlaySoundImage(const void* image) {
-    if (image) sndPlaySoundA(static_cast<LPCSTR>(image), SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
+    sndPlaySoundA(static_cast<LPCSTR>(image), SND_ASYNC | SND_NODEFAULT | SND_MEMORY);
 }
 
-void SpeakDigit(char digit) {
+void SpeakDigit(char digit, int language) {
     if (digit < '0' || digit > '9') return;
-    const int language = App.VoiceLanguage.load() == Russian ? 1 : 0;
     PlaySoundImage(App.DigitSounds[language * 10 + (digit - '0')]);
 }
 
@@ -48,11 +49,13 @@ void FeedbackCycle() {
         Sleep(400);
         break;
     case Voice: {
+        // One reading is spoken whole, in one language.
         const char first = App.LevelText[0].load();
         const char second = App.LevelText[1].load();
-        SpeakDigit(first);
+        const int language = App.VoiceLanguage.load() == Russian ? 1 : 0;
+        SpeakDigit(first, language);
         Sleep(600);
-        SpeakDigit(second);
+        SpeakDigit(second, language);
         break;
     }
     default: break;
@@ -82,7 +85,9 @@ void StartMeasurement() {
 unsigned __stdcall SignalPoller(void*) {
     while (App.RunMode.load() == Measuring) {
         if (App.TunerControl->QueryLock() >= 0) {
-            int32_t level = 0;
+            // The card writes the level in place; a call that writes nothing
+            // leaves the last reading standing.
+            int32_t level = App.SignalLevel.load();
             App.TunerControl->ReadSignalLevel(&level);
             App.SignalLevel.store(level);
             char text[4];

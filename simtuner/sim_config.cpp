@@ -1,7 +1,8 @@
 // Script format (one directive a line; '#' starts a comment; blank lines ok):
 //   latency MS                    sleep of QueryLock and ReadSignalLevel
 //   at MS lock 0|1 level N        from MS on (counted from the object's first
-//                                 InitializeControl) the lock state and level
+//                                 InitializeControl) the lock state and level;
+//                                 level "-": ReadSignalLevel writes nothing
 //   loop MS                       the timeline repeats every MS
 //   fail METHOD HRESULT           METHOD returns HRESULT (hex 0x.. or decimal).
 //                                 METHOD is a tuner-control method name,
@@ -106,9 +107,9 @@ void ParseScript(const std::string& text, SimConfig& config) {
             config.LoopMs = static_cast<uint32_t>(a);
         } else if (w[0] == "at" && w.size() == 6 && w[2] == "lock" && w[4] == "level" &&
                    ParseNumber(w[1], &a) && a >= 0 && ParseNumber(w[3], &b) &&
-                   (b == 0 || b == 1) && ParseNumber(w[5], &c)) {
+                   (b == 0 || b == 1) && (w[5] == "-" || ParseNumber(w[5], &c))) {
             config.Timeline.push_back(
-                {static_cast<uint32_t>(a), b == 1, static_cast<int32_t>(c)});
+                {static_cast<uint32_t>(a), b == 1, static_cast<int32_t>(c), w[5] != "-"});
             config.Scripted = true;
         } else if (w[0] == "fail" && w.size() == 3 && ParseNumber(w[2], &a)) {
             config.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));

@@ -13,6 +13,7 @@ struct SignalPoint {
     uint32_t AtMs;   // from the object's first InitializeControl
     bool Locked;
     int32_t Level;
+    bool WritesLevel = true;  // false: ReadSignalLevel leaves the caller's value alone
 };
 
 struct SimConfig {

@@ -9,6 +9,7 @@
 
 #include <atomic>
 #include <cmath>
+#include <cstdio>
 #include <mutex>
 #include <new>
 
@@ -111,14 +112,17 @@ public:
         Sleep(Config().LatencyMs);
         HRESULT result = S_OK;
         int32_t value = 0;
+        bool writes = true;
         if (!level) {
             result = E_POINTER;
         } else {
-            Signal(&value);
-            *level = value;  // written even when a failure is scripted
+            Signal(&value, &writes);
+            if (writes) *level = value;  // written even when a failure is scripted
         }
         Config().FailureFor("ReadSignalLevel", &result);
-        LogLine("ReadSignalLevel %ld 0x%08lX", static_cast<long>(value), static_cast<unsigned long>(result));
+        char argument[16] = "-";
+        if (writes) std::snprintf(argument, sizeof argument, "%ld", static_cast<long>(value));
+        LogLine("ReadSignalLevel %s 0x%08lX", argument, static_cast<unsigned long>(result));
         return result;
     }
 
@@ -202,15 +206,17 @@ private:
     }
 
     // The signal now; returns the lock state and sets the level (0 without lock).
-    bool Signal(int32_t* level) {
+    bool Signal(int32_t* level, bool* writes = nullptr) {
         std::lock_guard<std::mutex> guard(mutex_);
         *level = 0;
+        if (writes) *writes = true;
         if (!initialized_) return false;
         const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
         const SimConfig& config = Config();
         if (config.Scripted) {
             const SignalPoint p = config.SignalAt(ms);
             *level = p.Locked ? p.Level : 0;
+            if (writes) *writes = p.WritesLevel;
             return p.Locked;
         }
         // Demo: nothing until a transponder has been tuned; then each sweep

@@ -62,6 +62,43 @@ TEST(Feedback, VoiceSpeaksBothDigitsInTheChosenLanguage) {
     EXPECT_GE(played[1].At - played[0].At, 580u);
 }
 
+// The language is taken once per reading: a switch between the two digits
+// is heard from the next reading on.
+TEST(Feedback, LanguageSwitchTakesEffectAtTheNextReading) {
+    EXPECT_TRUE(InstallSoundRecorder());
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 47\n");
+    StartProgram();
+    App.SoundMode.store(Voice);
+    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    ASSERT_EQ(StartAction(), Accepted);
+    PumpMessages(300);
+    App.VoiceLanguage.store(Russian);
+    PumpMessages(2300);
+    StopMeasurement();
+    const auto played = PlayedSounds();
+    ASSERT_GE(played.size(), 3u);
+    EXPECT_EQ(played[0].Image, Digit(0, 4));
+    EXPECT_EQ(played[1].Image, Digit(0, 7));
+    EXPECT_EQ(played[2].Image, Digit(1, 4));
+}
+
+// A sound missing from the program is played as nothing, which also stops
+// the one before it.
+TEST(Feedback, MissingSoundPlaysNothing) {
+    EXPECT_TRUE(InstallSoundRecorder());
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 60\n");
+    StartProgram();
+    App.ToneSound = nullptr;
+    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    ASSERT_EQ(StartAction(), Accepted);
+    PumpMessages(500);
+    StopMeasurement();
+    const auto played = PlayedSounds();
+    ASSERT_GE(played.size(), 1u);
+    EXPECT_EQ(played[0].Image, nullptr);
+    EXPECT_EQ(played[0].Flags, static_cast<UINT>(SND_ASYNC | SND_NODEFAULT | SND_MEMORY));
+}
+
 TEST(Feedback, RussianSpeaksTheLeadingZeroToo) {
     const auto played = MeasureFor("latency 2\nat 0 lock 1 level 5\n", Voice, Russian, 2500);
     ASSERT_GE(played.size(), 2u);

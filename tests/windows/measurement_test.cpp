@@ -61,6 +61,20 @@ TEST(SignalPoller, FollowsLockAndLevel) {
     EXPECT_FALSE(LogHasOverlap());
 }
 
+// A card that answers a read without writing leaves the last level standing,
+// so the bar and the sound go on rather than dropping to nothing.
+TEST(SignalPoller, AReadThatWritesNothingKeepsTheLastLevel) {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 42\nat 400 lock 1 level -\n");
+    StartProgram();
+    App.SoundMode.store(Silent);
+    StartListMeasurement();
+    EXPECT_TRUE(WaitFor([] { return App.SignalLevel.load() == 42; }, 1000));
+    PumpMessages(800);
+    EXPECT_EQ(App.SignalLevel.load(), 42);
+    EXPECT_EQ(Text(), "42%");
+    StopMeasurement();
+}
+
 TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
     UseSimulatedTuner("latency 2\nat 0 lock 1 level 50\n");
     StartProgram();
