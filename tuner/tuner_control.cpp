@@ -24,22 +24,21 @@ bool TuningStepFailed(HRESULT result, const char* text) {
 
 }  // namespace
 
+// Whatever a failing step handed over stays held: Shutdown releases it.
 bool CreateTunerControl() {
     void* filter = nullptr;
     // Only exactly 0 counts: a positive success code is not what the card gives.
-    if (CoCreateInstance(kTunerFilterClassId, nullptr, CLSCTX_INPROC_SERVER, kBaseFilterInterfaceId,
-                         &filter) != 0) {
-        if (filter) static_cast<IUnknown*>(filter)->Release();
+    const HRESULT created = CoCreateInstance(kTunerFilterClassId, nullptr, CLSCTX_INPROC_SERVER,
+                                             kBaseFilterInterfaceId, &filter);
+    App.TunerFilter = static_cast<IUnknown*>(filter);
+    if (created != 0) {
         ShowTunerError("Cannot create filter graph manager");
         return true;
     }
-    App.TunerFilter = static_cast<IUnknown*>(filter);
     void* control = nullptr;
-    if (App.TunerFilter->QueryInterface(kTunerControlInterfaceId, &control) != 0) {
-        if (control) static_cast<IUnknown*>(control)->Release();
-        return true;
-    }
+    const HRESULT queried = App.TunerFilter->QueryInterface(kTunerControlInterfaceId, &control);
     App.TunerControl = static_cast<ITunerControl*>(control);
+    if (queried != 0) return true;
     if (App.TunerControl->InitializeControl() < 0) {
         ShowTunerError("Cannot initialize tuner control interface");
         return true;

@@ -70,6 +70,11 @@ TEST(CreateTunerControl, EachFailureShowsItsMessageAndEndsTheProgram) {
 // shown on the interface query, whose result reaches the program unchanged.
 TEST(CreateTunerControl, PositiveQueryResultCountsAsFailure) {
     ExpectStartFailsWith("fail QueryInterface 0x1\n", nullptr);
+    // What the query handed over was held and released at shutdown.
+    const auto log = TunerLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().Method, "Release");
+    EXPECT_EQ(log.back().Argument, "0");
 }
 
 TEST(CreateTunerControl, FailedInterfaceQueryIsSilent) {
