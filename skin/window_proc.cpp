@@ -101,7 +101,7 @@ void OnTopStripClick() {
 void OnLowerClick() {
     for (int key = 0; key < kKeypadKeyCount; ++key) {
         if (!Inside(App.KeypadKey[key])) continue;
-        if (key < 14) TypeEntryChar(kKeypadAlphabet[key], false);
+        if (key < 14) TypeEntryChar(App.KeypadAlphabet[key], false);
         else if (key == 14) EraseEntryChar();
         else ClearEntryLine();
         return;
@@ -168,7 +168,10 @@ void OnActivate() {
 
 void AddTooltip(HWND tooltips, RECT area, const char* text) {
     TOOLINFOA tool = {};
-    tool.cbSize = 44;  // the record without the fields newer common controls added
+    // The record up to lParam, without the fields newer common controls added:
+    // 44 bytes in a 32-bit program, 64 in this one. Windows refuses a tool
+    // whose record is too short for its pointers.
+    tool.cbSize = TTTOOLINFOA_V2_SIZE;
     tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = App.MainWindow;
     tool.uId = 0;

@@ -201,5 +201,24 @@ TEST(Tooltips, ThreeToolsOnTheSideButtons) {
     while ((tooltips = FindWindowExA(nullptr, tooltips, "tooltips_class32", nullptr)))
         if (GetWindow(tooltips, GW_OWNER) == App.MainWindow) break;
     ASSERT_NE(tooltips, nullptr);
-    EXPECT_EQ(SendMessageA(tooltips, TTM_GETTOOLCOUNT, 0, 0), 3);
+    ASSERT_EQ(SendMessageA(tooltips, TTM_GETTOOLCOUNT, 0, 0), 3);
+    const struct {
+        RECT Area;
+        const char* Text;
+    } expected[] = {{{5, 35, 25, 50}, "voice"}, {{5, 70, 25, 95}, "tone or voice"},
+                    {{5, 105, 25, 120}, "home site"}};
+    for (int i = 0; i < 3; ++i) {
+        char text[80] = {};
+        TOOLINFOA tool = {};
+        tool.cbSize = TTTOOLINFOA_V2_SIZE;
+        tool.lpszText = text;
+        ASSERT_TRUE(SendMessageA(tooltips, TTM_ENUMTOOLSA, i, reinterpret_cast<LPARAM>(&tool)));
+        EXPECT_STREQ(text, expected[i].Text);
+        EXPECT_EQ(tool.hwnd, App.MainWindow);
+        EXPECT_EQ(tool.uFlags & TTF_SUBCLASS, static_cast<UINT>(TTF_SUBCLASS));
+        EXPECT_EQ(tool.rect.left, expected[i].Area.left);
+        EXPECT_EQ(tool.rect.top, expected[i].Area.top);
+        EXPECT_EQ(tool.rect.right, expected[i].Area.right);
+        EXPECT_EQ(tool.rect.bottom, expected[i].Area.bottom);
+    }
 }
