@@ -16,7 +16,6 @@ enum InputModeValue : int16_t { ListMode = 0, ManualMode = 1 };
 enum SoundModeValue : int16_t { Tone = 0, Voice = 1, Silent = 2, Muted = 3 };
 enum VoiceLanguageValue : int16_t { English = 0, Russian = 1 };
 
-constexpr char kKeypadAlphabet[17] = "1234567890HVAB<C";
 constexpr int kKeypadKeyCount = 16;
 constexpr int kDigitSoundCount = 20;
 
@@ -45,6 +44,7 @@ struct AppState {
     // Texts
     ::EntryLine EntryLine;
     char MeasureCaption[32] = {};
+    static constexpr char KeypadAlphabet[17] = "1234567890HVAB<C";
 
     // Pointer and hover state
     int16_t SweepX = 42;
@@ -74,6 +74,8 @@ struct AppState {
     const void* DigitSounds[kDigitSoundCount] = {};
     const uint8_t* DefaultEntry = nullptr;
     uint32_t DefaultEntrySize = 0;
+    const uint8_t* DefaultList = nullptr;
+    uint32_t DefaultListSize = 0;
     IUnknown* TunerFilter = nullptr;
     ITunerControl* TunerControl = nullptr;
 };

@@ -102,7 +102,8 @@ void InitApplication() {
 }
 
 int RunMessageLoop() {
-    MSG message;
+    // A failing GetMessageA (-1) ends the loop too, rather than spinning on it.
+    MSG message = {};
     while (GetMessageA(&message, nullptr, 0, 0) > 0) {
         TranslateMessage(&message);
         DispatchMessageA(&message);

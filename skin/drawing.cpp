@@ -25,7 +25,7 @@ void PaintSetup() {
     DrawFace(kHelp[App.HoverMiddle], kMiddleAt.x, kMiddleAt.y);
     DrawCentred("Input transponder parameters", 28, App.CaptionArea);
     for (int key = 0; key < kKeypadKeyCount; ++key)
-        TextOutA(App.WindowDC, 42 + 17 * key, 128, &kKeypadAlphabet[key], 1);
+        TextOutA(App.WindowDC, 42 + 17 * key, 128, &App.KeypadAlphabet[key], 1);
     SelectObject(App.WindowDC, App.EntryFont);
     DrawCentred(App.EntryLine.Text, App.EntryLine.Position, App.BarArea);
 }

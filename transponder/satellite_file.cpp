@@ -48,10 +48,9 @@ bool EnsureSatelliteFile() {
         DestroyWindow(App.MainWindow);
         return false;
     }
-    uint32_t size = 0;
-    const uint8_t* data = LockProgramResource("SATDATA", &size);
+    App.DefaultList = LockProgramResource("SATDATA", &App.DefaultListSize);
     DWORD written = 0;
-    if (data) WriteFile(file, data, size, &written, nullptr);
+    if (App.DefaultList) WriteFile(file, App.DefaultList, App.DefaultListSize, &written, nullptr);
     CloseHandle(file);
     return true;
 }
