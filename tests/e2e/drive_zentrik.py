@@ -17,6 +17,11 @@ SCENARIO = sys.argv[2]
 ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
 BAR = (240, 240, 255)
 SCREEN = (128, 197, 255)
+SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "sheet",
+                     "skin_sheet.png")
+# Faces on the skin sheet: (x, y, width, height).
+FAST_NORMAL, FAST_HOVER = (498, 1, 74, 27), (498, 29, 74, 27)
+LIPS, RUSSIAN_FLAG, EMPTY_SOCKET = (430, 168, 20, 15), (410, 168, 20, 15), (5, 35, 20, 15)
 
 
 def run(*args, check=True):
@@ -67,6 +72,22 @@ class Program:
     def pixel(self, shot, x, y):
         text = run("convert", shot, "-format", f"%[fx:int(255*p{{{x},{y}}}.r)],%[fx:int(255*p{{{x},{y}}}.g)],%[fx:int(255*p{{{x},{y}}}.b)]", "info:")
         return tuple(int(v) for v in text.split(","))
+
+    def face_differs(self, shot, x, y, face):
+        """How many pixels of the window at (x, y) differ from the sheet's face."""
+        fx, fy, w, h = face
+        result = subprocess.run(
+            ["compare", "-metric", "AE", "(", shot, "-alpha", "off", "-crop", f"{w}x{h}+{x}+{y}", "+repage", ")",
+             "(", SHEET, "-alpha", "off", "-crop", f"{w}x{h}+{fx}+{fy}", "+repage", ")", "null:"],
+            capture_output=True, text=True)
+        try:
+            return int(float(result.stderr.split()[0]))
+        except (IndexError, ValueError):
+            return w * h
+
+    def point(self, x, y):
+        run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
+        time.sleep(0.3)
 
     def calls(self):
         if not os.path.exists(self.log):
@@ -130,10 +151,22 @@ def scenario_list():
         big = p.shot("big-readout")
         check(p.pixel(big, 45, 100) == SCREEN, "double-click: the big read-out covers the bar")
         p.click(73, 174)  # SLOW -> FAST
+        check(p.face_differs(p.shot("fast"), 36, 161, FAST_HOVER) == 0,
+              "SLOW click: the FAST face, lit under the pointer")
         p.click(10, 77)   # tone -> voice
+        check(p.face_differs(p.shot("voice"), 5, 70, LIPS) == 0, "sound click: the lips of the voice")
         p.click(10, 42)   # English -> Russian
-        p.key("m")        # mute
-        p.shot("switched")
+        switched = p.shot("russian")
+        check(p.face_differs(switched, 5, 35, RUSSIAN_FLAG) == 0, "language click: the Russian flag")
+        check(p.face_differs(switched, 36, 161, FAST_NORMAL) == 0, "FAST stays, unlit once the pointer left")
+        p.key("m")        # mute: the sound button has no face while muted
+        p.point(10, 77)
+        check(p.face_differs(p.shot("muted"), 5, 70, EMPTY_SOCKET) == 0,
+              "muted: pointing at the sound button shows no face")
+        p.point(200, 60)
+        p.key("m")        # unmute: back to the voice
+        p.point(10, 77)
+        check(p.face_differs(p.shot("unmuted"), 5, 70, LIPS) == 0, "unmuted: the voice again")
         p.click(175, 174)  # <BACK
         time.sleep(0.3)
         back = p.shot("back")
