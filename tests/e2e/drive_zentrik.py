@@ -123,6 +123,13 @@ def check(ok, what):
         failures.append(what)
 
 
+def message_box_texts(title):
+    """The texts of the message box with this caption, read from its controls."""
+    reader = os.path.join(BUILD, "tests", "windows", "read_message_box.exe")
+    result = subprocess.run(["wine", reader, title], capture_output=True, text=True, timeout=30)
+    return [line.strip() for line in result.stdout.splitlines() if line.strip()]
+
+
 def message_box(title):
     for _ in range(50):
         found = run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check=False)
@@ -190,7 +197,8 @@ def scenario_keypad():
                 time.sleep(0.6)  # two quick clicks on one key are a double-click, which types nothing
             p.click(40 + 17 * keys.index(c) + 5, 140)
             previous = c
-        p.shot("typed")
+        strip = (42, 86, 265, 28)  # the entry strip, as on the window face
+        check(p.face_differs(p.shot("typed"), 42, 86, strip) > 100, "the typed line shows in the entry strip")
         p.click(272, 174)  # FIND>
         time.sleep(0.5)
         calls = p.calls()
@@ -199,12 +207,16 @@ def scenario_keypad():
               f"11743H8000B tunes with DiSEqC 2 (got {calls[-6:]})")
         p.click(175, 174)  # <BACK
         p.click(40 + 17 * 15 + 5, 140)  # C
+        check(p.face_differs(p.shot("cleared"), 42, 86, strip) == 0, "C clears the entry strip")
         for c in "374V":
             p.click(40 + 17 * keys.index(c) + 5, 140)
         p.click(272, 174)
         box = message_box("Error")
         check(box is not None, "a bad line shows the Error box")
         if box:
+            texts = message_box_texts("Error")
+            check("Transponder parameters error" in " ".join(texts) and any(t.endswith(": OK") for t in texts),
+                  f"it says \"Transponder parameters error\" with an OK button (read {texts})")
             p.shot("error-box")
             run("xdotool", "windowactivate", "--sync", box, check=False)
             p.key("Return")
