@@ -67,6 +67,7 @@ struct AppState {
     HRGN WindowShape = nullptr;
     HRGN Buttons[kButtonRegionCount] = {};
     HRGN KeypadKey[kKeypadKeyCount] = {};
+    // The SkinSheet: its bitmap description and pixel buffer.
     BITMAPINFO SkinSheetInfo = {};
     uint8_t* SkinSheetPixels = nullptr;
     RECT BarArea = {}, CaptionArea = {}, BarFill = {}, BigReadoutArea = {}, ReadoutBackdrop = {};

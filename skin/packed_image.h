@@ -1,5 +1,6 @@
-// Decoder for the packed sprite-sheet container ("JC" header + LZ bit stream)
-// and the helpers that turn its payload into a bottom-up 24-bit pixel buffer.
+// Decoder for PackedImage, the packed sprite-sheet container ("JC" header +
+// LZ bit stream), and the helpers that turn its payload into a bottom-up
+// 24-bit pixel buffer.
 #ifndef ZENTRIK_SKIN_PACKED_IMAGE_H
 #define ZENTRIK_SKIN_PACKED_IMAGE_H
 
