@@ -110,6 +110,28 @@ TEST(StartAction, ParsesOnlyAfterBothWorkersHaveEnded) {
     CloseHandle(workers);
 }
 
+// The waits are whole 200 ms steps: workers that end at once after the start
+// looked are still noticed only one step later.
+TEST(StartAction, WaitsInStepsOf200Milliseconds) {
+    StartProgram();
+    App.PollerRunning.store(1);
+    App.FeedbackRunning.store(1);
+    const ULONGLONG start = GetTickCount64();
+    HANDLE workers = CreateThread(nullptr, 0, [](void*) -> DWORD {
+        Sleep(40);
+        App.PollerRunning.store(0);
+        App.FeedbackRunning.store(0);
+        return 0;
+    }, nullptr, 0, nullptr);
+    EXPECT_EQ(StartAction(), RejectedReported);
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_GE(boxes[0].SeenAt - start, 190u);
+    EXPECT_LT(boxes[0].SeenAt - start, 390u);
+    WaitForSingleObject(workers, INFINITE);
+    CloseHandle(workers);
+}
+
 TEST(SoundControls, SoundButtonCyclesAndLeavesMutedAlone) {
     StartProgram();
     AdvanceSoundMode();
