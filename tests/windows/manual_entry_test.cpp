@@ -26,6 +26,13 @@ int DarkPixelsInStrip() {
     return dark;
 }
 
+std::vector<COLORREF> StripPixels() {
+    std::vector<COLORREF> pixels;
+    for (int y = 86; y < 114; y += 2)
+        for (int x = 42; x < 307; x += 2) pixels.push_back(GetPixel(App.WindowDC, x, y));
+    return pixels;
+}
+
 void EnterManualMode() {
     StartProgram();
     ModeAction();
@@ -54,16 +61,41 @@ TEST(ManualEntry, TypingDrawsTheLineAtOnce) {
     EXPECT_EQ(GetPixel(App.WindowDC, 60, 100), kStripColour);
 }
 
+// Outside typing the line is not drawn at all: not over the list, not over
+// the bar; only clearing changes it, so that the keypad later starts empty.
 TEST(ManualEntry, OnlyClearingActsOutsideTyping) {
     UseSimulatedTuner("latency 0\n");
     StartProgram();  // list mode
+    PumpMessages(100);
+    const auto list = StripPixels();
     TypeEntryChar('7', false);
     EraseEntryChar();
     EXPECT_EQ(Line(), "12245H27500  ");
     EXPECT_EQ(App.EntryLine.Position, 11);
+    EXPECT_TRUE(StripPixels() == list);
     ClearEntryLine();
     EXPECT_EQ(Line(), std::string(13, ' '));
     EXPECT_EQ(App.EntryLine.Position, 0);
+    EXPECT_TRUE(StripPixels() == list);
+}
+
+TEST(ManualEntry, WhileMeasuringOnlyClearingActs) {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 50\n");
+    EnterManualMode();
+    App.SoundMode.store(Silent);
+    ASSERT_EQ(StartAction(), Accepted);  // the default line
+    PumpMessages(300);
+    const auto bar = StripPixels();
+    TypeEntryChar('7', false);
+    EraseEntryChar();
+    EXPECT_EQ(Line(), "12245H27500  ");
+    PumpMessages(100);
+    EXPECT_TRUE(StripPixels() == bar);
+    ClearEntryLine();
+    EXPECT_EQ(Line(), std::string(13, ' '));
+    PumpMessages(100);
+    EXPECT_TRUE(StripPixels() == bar);
+    StopMeasurement();
 }
 
 TEST(ManualEntry, RefusedLineLeavesTheModesAsTheyWere) {
@@ -102,4 +134,36 @@ TEST(ManualEntry, TypedLineTunesWithItsDiseqcAndALaterListStartKeepsIt) {
     ASSERT_GE(calls.size(), expected.size());
     EXPECT_EQ(std::vector<std::string>(calls.end() - expected.size(), calls.end()), expected);
     EXPECT_FALSE(LogHasOverlap());
+}
+
+// The default line as the card receives it, in the fixed order of the steps.
+TEST(ManualEntry, DefaultLineTunesInOrder) {
+    UseSimulatedTuner("latency 0\n");
+    EnterManualMode();
+    EXPECT_EQ(Line(), "12245H27500  ");
+    EXPECT_EQ(StartAction(), Accepted);
+    StopMeasurement();
+    const std::vector<std::string> calls = TuningCalls(TunerLog());
+    const std::vector<std::string> expected = {"SetLnbSelection 1", "SetLnbFrequency 10600",
+                                               "SetPolarity 0", "SetSymbolRate 27500",
+                                               "SetTransponderFrequency 12245", "SetDiseqc 0"};
+    ASSERT_GE(calls.size(), expected.size());
+    EXPECT_EQ(std::vector<std::string>(calls.end() - expected.size(), calls.end()), expected);
+}
+
+// A line refused for its symbol rate has already stored its DiSEqC code, and
+// the next list start tunes with it.
+TEST(ManualEntry, RefusedLineLeavesItsDiseqcForTheNextListStart) {
+    UseSimulatedTuner("latency 0\n");
+    EnterManualMode();
+    ClearEntryLine();
+    for (char c : std::string("12245H0999A")) TypeEntryChar(c, false);
+    EXPECT_EQ(StartAction(), Rejected);
+    ModeAction();  // back to the list
+    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);  // HotBird1-6, 10723h29900
+    EXPECT_EQ(StartAction(), Accepted);
+    StopMeasurement();
+    const std::vector<std::string> calls = TuningCalls(TunerLog());
+    ASSERT_FALSE(calls.empty());
+    EXPECT_EQ(calls.back(), "SetDiseqc 1");
 }
