@@ -94,6 +94,41 @@ TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
     StopMeasurement();
 }
 
+// Losing the lock resets only a positive level: a level already at or below
+// zero is left as the card last wrote it.
+TEST(SignalPoller, LockLostBelowZeroWritesNothing) {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 500 lock 0 level 0\n");
+    StartProgram();
+    App.SoundMode.store(Silent);
+    StartListMeasurement();
+    ASSERT_TRUE(WaitFor([] { return App.SignalLevel.load() == -4; }, 1000));
+    PumpMessages(1000);
+    EXPECT_EQ(App.SignalLevel.load(), -4);
+    EXPECT_EQ(Text(), "00%");
+    StopMeasurement();
+}
+
+// Without a signal the feedback thread keeps the searching line moving: it
+// asks for the bar's strip even while the big read-out is shown, where the
+// poller asks only for the read-out.
+TEST(SignalPoller, NoSignalAnimatesTheStripUnderTheBigReadout) {
+    UseSimulatedTuner("latency 2\nat 0 lock 0 level 0\n");
+    StartProgram();
+    StartListMeasurement();
+    App.BigReadout.store(1);
+    PumpMessages(100);
+    HRGN pending = CreateRectRgn(0, 0, 0, 0);
+    for (int round = 0; round < 3; ++round) {
+        ValidateRect(App.MainWindow, nullptr);
+        Sleep(100);
+        ASSERT_NE(GetUpdateRgn(App.MainWindow, pending, FALSE), NULLREGION);
+        EXPECT_TRUE(PtInRegion(pending, 50, 100)) << "the strip left of the read-out";
+        EXPECT_TRUE(PtInRegion(pending, 150, 70)) << "the read-out";
+    }
+    DeleteObject(pending);
+    StopMeasurement();
+}
+
 // A hundred quick start/stop rounds: every start waits for the previous
 // workers, none overlap on the card, and both flags end clear.
 TEST(Handshake, HundredQuickStartsAndStops) {
