@@ -277,7 +277,8 @@ void CaseBasic() {
     Check(control->Release() == 1, "Release of the control leaves the filter's reference");
     Check(filter->Release() == 0, "last Release frees the object");
     log = ReadLog();
-    Check(CountCalls(log, "Release", "0", "0x00000000") == 1, "final release logged");
+    Check(CountCalls(log, "Release", "ITunerControl", "0x00000001") == 1, "release of the control logged");
+    Check(CountCalls(log, "Release", "IBaseFilter", "0x00000000") == 1, "final release logged");
     CheckLogShape(log);
     CoUninitialize();
 }

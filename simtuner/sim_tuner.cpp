@@ -37,7 +37,18 @@ constexpr uint32_t kDemoSearchMs = 4000;  // no lock at the start of each sweep
 constexpr double kDemoPeak = 85.0;
 const double kPi = 3.14159265358979323846;
 
-class SimTuner final : public ITunerControl, public IBaseFilter {
+// Each interface logs its own releases, so the order in which the program lets
+// go of them can be read from the log.
+struct ControlPart : ITunerControl {
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseThrough("ITunerControl"); }
+    virtual ULONG ReleaseThrough(const char* interfaceName) = 0;
+};
+struct FilterPart : IBaseFilter {
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseThrough("IBaseFilter"); }
+    virtual ULONG ReleaseThrough(const char* interfaceName) = 0;
+};
+
+class SimTuner final : public ControlPart, public FilterPart {
 public:
     SimTuner() { ++g_objects; }
     ~SimTuner() { --g_objects; }
@@ -63,12 +74,10 @@ public:
         return result;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefPart(); }
-    ULONG STDMETHODCALLTYPE Release() override {
+    ULONG ReleaseThrough(const char* interfaceName) override {
         const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) {
-            LogLine("Release 0 0x00000000");
-            delete this;
-        }
+        LogLine("Release %s 0x%08lX", interfaceName, static_cast<unsigned long>(left));
+        if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
 
@@ -274,7 +283,7 @@ public:
         SimTuner* tuner = new (std::nothrow) SimTuner;
         if (!tuner) return E_OUTOFMEMORY;
         HRESULT result = tuner->QueryInterface(iid, out);
-        tuner->Release();
+        static_cast<IBaseFilter*>(tuner)->Release();
         if (result >= 0 && scripted) result = forced;  // a scripted success code, as is
         LogLine("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
         return result;

@@ -6,6 +6,7 @@
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "import_hook.h"
 #include "message_box_watcher.h"
 #include "sim_tuner_support.h"
 #include "tuner/tuner_control.h"
@@ -50,6 +51,18 @@ Calls TuneAndLog(int32_t frequency) {
     return Calls(calls.begin() + 2, calls.end());
 }
 
+// The log ends with the program letting go of the card: the control
+// interface first (when it was got), then the filter, which frees it.
+void ExpectReleasedAtShutdown(bool controlHeld) {
+    const auto log = TunerLog();
+    ASSERT_GE(log.size(), 2u);
+    const TunerCall& last = log[log.size() - 1];
+    const TunerCall& before = log[log.size() - 2];
+    EXPECT_EQ(last.Method + " " + last.Argument + " " + last.Result, "Release IBaseFilter 0x00000000");
+    if (controlHeld) EXPECT_EQ(before.Method + " " + before.Argument, "Release ITunerControl");
+    else EXPECT_NE(before.Argument, "ITunerControl");
+}
+
 }  // namespace
 
 TEST(CreateTunerControl, SucceedsAgainstTheSimulatedTuner) {
@@ -66,15 +79,33 @@ TEST(CreateTunerControl, EachFailureShowsItsMessageAndEndsTheProgram) {
 }
 
 // Only exactly 0 counts as success. Wine's CoCreateInstance folds a positive
-// creation code into S_OK before the program sees it, so the positive case is
-// shown on the interface query, whose result reaches the program unchanged.
+// code from the class factory into S_OK, so the program's import is bent here
+// to answer S_FALSE with a real filter, as a system that passes it on would.
+using CreateFunction = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
+CreateFunction realCreate = nullptr;
+
+HRESULT WINAPI CreateAnsweringFalse(REFCLSID classId, LPUNKNOWN outer, DWORD context, REFIID id,
+                                    LPVOID* object) {
+    const HRESULT result = realCreate(classId, outer, context, id, object);
+    return result == S_OK ? S_FALSE : result;
+}
+
+TEST(CreateTunerControl, PositiveCreationResultCountsAsFailure) {
+    realCreate = reinterpret_cast<CreateFunction>(ReplaceImport(
+        "ole32.dll", "CoCreateInstance", reinterpret_cast<void*>(&CreateAnsweringFalse)));
+    ASSERT_NE(realCreate, nullptr);
+    ExpectStartFailsWith("latency 0\n", "Cannot create filter graph manager");
+    // The filter it handed over was held and released at shutdown.
+    ExpectReleasedAtShutdown(false);
+    for (const TunerCall& call : TunerLog()) EXPECT_NE(call.Method, "InitializeControl");
+}
+
+// The same rule for the interface query, whose result reaches the program
+// unchanged.
 TEST(CreateTunerControl, PositiveQueryResultCountsAsFailure) {
     ExpectStartFailsWith("fail QueryInterface 0x1\n", nullptr);
     // What the query handed over was held and released at shutdown.
-    const auto log = TunerLog();
-    ASSERT_FALSE(log.empty());
-    EXPECT_EQ(log.back().Method, "Release");
-    EXPECT_EQ(log.back().Argument, "0");
+    ExpectReleasedAtShutdown(true);
 }
 
 TEST(CreateTunerControl, FailedInterfaceQueryIsSilent) {
@@ -147,4 +178,37 @@ TEST(TuneTransponder, FrequencyFailure) {
 }
 TEST(TuneTransponder, DiseqcFailure) {
     ExpectStepFailure("SetDiseqc", "Set DiSEqC failed", 6);
+}
+
+// A step that fails at a measurement's start ends the program: the workers
+// that the start still launches end at once and never call the released card.
+TEST(TuneTransponder, FailureAtAStartEndsTheProgramCleanly) {
+    UseSimulatedTuner("latency 5\nat 0 lock 1 level 50\nfail SetPolarity 0x80004005\n");
+    StartProgram();
+    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    StartAction();
+    ExpectOnlyBox("Set polarity failed");
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+    Sleep(300);
+    EXPECT_EQ(App.PollerRunning.load(), 0);
+    EXPECT_EQ(App.FeedbackRunning.load(), 0);
+    const auto log = TunerLog();
+    ASSERT_FALSE(log.empty());
+    EXPECT_EQ(log.back().Method, "Release");
+    for (const TunerCall& call : log) {
+        EXPECT_NE(call.Method, "QueryLock");
+        EXPECT_NE(call.Method, "SetSymbolRate");
+    }
+    EXPECT_FALSE(LogHasOverlap());
+}
+
+TEST(Shutdown, ReleasesTheControlInterfaceThenTheFilter) {
+    UseSimulatedTuner("latency 0\n");
+    StartProgram();
+    DestroyWindow(App.MainWindow);
+    EXPECT_EQ(RunUntilQuit(), 0);
+    EXPECT_EQ(App.TunerControl, nullptr);
+    EXPECT_EQ(App.TunerFilter, nullptr);
+    ExpectReleasedAtShutdown(true);
 }
