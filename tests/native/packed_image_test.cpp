@@ -1,6 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -57,6 +60,53 @@ std::string Unpack(const std::vector<uint8_t>& c, size_t capacity = 4096)
 }
 
 std::vector<uint8_t> Bytes(const char* s) { return std::vector<uint8_t>(s, s + std::strlen(s)); }
+
+// Decodes into a buffer of exactly the header's size, so that the sanitiser
+// sees any write past the unpacked size.
+std::string UnpackExact(const std::vector<uint8_t>& c)
+{
+    std::vector<uint8_t> out(PackedImageSize(c.data(), c.size()));
+    uint32_t n = UnpackImage(c.data(), c.size(), out.data(), out.size());
+    if (n == 0) return "<refused>";
+    return std::string(out.begin(), out.begin() + n);
+}
+
+// Writes count 8-bit literals of fixed pseudo-random bytes and appends them to
+// expect, so that a copy from a wrong distance shows in the output.
+void Literals(TestStream* s, std::string* expect, size_t count)
+{
+    uint32_t x = 0x2545F491u + uint32_t(expect->size());
+    for (size_t i = 0; i < count; i++) {
+        x ^= x << 13; x ^= x >> 17; x ^= x << 5;
+        s->Literal8(uint8_t(x));
+        expect->push_back(char(uint8_t(x)));
+    }
+}
+
+// The expected bytes of a match: copied one at a time from distance back, so a
+// length above the distance repeats the last distance-many bytes.
+void Copy(std::string* expect, size_t distance, size_t length)
+{
+    for (size_t i = 0; i < length; i++) {
+        char c = (*expect)[expect->size() - distance];
+        expect->push_back(c);
+    }
+}
+
+// Long match code: prefix 01, gamma of the high part + 3, the low indexBits
+// bits, gamma of the coded length (before the distance's adjustment).
+void LongMatch(TestStream* s, int indexBits, uint64_t distance, uint32_t codedLength)
+{
+    s->Bits(1, 2);
+    s->Gamma(uint32_t(distance >> indexBits) + 3);
+    s->Bits(distance & ((uint64_t(1) << indexBits) - 1), indexBits);
+    s->Gamma(codedLength);
+}
+
+void Repeat(TestStream* s, uint32_t length) { s->Bits(1, 2); s->Gamma(2); s->Gamma(length); }
+
+// Index-width code: 000, seven zero bits, N (1 to 3), then N + 3 bits of width.
+void IndexWidth(TestStream* s, unsigned n, unsigned width) { s->Bits(0, 10); s->Bits(n, 2); s->Bits(width, int(n) + 3); }
 
 }  // namespace
 
@@ -220,4 +270,182 @@ TEST(SheetPixels, LayoutAndCopy)
     // The payload ends 400 bytes short: the top row stops after 1540 bytes.
     for (size_t i = w * h * 3; i < pixels.size(); i++) ASSERT_EQ(pixels[i], 0) << i;
     EXPECT_EQ(w * h * 3 - (h - 1) * stride, 1540u);
+}
+
+TEST(UnpackImage, LongMatchLengthOnBothSidesOfEachDistanceBoundary)
+{
+    // Distance -> bytes added to the coded length: 1..127 four, 128..638 none,
+    // 639..14334 one, 14335..65535 two, 65536 and above three.
+    const struct { uint32_t Distance, Added; } cases[] = {
+        {1, 4},     {127, 4},   {128, 0},   {638, 0},   {639, 1},
+        {14334, 1}, {14335, 2}, {65535, 2}, {65536, 3}, {70000, 3},
+    };
+    for (const auto& c : cases) {
+        for (uint32_t coded : {2u, 3u}) {
+            TestStream s;
+            std::string expect;
+            s.Width8();
+            Literals(&s, &expect, c.Distance + 5);
+            LongMatch(&s, 8, c.Distance, coded);
+            Copy(&expect, c.Distance, coded + c.Added);
+            s.Literal8('Z');  // the next code starts where the match ended
+            expect += 'Z';
+            s.End();
+            const std::string got = UnpackExact(s.Container(uint32_t(expect.size())));
+            ASSERT_EQ(got.size(), expect.size()) << "distance " << c.Distance << ", coded length " << coded;
+            EXPECT_TRUE(got == expect) << "distance " << c.Distance << ", coded length " << coded;
+        }
+    }
+}
+
+TEST(UnpackImage, IndexWidthCodesSetTheLowBitsOfLaterLongMatches)
+{
+    // Each width field size (4, 5 and 6 bits, from N = 1, 2, 3) and widths from
+    // 0 to the largest a 6-bit field holds; two long matches after the code
+    // both use the new width.
+    const struct { unsigned N, Width; uint32_t First, FirstAdded, Second, SecondAdded; } cases[] = {
+        {1, 0, 5, 4, 12, 4},            // no low bits: the distance is G - 3
+        {2, 5, 100, 4, 200, 0},         // 100 = 3 << 5 | 4; 200 = 6 << 5 | 8
+        {1, 6, 700, 1, 63, 4},          // 700 = 10 << 6 | 60
+        {3, 6, 639, 1, 14334, 1},
+        {1, 9, 1000, 1, 14335, 2},
+        {2, 10, 14335, 2, 3000, 1},     // 14335 = 13 << 10 | 1023
+        {3, 16, 65536, 3, 65535, 2},    // 65536 = 1 << 16 | 0
+        {2, 31, 300, 0, 20, 4},
+        {3, 32, 700, 1, 127, 4},
+        {3, 63, 5, 4, 65536, 3},        // high part 0: all 63 bits are the distance
+    };
+    for (const auto& c : cases) {
+        TestStream s;
+        std::string expect;
+        s.Width8();
+        Literals(&s, &expect, std::max(c.First, c.Second) + 3);
+        IndexWidth(&s, c.N, c.Width);
+        LongMatch(&s, int(c.Width), c.First, 2);
+        Copy(&expect, c.First, 2 + c.FirstAdded);
+        Literals(&s, &expect, 1);
+        LongMatch(&s, int(c.Width), c.Second, 3);
+        Copy(&expect, c.Second, 3 + c.SecondAdded);
+        s.End();
+        const std::string got = UnpackExact(s.Container(uint32_t(expect.size())));
+        ASSERT_EQ(got.size(), expect.size()) << "width " << c.Width << " via N = " << c.N;
+        EXPECT_TRUE(got == expect) << "width " << c.Width << " via N = " << c.N;
+    }
+    {   // a width of 63 with a non-zero high part reaches far before the output start
+        TestStream s;
+        std::string expect;
+        s.Width8();
+        Literals(&s, &expect, 10);
+        IndexWidth(&s, 3, 63);
+        s.Bits(1, 2); s.Gamma(4); s.Bits(5, 63); s.Gamma(2);
+        s.End();
+        // 16 bytes is what dropping the high part (distance 5, 6 bytes) would make.
+        EXPECT_EQ(UnpackExact(s.Container(16)), "<refused>");
+    }
+    {   // the width lasts until the next index-width code
+        TestStream s;
+        std::string expect;
+        s.Width8();
+        Literals(&s, &expect, 300);
+        IndexWidth(&s, 2, 5);
+        IndexWidth(&s, 1, 7);
+        LongMatch(&s, 7, 260, 2);   // 260 = 2 << 7 | 4
+        Copy(&expect, 260, 2);
+        IndexWidth(&s, 1, 8);
+        LongMatch(&s, 8, 260, 2);   // 260 = 1 << 8 | 4
+        Copy(&expect, 260, 2);
+        s.End();
+        EXPECT_TRUE(UnpackExact(s.Container(uint32_t(expect.size()))) == expect);
+    }
+}
+
+TEST(UnpackImage, RepeatMatchReusesTheLastExplicitDistance)
+{
+    TestStream s;
+    std::string expect;
+    s.Width8();
+    Literals(&s, &expect, 20010);
+    LongMatch(&s, 8, 700, 2);      // 700 adds one: 3 bytes
+    Copy(&expect, 700, 3);
+    Repeat(&s, 5);                 // same distance, length exactly 5
+    Copy(&expect, 700, 5);
+    s.Bits(1, 3); s.Bits(5, 4);    // one-byte copy from distance 4 keeps the last distance
+    Copy(&expect, 4, 1);
+    Repeat(&s, 3);
+    Copy(&expect, 700, 3);
+    s.Bits(0, 3); s.Bits(9, 7); s.Bits(0, 2);  // short match: distance 9, 2 bytes
+    Copy(&expect, 9, 2);
+    Repeat(&s, 2);
+    Copy(&expect, 9, 2);
+    LongMatch(&s, 8, 20000, 2);    // 20000 adds two: 4 bytes
+    Copy(&expect, 20000, 4);
+    Literals(&s, &expect, 2);      // literals leave it too
+    Repeat(&s, 7);
+    Copy(&expect, 20000, 7);
+    LongMatch(&s, 8, 100, 2);      // 100 adds four: 6 bytes; the repeat adds nothing
+    Copy(&expect, 100, 6);
+    Repeat(&s, 2);
+    Copy(&expect, 100, 2);
+    Repeat(&s, 150);               // longer than the distance: repeats its own output
+    Copy(&expect, 100, 150);
+    s.End();
+    const std::string got = UnpackExact(s.Container(uint32_t(expect.size())));
+    ASSERT_EQ(got.size(), expect.size());
+    EXPECT_TRUE(got == expect);
+}
+
+TEST(UnpackImage, LiteralWidthCodeReplacesWidthAndBase)
+{
+    TestStream s;
+    s.Width7(194);
+    s.Bit(1); s.Bits(0, 7);        // 194
+    s.Bit(1); s.Bits(61, 7);       // 255
+    s.Bit(1); s.Bits(62, 7);       // 256 mod 256 = 0
+    s.Bit(1); s.Bits(127, 7);      // 321 mod 256 = 65 'A'
+    s.Width8();                    // back to 8 bits, base 0
+    s.Literal8(0x05);
+    s.Literal8(0xFF);
+    s.Width7(0);                   // 7 bits without a base
+    s.Bit(1); s.Bits(0x7F, 7);
+    s.Width7(0x80);
+    s.Bit(1); s.Bits(0x01, 7);     // 0x81
+    s.End();
+    const std::vector<uint8_t> expect = {0xC2, 0xFF, 0x00, 'A', 0x05, 0xFF, 0x7F, 0x81};
+    EXPECT_EQ(Unpack(s.Container(8)), std::string(expect.begin(), expect.end()));
+}
+
+TEST(SheetPayload, ShippedLayoutStridePaddingAndTopRow)
+{
+    std::ifstream in(ZENTRIK_RESOURCES_DIR "/sheet/skin_sheet.payload", std::ios::binary);
+    ASSERT_TRUE(in.good());
+    const std::vector<uint8_t> payload((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    // 8 bytes of width and height, then 646 x 200 pixels of 3 bytes.
+    ASSERT_EQ(payload.size(), 387608u);
+    EXPECT_EQ(std::vector<uint8_t>(payload.begin(), payload.begin() + 8),
+              (std::vector<uint8_t>{0x86, 0x02, 0, 0, 0xC8, 0, 0, 0}));
+    int32_t w = 0, h = 0;
+    ASSERT_TRUE(SheetPixelLayout(payload.data(), uint32_t(payload.size()), &w, &h));
+    EXPECT_EQ(w, 646);
+    EXPECT_EQ(h, 200);
+
+    // Rows of 1938 pixel bytes at a stride of 1940; the 199 full rows each end
+    // in two zero bytes, and the last stored row (the top one) is 1540 bytes.
+    const size_t stride = 1940, rowBytes = 1938;
+    const uint8_t* pixels = payload.data() + 8;
+    const size_t pixelBytes = payload.size() - 8;
+    EXPECT_EQ(pixelBytes - 199 * stride, 1540u);
+    for (size_t row = 0; row < 199; row++) {
+        EXPECT_EQ(pixels[row * stride + rowBytes], 0) << "row " << row;
+        EXPECT_EQ(pixels[row * stride + rowBytes + 1], 0) << "row " << row;
+    }
+
+    // Read at that stride, the entry strip (42,86)-(307,114) of the window face
+    // is RGB(159,211,255), stored blue, green, red, bottom row first.
+    size_t wrong = 0;
+    for (size_t y = 86; y < 114; y++)
+        for (size_t x = 42; x < 307; x++) {
+            const uint8_t* p = pixels + (199 - y) * stride + 3 * x;
+            if (p[0] != 255 || p[1] != 211 || p[2] != 159) wrong++;
+        }
+    EXPECT_EQ(wrong, 0u) << "pixels of the entry strip in another colour";
 }

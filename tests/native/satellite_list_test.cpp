@@ -325,3 +325,90 @@ TEST(EntryLocation, BadDataEndsAsMissing) {
     r = Read(Bytes(";;;;;;;;"), 3, start);
     EXPECT_EQ(r.Check, EntryMissing);
 }
+
+namespace {
+
+// Entry i of a generated list: names of 2 to 57 characters, Ku-band values
+// of 11 characters, and every third one a 4-digit symbol rate.
+std::string GeneratedName(int i) { return "S" + std::to_string(i) + std::string(i % 50, '.') + "e"; }
+int GeneratedFrequency(int i) { return 10700 + i % 4301; }
+int GeneratedPolarisation(int i) { return i % 2; }
+int GeneratedSymbolRate(int i) { return i % 3 == 0 ? 1000 + i % 9000 : 10000 + i % 35001; }
+
+std::vector<uint8_t> GeneratedList(int count) {
+    std::string text;
+    for (int i = 0; i < count; ++i)
+        text += "[" + GeneratedName(i) + "]=" + std::to_string(GeneratedFrequency(i)) +
+                (GeneratedPolarisation(i) ? "V" : "h") + std::to_string(GeneratedSymbolRate(i)) + ";\r\n";
+    text += "\r\n";
+    return Bytes(text);
+}
+
+}  // namespace
+
+TEST(LargeFiles, HundredFiftyThousandEntries) {
+    const int count = 150000;
+    const std::vector<uint8_t> file = GeneratedList(count);
+    ASSERT_GT(file.size(), 6000000u);
+
+    const std::vector<std::string> names = Names(file);
+    ASSERT_EQ(names.size(), size_t(count));
+    for (int i = 0; i < count; ++i) ASSERT_EQ(names[i], Padded(GeneratedName(i), 64)) << "entry " << i;
+    EXPECT_EQ(names[0], Padded("S0e", 64));
+    EXPECT_EQ(names[count - 1], Padded("S149999" + std::string(49, '.') + "e", 64));
+
+    for (int k : {0, 1, count / 2, count - 1000, count - 2, count - 1}) {
+        const EntryRead r = Read(file, k, Transponder{11344, 0, 27500, 5});
+        EXPECT_EQ(r.Check, EntryOk) << k;
+        EXPECT_EQ(r.Caption, Padded(GeneratedName(k).substr(0, 32), 32)) << k;
+        EXPECT_EQ(r.T.Frequency, GeneratedFrequency(k)) << k;
+        EXPECT_EQ(r.T.Polarisation, GeneratedPolarisation(k)) << k;
+        EXPECT_EQ(r.T.SymbolRate, GeneratedSymbolRate(k)) << k;
+        EXPECT_EQ(r.T.Diseqc, 5) << k;
+    }
+    // The last entry worked out by hand: 10700 + 149999 % 4301 = 10700 + 3765,
+    // odd so vertical, 10000 + 149999 % 35001 = 10000 + 9995.
+    const EntryRead last = Read(file, count - 1);
+    EXPECT_EQ(last.T.Frequency, 14465);
+    EXPECT_EQ(last.T.Polarisation, 1);
+    EXPECT_EQ(last.T.SymbolRate, 19995);
+    EXPECT_EQ(last.Caption, "S149999" + std::string(25, '.'));
+    // One past the last ';' is the closing empty line, then nothing.
+    EXPECT_EQ(Read(file, count, Transponder{}).Check, EntryMissing);
+    EXPECT_EQ(Read(file, count + 1, Transponder{}).Check, EntryMissing);
+}
+
+TEST(LargeFiles, MegabytesOfOneUnbrokenName) {
+    std::string name;
+    for (int i = 0; i < 6000000; ++i) name += static_cast<char>('a' + i % 23);
+    const Transponder start{12000, 1, 22000, 3};
+
+    // Never closed: no item, and no entry to read.
+    const std::vector<uint8_t> open = Bytes("[" + name);
+    EXPECT_TRUE(Names(open).empty());
+    EXPECT_TRUE(Names(Bytes(name)).empty());  // nor without the '['
+    for (int32_t k : {0, 1}) {
+        const EntryRead r = Read(open, k, start);
+        EXPECT_EQ(r.Check, EntryMissing) << k;
+        EXPECT_EQ(r.T.Frequency, start.Frequency) << k;
+        EXPECT_EQ(r.T.Polarisation, start.Polarisation) << k;
+        EXPECT_EQ(r.T.SymbolRate, start.SymbolRate) << k;
+    }
+
+    // Closed and followed by an ordinary entry: the item keeps the first 255
+    // characters, the caption the first 32, and the next entry is unaffected.
+    const std::vector<uint8_t> closed = Bytes("[" + name + "]=12000h27500;\r\n[B]=3740v29270;\r\n\r\n");
+    EXPECT_EQ(Names(closed), (std::vector<std::string>{name.substr(0, 255), Padded("B", 64)}));
+    EntryRead r = Read(closed, 0, start);
+    EXPECT_EQ(r.Check, EntryOk);
+    EXPECT_EQ(r.Caption, name.substr(0, 32));
+    EXPECT_EQ(r.T.Frequency, 12000);
+    EXPECT_EQ(r.T.Polarisation, 0);
+    EXPECT_EQ(r.T.SymbolRate, 27500);
+    r = Read(closed, 1, start);
+    EXPECT_EQ(r.Check, EntryOk);
+    EXPECT_EQ(r.Caption, Padded("B", 32));
+    EXPECT_EQ(r.T.Frequency, 3740);
+    EXPECT_EQ(r.T.Polarisation, 1);
+    EXPECT_EQ(r.T.SymbolRate, 29270);
+}
