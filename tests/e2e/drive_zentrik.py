@@ -17,6 +17,7 @@ SCENARIO = sys.argv[2]
 ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
 BAR = (240, 240, 255)
 SCREEN = (128, 197, 255)
+RED, TEXT = (255, 0, 0), (0, 0, 30)
 SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "sheet",
                      "skin_sheet.png")
 # Faces on the skin sheet: (x, y, width, height).
@@ -85,6 +86,22 @@ class Program:
         except (IndexError, ValueError):
             return w * h
 
+    def pixels(self, shot, x, y, w, h):
+        """The colours of a rectangle of the window, as (r, g, b) tuples."""
+        text = run("convert", shot, "-alpha", "off", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "txt:-")
+        colours = []
+        for line in text.splitlines()[1:]:
+            values = line.split("(")[1].split(")")[0].split(",")
+            colours.append(tuple(int(float(v)) for v in values[:3]))
+        return colours
+
+    def readout(self, shot, colour):
+        """How many pixels of the small read-out are in the given text colour."""
+        return sum(1 for c in self.pixels(shot, 160, 87, 50, 22) if c == colour)
+
+    def polls(self):
+        return sum(1 for line in self.log_text().splitlines() if " QueryLock " in line)
+
     def point(self, x, y):
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
         time.sleep(0.3)
@@ -150,10 +167,12 @@ def scenario_list():
               f"HotBird tunes 10723/0/29900 (got {calls[-6:]})")
         searching = p.shot("searching")
         check(p.pixel(searching, 43, 113)[0] > 200, "no signal yet: the red searching line")
+        check(p.readout(searching, RED) > 20, "and a red 00%")
         time.sleep(3)
         measuring = p.shot("level-50")
-        check(p.pixel(measuring, 100, 100) == BAR and p.pixel(measuring, 173, 100) == BAR
-              and p.pixel(measuring, 175, 100) != BAR, "the bar follows the signal to x 174")
+        check(p.pixel(measuring, 100, 111) == BAR and p.pixel(measuring, 173, 111) == BAR
+              and p.pixel(measuring, 174, 111) != BAR, "at 50% the bar ends at x 173")
+        check(p.readout(measuring, TEXT) > 20 and p.readout(measuring, RED) == 0, "the read-out in dark text")
         p.click(200, 100, repeat=2)
         big = p.shot("big-readout")
         check(p.pixel(big, 45, 100) == SCREEN, "double-click: the big read-out covers the bar")
@@ -177,7 +196,10 @@ def scenario_list():
         p.click(175, 174)  # <BACK
         time.sleep(0.3)
         back = p.shot("back")
-        check(p.pixel(back, 100, 100) != BAR, "<BACK returns to the list")
+        check(p.pixel(back, 100, 100) not in (BAR, SCREEN), "<BACK returns to the list")
+        polls = p.polls()
+        time.sleep(0.5)
+        check(p.polls() == polls, "and the card is no longer polled")
         p.key("Escape")
         check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
         check("FAULT" not in p.log_text(), "no overlapping tuner calls")
@@ -230,10 +252,12 @@ def scenario_altf4():
     p = Program("latency 20\n")
     try:
         p.click(73, 174)  # the keypad: the main window holds the keyboard focus
+        p.shot("before-alt-f4")
         run("xdotool", "keydown", "Alt_L")
         run("xdotool", "key", "F4")
         run("xdotool", "keyup", "Alt_L")
         check(p.wait_exit() == 0, "Alt+F4 ends the program with exit code 0")
+        check("Release IBaseFilter 0x00000000" in p.log_text(), "and lets go of the card")
     finally:
         p.close()
 
