@@ -39,6 +39,18 @@ TEST(MiddleAction, InListModeOpensTheListAndEndsTheProgram) {
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
+// The editor is asked for the list even when it is gone; the window ends all
+// the same.
+TEST(MiddleAction, EndsTheProgramEvenWithoutTheListFile) {
+    const std::string folder = NewTestFolder();
+    StartProgramIn(folder);
+    ASSERT_TRUE(DeleteFileA((folder + "\\satellite.ini").c_str()));
+    MiddleAction();
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+    EXPECT_TRUE(TakeMessageBoxes().empty());
+}
+
 TEST(MiddleAction, InManualModeKeepsTheWindow) {
     StartProgram();
     ModeAction();

@@ -5,6 +5,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <utility>
+#include <vector>
+
 #include "app/app_state.h"
 #include "message_box_watcher.h"
 #include "sim_tuner_support.h"
@@ -18,6 +21,32 @@ void Move(int x, int y) { SendMessageA(App.MainWindow, WM_MOUSEMOVE, 0, At(x, y)
 void Click(int x, int y) { SendMessageA(App.MainWindow, WM_LBUTTONDOWN, MK_LBUTTON, At(x, y)); }
 void Key(WPARAM key) { SendMessageA(App.MainWindow, WM_KEYDOWN, key, 0); }
 void Char(char c) { SendMessageA(App.MainWindow, WM_CHAR, static_cast<WPARAM>(c), 0); }
+// A double-click as the system delivers it: a click, then the double-click.
+void DoubleClick(int x, int y) {
+    Click(x, y);
+    SendMessageA(App.MainWindow, WM_LBUTTONDBLCLK, MK_LBUTTON, At(x, y));
+}
+
+// Window moves the top strip asks for. They are taken out before the system's
+// move loop, which would wait for a button that no test holds down.
+std::vector<std::pair<WPARAM, LPARAM>> captionDrags;
+WNDPROC programProc = nullptr;
+LRESULT CALLBACK KeepCaptionDrags(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCLBUTTONDOWN) {
+        captionDrags.push_back({wParam, lParam});
+        return 0;
+    }
+    return CallWindowProcA(programProc, window, message, wParam, lParam);
+}
+
+void StartMeasuring() {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 50\n");
+    StartProgram();
+    App.SoundMode.store(Silent);
+    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    Key(VK_RETURN);
+    ASSERT_EQ(App.RunMode.load(), Measuring);
+}
 
 // Whether the window shows the given face at the given place, right now.
 bool Shows(const SheetFace& face, POINT at) {
@@ -143,6 +172,78 @@ TEST(Pointer, CloseBoxEndsTheProgram) {
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
+// Only the top strip left of x 270 and above y 24 moves the window.
+TEST(Pointer, TopStripMovesTheWindowAndMinimises) {
+    Start();
+    programProc = reinterpret_cast<WNDPROC>(SetWindowLongPtrA(
+        App.MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&KeepCaptionDrags)));
+    Click(100, 23);
+    Click(100, 24);
+    Click(269, 5);
+    Click(270, 5);
+    SetWindowLongPtrA(App.MainWindow, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(programProc));
+    ASSERT_EQ(captionDrags.size(), 2u);
+    for (const auto& drag : captionDrags) {
+        EXPECT_EQ(drag.first, static_cast<WPARAM>(HTCAPTION));
+        EXPECT_EQ(drag.second, 0);
+    }
+    Click(270, 12);  // the minimise box
+    PumpMessages(100);
+    EXPECT_TRUE(IsIconic(App.MainWindow));
+    EXPECT_TRUE(IsWindow(App.MainWindow));
+}
+
+// A paint puts the normal faces back even under the pointer; the hover face
+// returns only when the pointer leaves and comes back.
+TEST(Pointer, PaintUnderTheRestingPointerShowsTheNormalFace) {
+    Start();
+    Move(295, 10);
+    ASSERT_TRUE(Shows(kClose[1], kCloseAt));
+    InvalidateRect(App.MainWindow, nullptr, TRUE);
+    UpdateWindow(App.MainWindow);
+    EXPECT_TRUE(Shows(kClose[0], kCloseAt));
+    EXPECT_EQ(App.HoverClose, 1);
+    Move(296, 11);
+    EXPECT_TRUE(Shows(kClose[0], kCloseAt));
+    Move(200, 60);
+    Move(295, 10);
+    EXPECT_TRUE(Shows(kClose[1], kCloseAt));
+}
+
+// Two quick clicks on a key: the first types, the double-click adds nothing.
+TEST(Pointer, DoubleClickOnAKeyTypesOnce) {
+    StartManual();
+    Key(VK_DELETE);
+    DoubleClick(45, 140);  // '1'
+    EXPECT_EQ(std::string(App.EntryLine.Text, 2), "1 ");
+    EXPECT_EQ(App.EntryLine.Position, 1);
+}
+
+// While measuring a double-click on a button is its click and then the
+// switch of the read-out.
+TEST(Pointer, DoubleClickOnAButtonWhileMeasuring) {
+    StartMeasuring();
+    DoubleClick(73, 174);  // SLOW
+    EXPECT_EQ(App.Cadence.load(), 900);
+    EXPECT_EQ(App.BigReadout.load(), 1);
+    StopMeasurement();
+}
+
+// The keypad's keys are looked for in every mode; outside typing only the
+// clear key changes the line, and nothing behind the keys is reached.
+TEST(Pointer, KeypadKeysOutsideTyping) {
+    StartMeasuring();
+    Click(45, 140);  // '1'
+    EXPECT_EQ(std::string(App.EntryLine.Text, 13), "12245H27500  ");
+    Click(40 + 17 * 14 + 3, 140);  // '<'
+    EXPECT_EQ(App.EntryLine.Position, 11);
+    Click(40 + 17 * 15 + 3, 140);  // 'C'
+    EXPECT_EQ(std::string(App.EntryLine.Text, 13), std::string(13, ' '));
+    EXPECT_EQ(App.EntryLine.Position, 0);
+    EXPECT_EQ(App.RunMode.load(), Measuring);
+    StopMeasurement();
+}
+
 TEST(Keys, CharactersTypeOnlyTheirOwnLetters) {
     StartManual();
     Key(VK_DELETE);
@@ -166,6 +267,7 @@ TEST(Keys, BackspaceErasesWhileTypingAndEndsAMeasurement) {
     Key(VK_BACK);
     EXPECT_EQ(App.RunMode.load(), ::Setup);
     EXPECT_EQ(App.InputMode, ManualMode);
+    EXPECT_EQ(App.SoundMode.load(), Muted);  // ending a measurement keeps the mute
     StopMeasurement();
 }
 
@@ -173,6 +275,14 @@ TEST(Keys, EscapeEndsTheProgram) {
     Start();
     Key(VK_ESCAPE);
     EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(RunUntilQuit(), 0);
+}
+
+TEST(Keys, EscapeEndsTheProgramWhileMeasuring) {
+    StartMeasuring();
+    Key(VK_ESCAPE);
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(App.PollerRunning.load(), 0);
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
