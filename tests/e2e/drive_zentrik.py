@@ -30,10 +30,12 @@ def run(*args, check=True):
 
 
 class Program:
-    def __init__(self, script):
+    def __init__(self, script, prepare=None):
         self.folder = tempfile.mkdtemp(prefix="zentrik-e2e-")
         for name in ("Zentrik.exe", "ReadMe.txt"):
             shutil.copy(os.path.join(BUILD, name), self.folder)
+        if prepare:
+            prepare(self.folder)
         self.log = os.path.join(self.folder, "tuner.log")
         with open(os.path.join(self.folder, "tuner.script"), "w") as f:
             f.write(script)
@@ -248,6 +250,35 @@ def scenario_keypad():
         p.close()
 
 
+def damage_skin(folder):
+    """Flips bytes in the middle of the packed skin embedded in the program."""
+    exe = os.path.join(folder, "Zentrik.exe")
+    image = open(os.path.join(BUILD, "generated", "skin_sheet.jc"), "rb").read()
+    program = bytearray(open(exe, "rb").read())
+    at = program.find(image)
+    assert at > 0 and program.find(image, at + 1) < 0, "the packed skin is in the program once"
+    for i in range(len(image) // 2, len(image) // 2 + 16):
+        program[at + i] ^= 0x5A
+    open(exe, "wb").write(program)
+
+
+def scenario_damaged_skin():
+    p = Program("latency 20\n", prepare=damage_skin)
+    try:
+        texts = message_box_texts("Error")
+        check("Static: The window skin is damaged and cannot be shown." in texts and "Button: OK" in texts,
+              f"a damaged skin is reported (read {texts})")
+        box = message_box("Error")
+        if box:
+            p.shot("damaged-skin")
+            run("xdotool", "windowactivate", "--sync", box, check=False)
+            p.key("Return")
+        check(p.wait_exit() == 0, "and the program ends with exit code 0")
+        check("Create" not in p.log_text(), "without reaching for the card")
+    finally:
+        p.close()
+
+
 def scenario_altf4():
     p = Program("latency 20\n")
     try:
@@ -262,6 +293,7 @@ def scenario_altf4():
         p.close()
 
 
-{"list": scenario_list, "keypad": scenario_keypad, "altf4": scenario_altf4}[SCENARIO]()
+{"list": scenario_list, "keypad": scenario_keypad, "altf4": scenario_altf4,
+ "damaged_skin": scenario_damaged_skin}[SCENARIO]()
 print(f"{SCENARIO}: {len(failures)} failed")
 sys.exit(1 if failures else 0)
