@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <functional>
 #include <vector>
 
 #include "app/app_state.h"
@@ -18,6 +19,7 @@ constexpr int kWidth = 350, kHeight = 200;
 constexpr COLORREF kBarColour = RGB(240, 240, 255);
 constexpr COLORREF kScreenColour = RGB(128, 197, 255);
 constexpr COLORREF kStripColour = RGB(159, 211, 255);
+constexpr COLORREF kTextColour = RGB(0, 0, 30);
 
 struct Capture {
     std::vector<uint32_t> Pixels;  // 0x00RRGGBB, top row first
@@ -72,6 +74,51 @@ int FaceDifferences(const Capture& capture, const SheetFace& face, POINT at) {
     return differences;
 }
 
+// The window face with one text drawn on it as the view should show it: the
+// given font, colour and placement, on the sheet's own background.
+Capture ExpectedText(HFONT font, COLORREF colour, const std::function<void(HDC)>& draw) {
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = kWidth;
+    info.bmiHeader.biHeight = -kHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    HDC memory = CreateCompatibleDC(App.WindowDC);
+    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
+    auto* words = static_cast<uint32_t*>(bits);
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const COLORREF c = SheetPixel(x, y);
+            words[y * kWidth + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+        }
+    HGDIOBJ oldFont = SelectObject(memory, font);
+    SetTextColor(memory, colour);
+    SetBkMode(memory, TRANSPARENT);
+    draw(memory);
+    GdiFlush();
+    Capture expected;
+    expected.Pixels.assign(words, words + kWidth * kHeight);
+    SelectObject(memory, oldFont);
+    SelectObject(memory, oldBitmap);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    return expected;
+}
+
+int Differences(const Capture& view, const Capture& expected, RECT area) {
+    int differences = 0;
+    for (int y = area.top; y < area.bottom; ++y)
+        for (int x = area.left; x < area.right; ++x)
+            differences += view.At(x, y) != expected.At(x, y);
+    return differences;
+}
+
+void DrawCentred(HDC dc, const char* text, RECT area) {
+    DrawTextA(dc, text, static_cast<int>(strlen(text)), &area, DT_CENTER | DT_WORDBREAK);
+}
+
 void Repaint() {
     InvalidateRect(App.MainWindow, nullptr, TRUE);
     UpdateWindow(App.MainWindow);
@@ -88,12 +135,6 @@ void ShowMeasuring(int32_t level, const char* text) {
 
 bool IsRed(COLORREF c) { return GetRValue(c) > 200 && GetGValue(c) < 60 && GetBValue(c) < 60; }
 
-int RedPixels(const Capture& capture, RECT area) {
-    int red = 0;
-    for (int y = area.top; y < area.bottom; ++y)
-        for (int x = area.left; x < area.right; ++x) red += IsRed(capture.At(x, y));
-    return red;
-}
 
 void StartPainted() {
     UseSimulatedTuner("latency 0\n");
@@ -114,6 +155,10 @@ TEST(Paint, SetupListShowsTheFaceAndItsButtons) {
     // The window face left of the screen, below the rounded corner, is the sheet's own.
     EXPECT_EQ(FaceDifferences(view, SheetFace{0, 45, 30, 100}, POINT{0, 45}), 0);
     EXPECT_EQ(view.At(45, 125), kScreenColour);
+    const Capture caption = ExpectedText(App.TextFont, kTextColour, [](HDC dc) {
+        DrawCentred(dc, "Choose the satellite", App.CaptionArea);
+    });
+    EXPECT_EQ(Differences(view, caption, App.CaptionArea), 0);
 }
 
 TEST(Paint, SetupManualShowsTheKeypadAndTheEntryLine) {
@@ -125,12 +170,15 @@ TEST(Paint, SetupManualShowsTheKeypadAndTheEntryLine) {
     EXPECT_EQ(FaceDifferences(view, kMode1[0], kLeftAt), 0);
     EXPECT_EQ(FaceDifferences(view, kHelp[0], kMiddleAt), 0);
     EXPECT_EQ(FaceDifferences(view, kFind[0], kRightAt), 0);
-    // "12245H27500" centred in the strip: dark text on the strip colour.
-    int dark = 0;
-    for (int x = 44; x < 305; ++x)
-        for (int y = 88; y < 112; ++y) dark += GetRValue(view.At(x, y)) < 80;
-    EXPECT_GT(dark, 200);
-    EXPECT_EQ(view.At(44, 87), kStripColour);  // left of the centred text
+    const Capture caption = ExpectedText(App.TextFont, kTextColour, [](HDC dc) {
+        DrawCentred(dc, "Input transponder parameters", App.CaptionArea);
+    });
+    EXPECT_EQ(Differences(view, caption, App.CaptionArea), 0);
+    // "12245H27500" in the entry font, centred in the strip.
+    const Capture line = ExpectedText(App.EntryFont, kTextColour, [](HDC dc) {
+        DrawCentred(dc, "12245H27500", App.BarArea);
+    });
+    EXPECT_EQ(Differences(view, line, App.BarArea), 0);
     // Keypad legend characters at x 42 + 17i on y 128: something dark in each cell.
     for (int key = 0; key < 16; ++key) {
         int legend = 0;
@@ -149,7 +197,10 @@ TEST(Paint, MeasuringWithoutSignalDrawsTheSearchingLine) {
     const Capture view = CaptureWindow("measuring-level-0");
     EXPECT_TRUE(IsRed(view.At(50, 113)));
     EXPECT_FALSE(IsRed(view.At(50, 109)));
-    EXPECT_GT(RedPixels(view, RECT{155, 86, 200, 112}), 20);  // the red "00%"
+    const Capture readout = ExpectedText(App.TextFont, RGB(255, 0, 0), [](HDC dc) {
+        TextOutA(dc, 160, 87, "00%", 3);
+    });
+    EXPECT_EQ(Differences(view, readout, RECT{100, 86, 250, 112}), 0);  // the red "00%"
     EXPECT_EQ(view.At(50, 100), kStripColour);                 // no bar
     EXPECT_EQ(FaceDifferences(view, kBack[0], kMiddleAt), 0);
     EXPECT_EQ(FaceDifferences(view, kSlow[0], kCadenceAt), 0);
@@ -172,11 +223,25 @@ TEST(Paint, BarEdgeFollowsTheLevel) {
     EXPECT_NE(view.At(60, 100), kBarColour);
     EXPECT_EQ(view.At(50, 88), kBarColour);
     EXPECT_NE(view.At(50, 112), kBarColour);
-    EXPECT_EQ(RedPixels(view, RECT{155, 86, 200, 112}), 0);  // dark blue text at a signal
+    const Capture readout = ExpectedText(App.TextFont, kTextColour, [](HDC dc) {
+        TextOutA(dc, 160, 87, "07%", 3);
+    });
+    EXPECT_EQ(Differences(view, readout, RECT{100, 86, 250, 114}), 0);  // dark text at a signal
     ShowMeasuring(100, "99%");
     view = CaptureWindow("measuring-level-100");
     EXPECT_EQ(view.At(306, 100), kBarColour);
     EXPECT_NE(view.At(307, 100), kBarColour);
+}
+
+// The big read-out: the two digits large on a backdrop that hides the bar,
+// red while there is no signal.
+Capture ExpectedBigReadout(const char* digits, COLORREF colour) {
+    return ExpectedText(App.BigFont, colour, [digits](HDC dc) {
+        HBRUSH backdrop = CreateSolidBrush(kScreenColour);
+        FillRect(dc, &App.ReadoutBackdrop, backdrop);
+        DeleteObject(backdrop);
+        DrawCentred(dc, digits, App.BigReadoutArea);
+    });
 }
 
 TEST(Paint, BigReadoutHidesTheBar) {
@@ -184,12 +249,10 @@ TEST(Paint, BigReadoutHidesTheBar) {
     App.BigReadout.store(1);
     ShowMeasuring(7, "07%");
     const Capture view = CaptureWindow("measuring-big-readout");
-    EXPECT_EQ(view.At(39, 83), kScreenColour);
-    EXPECT_EQ(view.At(45, 100), kScreenColour);  // the bar is covered
-    int digits = 0;
-    for (int y = 60; y < 150; ++y)
-        for (int x = 70; x < 280; ++x) digits += GetRValue(view.At(x, y)) < 80;
-    EXPECT_GT(digits, 1000);
+    EXPECT_EQ(Differences(view, ExpectedBigReadout("07", kTextColour), App.ReadoutBackdrop), 0);
+    ShowMeasuring(0, "00%");
+    const Capture searching = CaptureWindow("measuring-big-readout-no-signal");
+    EXPECT_EQ(Differences(searching, ExpectedBigReadout("00", RGB(255, 0, 0)), App.ReadoutBackdrop), 0);
 }
 
 TEST(Paint, CadenceFaces) {
