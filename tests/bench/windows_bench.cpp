@@ -11,11 +11,13 @@
 #include <cmath>
 #include <string>
 #include <cstdio>
+#include <mutex>
 #include <thread>
 #include <vector>
 
 #include "app/actions.h"
 #include "app/app_state.h"
+#include "../windows/import_hook.h"
 #include "../windows/sim_tuner_support.h"
 #include "../windows/sound_recorder.h"
 #include "../windows/window_test_support.h"
@@ -70,6 +72,41 @@ void CycleLengths(int16_t mode, int32_t cadence, const char* label) {
     const size_t step = mode == Voice ? 2 : 1;
     for (size_t i = step; i < played.size(); i += step) gaps.push_back(double(played[i].At - played[i - step].At));
     if (!gaps.empty()) gaps.erase(gaps.begin());  // the first gap may straddle the start
+    PrintSpread(label, gaps);
+}
+
+// Silent and muted cycles play nothing; each is seen as the feedback thread's
+// pause of one cadence, timed from one pause to the next.
+using SleepFunction = void(WINAPI*)(DWORD);
+SleepFunction realSleep = nullptr;
+std::atomic<DWORD> watchedPause{0};
+std::mutex pausesLock;
+std::vector<ULONGLONG> pauses;
+
+void WINAPI RecordingSleep(DWORD milliseconds) {
+    if (milliseconds == watchedPause.load()) {
+        std::lock_guard<std::mutex> guard(pausesLock);
+        pauses.push_back(GetTickCount64());
+    }
+    realSleep(milliseconds);
+}
+
+void QuietCycleLengths(int16_t mode, int32_t cadence, const char* label) {
+    App.SoundMode.store(Silent);
+    App.Cadence.store(cadence);
+    StartListMeasurement();
+    App.SoundMode.store(mode);  // muting is only possible once measuring
+    {
+        std::lock_guard<std::mutex> guard(pausesLock);
+        pauses.clear();
+    }
+    watchedPause.store(static_cast<DWORD>(cadence));
+    PumpMessages(8 * cadence + cadence / 2);
+    watchedPause.store(0);
+    StopMeasurement();
+    std::vector<double> gaps;
+    std::lock_guard<std::mutex> guard(pausesLock);
+    for (size_t i = 1; i < pauses.size(); ++i) gaps.push_back(double(pauses[i] - pauses[i - 1]));
     PrintSpread(label, gaps);
 }
 
@@ -143,24 +180,13 @@ int main(int argc, char** argv) {
     CycleLengths(Voice, 1200, "  Voice, cadence 1200 (expected 1800)");
     CycleLengths(Voice, 900, "  Voice, cadence 900 (expected 1500)");
     if (!quick) {
-        // Silent plays nothing: its cycle is seen as the time the feedback
-        // thread outlives the poller, at most one cycle.
-        for (int32_t cadence : {1200, 900}) {
-            std::vector<double> tails;
-            App.SoundMode.store(Silent);
-            App.Cadence.store(cadence);
-            for (int round = 0; round < 5; ++round) {
-                StartListMeasurement();
-                PumpMessages(1000);
-                MiddleAction();
-                const ULONGLONG stopped = GetTickCount64();
-                WaitForFlagClear(App.PollerRunning);
-                while (App.FeedbackRunning.load()) Sleep(1);
-                tails.push_back(double(GetTickCount64() - stopped));
-            }
-            PrintSpread(cadence == 1200 ? "  Silent 1200: feedback ends within (<=1200)"
-                                        : "  Silent 900: feedback ends within (<=900)",
-                        tails);
+        realSleep = reinterpret_cast<SleepFunction>(
+            ReplaceImport("kernel32.dll", "Sleep", reinterpret_cast<void*>(&RecordingSleep)));
+        if (realSleep) {
+            QuietCycleLengths(Silent, 1200, "  Silent, cadence 1200 (expected 1200)");
+            QuietCycleLengths(Silent, 900, "  Silent, cadence 900 (expected 900)");
+            QuietCycleLengths(Muted, 1200, "  Muted, cadence 1200 (expected 1200)");
+            QuietCycleLengths(Muted, 900, "  Muted, cadence 900 (expected 900)");
         }
     }
 
