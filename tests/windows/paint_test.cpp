@@ -29,36 +29,51 @@ struct Capture {
     }
 };
 
-// Copies the window's surface into a top-down 32-bit bitmap and saves it.
-Capture CaptureWindow(const char* view) {
+// A window-sized top-down 32-bit bitmap.
+BITMAPINFOHEADER WindowBitmapHeader() {
+    BITMAPINFOHEADER header = {};
+    header.biSize = sizeof header;
+    header.biWidth = kWidth;
+    header.biHeight = -kHeight;
+    header.biPlanes = 1;
+    header.biBitCount = 32;
+    return header;
+}
+
+// Runs a drawing on a window-sized bitmap and returns its pixels.
+Capture DrawnInMemory(const std::function<void(HDC, uint32_t*)>& draw) {
     BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader = WindowBitmapHeader();
     void* bits = nullptr;
     HDC memory = CreateCompatibleDC(App.WindowDC);
     HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
     HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, kWidth, kHeight, App.WindowDC, 0, 0, SRCCOPY);
+    auto* words = static_cast<uint32_t*>(bits);
+    draw(memory, words);
     GdiFlush();
     Capture capture;
-    const auto* words = static_cast<const uint32_t*>(bits);
     capture.Pixels.assign(words, words + kWidth * kHeight);
     SelectObject(memory, old);
     DeleteObject(bitmap);
     DeleteDC(memory);
+    return capture;
+}
 
+// Copies the window's surface and saves it as a bitmap file.
+Capture CaptureWindow(const char* view) {
+    const Capture capture = DrawnInMemory([](HDC memory, uint32_t*) {
+        BitBlt(memory, 0, 0, kWidth, kHeight, App.WindowDC, 0, 0, SRCCOPY);
+    });
+    const BITMAPINFOHEADER info = WindowBitmapHeader();
     CreateDirectoryA("artifacts", nullptr);
     const std::string path = std::string("artifacts\\") + view + ".bmp";
     if (FILE* file = fopen(path.c_str(), "wb")) {
         BITMAPFILEHEADER header = {};
         header.bfType = 0x4D42;
-        header.bfOffBits = sizeof header + sizeof info.bmiHeader;
+        header.bfOffBits = sizeof header + sizeof info;
         header.bfSize = header.bfOffBits + kWidth * kHeight * 4;
         fwrite(&header, sizeof header, 1, file);
-        fwrite(&info.bmiHeader, sizeof info.bmiHeader, 1, file);
+        fwrite(&info, sizeof info, 1, file);
         fwrite(capture.Pixels.data(), 4, capture.Pixels.size(), file);
         fclose(file);
     }
@@ -77,34 +92,18 @@ int FaceDifferences(const Capture& capture, const SheetFace& face, POINT at) {
 // The window face with one text drawn on it as the view should show it: the
 // given font, colour and placement, on the sheet's own background.
 Capture ExpectedText(HFONT font, COLORREF colour, const std::function<void(HDC)>& draw) {
-    BITMAPINFO info = {};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = kWidth;
-    info.bmiHeader.biHeight = -kHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    void* bits = nullptr;
-    HDC memory = CreateCompatibleDC(App.WindowDC);
-    HBITMAP bitmap = CreateDIBSection(memory, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ oldBitmap = SelectObject(memory, bitmap);
-    auto* words = static_cast<uint32_t*>(bits);
-    for (int y = 0; y < kHeight; ++y)
-        for (int x = 0; x < kWidth; ++x) {
-            const COLORREF c = SheetPixel(x, y);
-            words[y * kWidth + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
-        }
-    HGDIOBJ oldFont = SelectObject(memory, font);
-    SetTextColor(memory, colour);
-    SetBkMode(memory, TRANSPARENT);
-    draw(memory);
-    GdiFlush();
-    Capture expected;
-    expected.Pixels.assign(words, words + kWidth * kHeight);
-    SelectObject(memory, oldFont);
-    SelectObject(memory, oldBitmap);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    return expected;
+    return DrawnInMemory([&](HDC memory, uint32_t* words) {
+        for (int y = 0; y < kHeight; ++y)
+            for (int x = 0; x < kWidth; ++x) {
+                const COLORREF c = SheetPixel(x, y);
+                words[y * kWidth + x] = (GetRValue(c) << 16) | (GetGValue(c) << 8) | GetBValue(c);
+            }
+        HGDIOBJ oldFont = SelectObject(memory, font);
+        SetTextColor(memory, colour);
+        SetBkMode(memory, TRANSPARENT);
+        draw(memory);
+        SelectObject(memory, oldFont);
+    });
 }
 
 int Differences(const Capture& view, const Capture& expected, RECT area) {
