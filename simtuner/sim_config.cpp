@@ -1,7 +1,8 @@
 // Script format (one directive a line; '#' starts a comment; blank lines ok):
 //   latency MS                    sleep of QueryLock and ReadSignalLevel
 //   at MS lock 0|1 level N        from MS on (counted from the object's first
-//                                 InitializeControl) the lock state and level;
+//                                 InitializeControl) the lock state and the
+//                                 level ReadSignalLevel reports, locked or not;
 //                                 level "-": ReadSignalLevel writes nothing
 //   loop MS                       the timeline repeats every MS
 //   fail METHOD HRESULT           METHOD returns HRESULT (hex 0x.. or decimal).

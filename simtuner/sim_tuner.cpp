@@ -224,7 +224,7 @@ private:
         const SimConfig& config = Config();
         if (config.Scripted) {
             const SignalPoint p = config.SignalAt(ms);
-            *level = p.Locked ? p.Level : 0;
+            *level = p.Level;  // as scripted, also when the lock is gone
             if (writes) *writes = p.WritesLevel;
             return p.Locked;
         }

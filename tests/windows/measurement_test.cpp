@@ -97,7 +97,7 @@ TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
 // Losing the lock resets only a positive level: a level already at or below
 // zero is left as the card last wrote it.
 TEST(SignalPoller, LockLostBelowZeroWritesNothing) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 500 lock 0 level 0\n");
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 500 lock 0 level -4\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
