@@ -121,6 +121,18 @@ class Program:
     def log_text(self):
         return open(self.log).read() if os.path.exists(self.log) else ""
 
+    def answer_box(self, title, shot_name):
+        """Waits for the message box with this caption, reads its texts, saves a
+        screenshot and answers it with Enter; its texts, or None without a box."""
+        box = message_box(title)
+        if not box:
+            return None
+        texts = message_box_texts(title)
+        self.shot(shot_name)
+        run("xdotool", "windowactivate", "--sync", box, check=False)
+        self.key("Return")
+        return texts
+
     def wait_exit(self, seconds=15):
         try:
             return self.process.wait(seconds)
@@ -235,15 +247,11 @@ def scenario_keypad():
         for c in "374V":
             p.click(40 + 17 * keys.index(c) + 5, 140)
         p.click(272, 174)
-        box = message_box("Error")
-        check(box is not None, "a bad line shows the Error box")
-        if box:
-            texts = message_box_texts("Error")
+        texts = p.answer_box("Error", "error-box")
+        check(texts is not None, "a bad line shows the Error box")
+        if texts is not None:
             check("Transponder parameters error" in " ".join(texts) and any(t.endswith(": OK") for t in texts),
                   f"it says \"Transponder parameters error\" with an OK button (read {texts})")
-            p.shot("error-box")
-            run("xdotool", "windowactivate", "--sync", box, check=False)
-            p.key("Return")
         p.click(298, 14)  # close box
         check(p.wait_exit() == 0, "the close box ends the program with exit code 0")
     finally:
@@ -265,14 +273,9 @@ def damage_skin(folder):
 def scenario_damaged_skin():
     p = Program("latency 20\n", prepare=damage_skin)
     try:
-        texts = message_box_texts("Error")
+        texts = p.answer_box("Error", "damaged-skin") or []
         check("Static: The window skin is damaged and cannot be shown." in texts and "Button: OK" in texts,
               f"a damaged skin is reported (read {texts})")
-        box = message_box("Error")
-        if box:
-            p.shot("damaged-skin")
-            run("xdotool", "windowactivate", "--sync", box, check=False)
-            p.key("Return")
         check(p.wait_exit() == 0, "and the program ends with exit code 0")
         check("Create" not in p.log_text(), "without reaching for the card")
     finally:
