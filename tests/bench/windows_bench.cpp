@@ -54,17 +54,12 @@ void PrintSpread(const char* what, std::vector<double> values) {
                 sum / values.size(), values.front(), values[values.size() / 2], values.back());
 }
 
-void StartListMeasurement() {
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    StartAction();
-}
-
 // Gaps between cycle starts: the first sound of each cycle.
 void CycleLengths(int16_t mode, int32_t cadence, const char* label) {
     ForgetPlayedSounds();
     App.SoundMode.store(mode);
     App.Cadence.store(cadence);
-    StartListMeasurement();
+    StartHotBird();
     PumpMessages(mode == Voice ? 9500 : 8500);
     StopMeasurement();
     std::vector<PlayedSound> played = PlayedSounds();
@@ -94,7 +89,7 @@ void WINAPI RecordingSleep(DWORD milliseconds) {
 void QuietCycleLengths(int16_t mode, int32_t cadence, const char* label) {
     App.SoundMode.store(Silent);
     App.Cadence.store(cadence);
-    StartListMeasurement();
+    StartHotBird();
     App.SoundMode.store(mode);  // muting is only possible once measuring
     {
         std::lock_guard<std::mutex> guard(pausesLock);
@@ -117,7 +112,7 @@ int ClickResponse() {
     UseSimulatedTuner("latency 0\nat 0 lock 1 level 60\n");
     StartProgram();
     App.SoundMode.store(Silent);
-    StartListMeasurement();
+    StartHotBird();
     PumpMessages(500);
     std::vector<double> answers;
     for (int i = 0; i < 50; ++i) {
@@ -142,7 +137,7 @@ int ClickResponse() {
     // A click on FIND> to the first tuning call the card receives.
     std::vector<double> toTuning;
     for (int round = 0; round < 10; ++round) {
-        SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+        ChooseHotBird();
         const size_t logged = TunerLog().size();
         const uint32_t clicked = MsSinceProcessStart();
         PostMessageA(App.MainWindow, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(272, 174));
@@ -193,7 +188,7 @@ int main(int argc, char** argv) {
     std::printf("Measuring at 20 ms per call:\n");
     App.SoundMode.store(Tone);
     App.Cadence.store(1200);
-    StartListMeasurement();
+    StartHotBird();
     PumpMessages(300);
     const double cpuBefore = ProcessCpuSeconds();
     const ULONGLONG wallBefore = GetTickCount64();

@@ -33,8 +33,7 @@ std::vector<PlayedSound> MeasureFor(const char* script, int16_t mode, int16_t la
     StartProgram();
     App.SoundMode.store(mode);
     App.VoiceLanguage.store(language);
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    EXPECT_EQ(StartAction(), Accepted);
+    EXPECT_EQ(StartHotBird(), Accepted);
     if (fast) ModeAction();  // SLOW -> FAST: 900 ms between cycles
     PumpMessages(milliseconds);
     StopMeasurement();
@@ -104,8 +103,7 @@ TEST(Feedback, LanguageSwitchTakesEffectAtTheNextReading) {
     UseSimulatedTuner("latency 2\nat 0 lock 1 level 47\n");
     StartProgram();
     App.SoundMode.store(Voice);
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    ASSERT_EQ(StartAction(), Accepted);
+    ASSERT_EQ(StartHotBird(), Accepted);
     PumpMessages(300);
     App.VoiceLanguage.store(Russian);
     PumpMessages(2300);
@@ -124,8 +122,7 @@ TEST(Feedback, MissingSoundPlaysNothing) {
     UseSimulatedTuner("latency 2\nat 0 lock 1 level 60\n");
     StartProgram();
     App.ToneSound = nullptr;
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    ASSERT_EQ(StartAction(), Accepted);
+    ASSERT_EQ(StartHotBird(), Accepted);
     PumpMessages(500);
     StopMeasurement();
     const auto played = PlayedSounds();
@@ -165,8 +162,7 @@ void ExpectSilenceThrough(const char* script, std::initializer_list<int16_t> mod
     UseSimulatedTuner(script);
     StartProgram();
     App.SoundMode.store(*modes.begin());
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    ASSERT_EQ(StartAction(), Accepted);
+    ASSERT_EQ(StartHotBird(), Accepted);
     for (int16_t mode : modes) {
         App.SoundMode.store(mode);
         PumpMessages(1300);

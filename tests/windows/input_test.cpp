@@ -43,7 +43,7 @@ void StartMeasuring() {
     UseSimulatedTuner("latency 2\nat 0 lock 1 level 50\n");
     StartProgram();
     App.SoundMode.store(Silent);
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    ChooseHotBird();
     Key(VK_RETURN);
     ASSERT_EQ(App.RunMode.load(), Measuring);
 }
@@ -299,7 +299,7 @@ TEST(ComboKeys, ModeKeyAndEscapeReachTheActions) {
 
 TEST(ComboKeys, EnterStartsTheChosenSatellite) {
     Start();
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
+    ChooseHotBird();
     SendMessageA(App.ComboKeyTarget, WM_KEYDOWN, VK_RETURN, 0);
     EXPECT_EQ(App.RunMode.load(), Measuring);
     StopMeasurement();

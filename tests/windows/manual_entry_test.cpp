@@ -160,8 +160,7 @@ TEST(ManualEntry, RefusedLineLeavesItsDiseqcForTheNextListStart) {
     for (char c : std::string("12245H0999A")) TypeEntryChar(c, false);
     EXPECT_EQ(StartAction(), Rejected);
     ModeAction();  // back to the list
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);  // HotBird1-6, 10723h29900
-    EXPECT_EQ(StartAction(), Accepted);
+    EXPECT_EQ(StartHotBird(), Accepted);
     StopMeasurement();
     const std::vector<std::string> calls = TuningCalls(TunerLog());
     ASSERT_FALSE(calls.empty());

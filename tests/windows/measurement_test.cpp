@@ -26,8 +26,7 @@ bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
 }
 
 void StartListMeasurement() {
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    ASSERT_EQ(StartAction(), Accepted);
+    ASSERT_EQ(StartHotBird(), Accepted);
 }
 
 bool SameRect(const RECT& a, const RECT& b) {

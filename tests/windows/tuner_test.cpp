@@ -185,8 +185,7 @@ TEST(TuneTransponder, DiseqcFailure) {
 TEST(TuneTransponder, FailureAtAStartEndsTheProgramCleanly) {
     UseSimulatedTuner("latency 5\nat 0 lock 1 level 50\nfail SetPolarity 0x80004005\n");
     StartProgram();
-    SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0);
-    StartAction();
+    StartHotBird();
     ExpectOnlyBox("Set polarity failed");
     EXPECT_FALSE(IsWindow(App.MainWindow));
     EXPECT_EQ(RunUntilQuit(), 0);

@@ -43,6 +43,13 @@ std::string ReadWholeFile(const std::string& path) {
     return bytes.str();
 }
 
+void ChooseHotBird() { SendMessageA(App.SatelliteCombo, CB_SETCURSEL, 53, 0); }
+
+StartResult StartHotBird() {
+    ChooseHotBird();
+    return StartAction();
+}
+
 void StopMeasurement() {
     if (App.RunMode.load() == Measuring) MiddleAction();
     WaitForFlagClear(App.PollerRunning);

@@ -3,6 +3,8 @@
 #include <windows.h>
 #include <string>
 
+#include "app/actions.h"
+
 // Start-up as the entry point does it, without the message loop.
 HWND StartProgram();
 // The same start-up in a given working folder (for the list file's cases).
@@ -11,6 +13,10 @@ HWND StartProgramIn(const std::string& folder);
 std::string NewTestFolder();
 void WriteTestFile(const std::string& path, const std::string& bytes);
 std::string ReadWholeFile(const std::string& path);
+// "HotBird1-6   13.0e" (10723h29900), the satellite the tests measure on,
+// chosen in the list; and chosen and started, as FIND> does.
+void ChooseHotBird();
+StartResult StartHotBird();
 // Ends a running measurement and waits until both workers are gone.
 void StopMeasurement();
 // Waits for the editor the shell opened for a file, closes it and says
