@@ -36,7 +36,7 @@ void ModeAction() {
             ShowSatelliteCombo();
         }
     } else {
-        App.Cadence.store(App.Cadence.load() == 1200 ? 900 : 1200);
+        App.Cadence.store(App.Cadence.load() == kSlowCadence ? kFastCadence : kSlowCadence);
     }
     InvalidateWholeWindow();
 }

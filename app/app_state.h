@@ -8,6 +8,7 @@
 #include <cstdint>
 #include "transponder/transponder.h"
 #include "transponder/entry_line.h"
+#include "measure/level_text.h"
 
 struct ITunerControl;
 
@@ -15,6 +16,10 @@ enum RunModeValue : int16_t { Setup = 0, Measuring = 1 };
 enum InputModeValue : int16_t { ListMode = 0, ManualMode = 1 };
 enum SoundModeValue : int16_t { Tone = 0, Voice = 1, Silent = 2, Muted = 3 };
 enum VoiceLanguageValue : int16_t { English = 0, Russian = 1 };
+
+// The two pauses between feedback cycles, in milliseconds.
+constexpr int32_t kSlowCadence = 1200;
+constexpr int32_t kFastCadence = 900;
 
 constexpr int kKeypadKeyCount = 16;
 constexpr int kDigitSoundCount = 20;
@@ -30,14 +35,14 @@ struct AppState {
     std::atomic<int16_t> SoundMode{Tone};
     int16_t SavedSoundMode = Tone;
     std::atomic<int16_t> VoiceLanguage{English};
-    std::atomic<int32_t> Cadence{1200};
+    std::atomic<int32_t> Cadence{kSlowCadence};
     std::atomic<uint8_t> BigReadout{0};
 
     ::Transponder Transponder;
 
     // Live measurement
     std::atomic<int32_t> SignalLevel{0};
-    std::atomic<char> LevelText[4]{{'0'}, {'0'}, {'%'}, {'\0'}};
+    LevelTextWord LevelText{PackLevelText("00%")};
     std::atomic<uint8_t> PollerRunning{0};
     std::atomic<uint8_t> FeedbackRunning{0};
 

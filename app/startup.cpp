@@ -9,8 +9,8 @@
 #include "measure/measurement.h"
 #include "transponder/manual_entry.h"
 #include "transponder/satellite_file.h"
+#include "skin/controls.h"
 #include "skin/drawing.h"
-#include "skin/regions.h"
 #include "skin/skin_sheet.h"
 #include "skin/window_proc.h"
 #include "tuner/tuner_control.h"
@@ -19,9 +19,9 @@ namespace {
 
 constexpr char kWindowClassName[] = "ZentrikMainWindow";
 constexpr char kWindowTitle[] = "Zentrik 0.98";
-constexpr int kWindowWidth = 350;
-constexpr int kWindowHeight = 200;
 constexpr int kIconResource = 142;
+// The rounded outline's corner ellipse.
+constexpr int kWindowCorner = 85;
 
 void DeleteRegion(HRGN& region) {
     if (region) DeleteObject(region);
@@ -73,32 +73,29 @@ HWND CreateMainWindow(HINSTANCE instance, int showCommand) {
     return App.MainWindow;
 }
 
+// Every start-up step of the program, in the order the later ones rely on:
+// the sheet before anything is drawn, the list before its key filter, the
+// pen and brushes last.
 void InitApplication() {
-    CoInitialize(nullptr);                                                 // 1
-    App.WindowShape = CreateRoundRectRgn(0, 0, 350, 200, 85, 85);          // 2
+    CoInitialize(nullptr);
+    App.WindowShape = CreateRoundRectRgn(0, 0, kWindowWidth, kWindowHeight, kWindowCorner,
+                                         kWindowCorner);
     SetWindowRgn(App.MainWindow, App.WindowShape, TRUE);
-    CreateButtonRegions();                                                 // 3
-    App.EntryFont = MakeFont(true, 26, 20, 700, nullptr);                  // 4
-    App.TextFont = MakeFont(false, 22, 8, 400, nullptr);
-    App.BigFont = MakeFont(false, 100, 70, 700, nullptr);
-    App.OriginalFont = static_cast<HFONT>(SelectObject(App.WindowDC, App.TextFont));
-    App.SkinSheetPixels = LoadSkinSheet("IMGRES", &App.SkinSheetInfo);    // 5
+    CreateButtonRegions();
+    CreateFonts();
+    App.SkinSheetPixels = LoadSkinSheet("IMGRES", &App.SkinSheetInfo);
     if (!App.SkinSheetPixels) return;  // the window is gone already
-    CreateKeypadRegions();                                                 // 6
-    if (!EnsureSatelliteFile()) return;  // 7: the window is gone already
+    CreateKeypadRegions();
+    if (!EnsureSatelliteFile()) return;  // the window is gone already
     FillSatelliteCombo();
-    InstallComboKeyFilter();                                               // 8
-    CreateTooltips();                                                      // 9
-    SetDrawingRectangles();                                                // 10
-    SetFocus(App.SatelliteCombo);                                          // 11
-    LoadFeedbackSounds();                                                  // 12
-    App.DefaultEntry = LockProgramResource("TRP", &App.DefaultEntrySize);    // 13
+    InstallComboKeyFilter();
+    CreateTooltips();
+    SetDrawingRectangles();
+    SetFocus(App.SatelliteCombo);
+    LoadFeedbackSounds();
+    App.DefaultEntry = LockProgramResource("TRP", &App.DefaultEntrySize);
     LoadDefaultEntry();
-    App.SearchPen = CreatePen(PS_SOLID, 2, RGB(255, 0, 0));                // 14
-    App.OriginalPen = static_cast<HPEN>(SelectObject(App.WindowDC, App.SearchPen));
-    App.ReadoutBrush = CreateSolidBrush(RGB(128, 197, 255));
-    App.BarBrush = CreateSolidBrush(RGB(240, 240, 255));
-    App.OriginalBrush = static_cast<HBRUSH>(SelectObject(App.WindowDC, App.BarBrush));
+    CreatePenAndBrushes();
 }
 
 int RunMessageLoop() {
@@ -113,39 +110,41 @@ int RunMessageLoop() {
 
 void Shutdown() {
     // Stop signal first; the tuner may be released only once the poller is gone.
-    const bool pollerWasRunning = App.PollerRunning.load() != 0;   // 1
+    const bool pollerWasRunning = App.PollerRunning.load() != 0;
     App.RunMode.store(Setup);
-    if (pollerWasRunning) {                                        // 2
+    if (pollerWasRunning) {
         do Sleep(1000); while (App.PollerRunning.load() != 0);
     }
-    for (HRGN& key : App.KeypadKey) DeleteRegion(key);             // 3
+    for (HRGN& key : App.KeypadKey) DeleteRegion(key);
     for (ButtonRegion region : {LanguageButton, SoundButton, HomeButton, LeftButton,
                                 MiddleButton, RightButton, MinimiseBox})
         DeleteRegion(App.Buttons[region]);
-    if (App.OriginalFont) SelectObject(App.WindowDC, App.OriginalFont);  // 4
+    // The surface gets back the font, pen and brush it had before start-up
+    // before their replacements are deleted.
+    if (App.OriginalFont) SelectObject(App.WindowDC, App.OriginalFont);
     for (HFONT* font : {&App.BigFont, &App.EntryFont, &App.TextFont}) {
         if (*font) DeleteObject(*font);
         *font = nullptr;
     }
-    DeleteRegion(App.Buttons[CloseBox]);                           // 5
-    if (App.SkinSheetPixels) {                                     // 6
+    DeleteRegion(App.Buttons[CloseBox]);
+    if (App.SkinSheetPixels) {
         HeapFree(GetProcessHeap(), 0, App.SkinSheetPixels);
         App.SkinSheetPixels = nullptr;
     }
-    if (App.SearchPen) {                                           // 7
+    if (App.SearchPen) {
         SelectObject(App.WindowDC, App.OriginalPen);
         DeleteObject(App.SearchPen);
         App.SearchPen = nullptr;
     }
-    if (App.BarBrush) {                                            // 8
+    if (App.BarBrush) {
         SelectObject(App.WindowDC, App.OriginalBrush);
         DeleteObject(App.BarBrush);
         DeleteObject(App.ReadoutBrush);
         App.BarBrush = App.ReadoutBrush = nullptr;
     }
-    ReleaseTunerControl();                                         // 9
-    ReleaseDC(App.MainWindow, App.WindowDC);                       // 10
+    ReleaseTunerControl();  // control interface first, then the filter
+    ReleaseDC(App.MainWindow, App.WindowDC);
     App.WindowDC = nullptr;
-    CoUninitialize();                                              // 11
-    PostQuitMessage(0);                                            // 12
+    CoUninitialize();
+    PostQuitMessage(0);
 }

@@ -4,7 +4,8 @@
 
 void SetWorkingFolder();
 // Registers the class, creates the centred window with its kept WindowDC,
-// shows it, runs InitApplication and paints it once (entry point steps 2 to 8).
+// shows it, runs InitApplication, paints it once and opens the tuner card; a
+// card that cannot be opened destroys the window again.
 HWND CreateMainWindow(HINSTANCE instance, int showCommand);
 void InitApplication();
 int RunMessageLoop();

@@ -8,3 +8,14 @@ void FormatLevelText(int32_t level, char text[4]) {
     text[2] = '%';
     text[3] = '\0';
 }
+
+void WriteLevelText(LevelTextWord* word, int32_t level) {
+    char text[4];
+    FormatLevelText(level, text);
+    word->store(PackLevelText(text));
+}
+
+void ReadLevelText(const LevelTextWord& word, char text[4]) {
+    const uint32_t whole = word.load();
+    for (int i = 0; i < 4; ++i) text[i] = static_cast<char>(whole >> (8 * i));
+}

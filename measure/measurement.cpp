@@ -12,10 +12,6 @@
 
 namespace {
 
-void StoreLevelText(const char text[4]) {
-    for (int i = 0; i < 4; ++i) App.LevelText[i].store(text[i]);
-}
-
 void RequestRepaint(const RECT& area) { InvalidateRect(App.MainWindow, &area, TRUE); }
 
 // Sets a running flag and starts its thread; a thread that could not be
@@ -50,12 +46,12 @@ void FeedbackCycle() {
         break;
     case Voice: {
         // One reading is spoken whole, in one language.
-        const char first = App.LevelText[0].load();
-        const char second = App.LevelText[1].load();
+        char text[4];
+        ReadLevelText(App.LevelText, text);
         const int language = App.VoiceLanguage.load() == Russian ? 1 : 0;
-        SpeakDigit(first, language);
+        SpeakDigit(text[0], language);
         Sleep(600);
-        SpeakDigit(second, language);
+        SpeakDigit(text[1], language);
         break;
     }
     default: break;
@@ -90,16 +86,14 @@ unsigned __stdcall SignalPoller(void*) {
             int32_t level = App.SignalLevel.load();
             App.TunerControl->ReadSignalLevel(&level);
             App.SignalLevel.store(level);
-            char text[4];
-            FormatLevelText(level, text);
-            StoreLevelText(text);
+            WriteLevelText(&App.LevelText, level);
         } else if (App.SignalLevel.load() > 0) {
             App.SignalLevel.store(0);
-            StoreLevelText("00%");
+            WriteLevelText(&App.LevelText, 0);
         }
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
-    StoreLevelText("00%");
+    WriteLevelText(&App.LevelText, 0);
     App.SignalLevel.store(0);
     App.PollerRunning.store(0);
     return 0;

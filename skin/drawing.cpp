@@ -1,31 +1,52 @@
 #include "skin/drawing.h"
 
 #include "app/app_state.h"
-#include "skin/faces.h"
 
 namespace {
 
-constexpr int kSheetHeight = 200;
 constexpr COLORREF kTextColour = RGB(0, 0, 30);
+// The searching line and the read-out while there is no signal.
 constexpr COLORREF kNoSignalColour = RGB(255, 0, 0);
+constexpr COLORREF kScreenColour = RGB(128, 197, 255);
+constexpr COLORREF kEntryStripColour = RGB(159, 211, 255);
+constexpr COLORREF kBarColour = RGB(240, 240, 255);
+
+constexpr char kBlankEntryLine[] = "             ";
+static_assert(sizeof kBlankEntryLine - 1 == kEntryLength, "one blank per entry character");
+
+HFONT MakeFont(bool fixedPitch, int height, int width, int weight) {
+    LOGFONTA description = {};  // default face, ANSI character set
+    description.lfHeight = height;
+    description.lfWidth = width;
+    description.lfWeight = weight;
+    description.lfPitchAndFamily = fixedPitch ? FIXED_PITCH : 0;
+    return CreateFontIndirectA(&description);
+}
 
 void DrawCentred(const char* text, int count, RECT area) {
     DrawTextA(App.WindowDC, text, count, &area, DT_CENTER | DT_WORDBREAK);
 }
 
+void PaintBottomButtons() {
+    for (ButtonRegion button : kBottomButtons[App.RunMode.load() == Measuring ? 1 : 0])
+        DrawControlFace(button, App.*kSkinControls[button].Hover != 0);
+}
+
+void PaintKeypadLegend() {
+    for (int key = 0; key < kKeypadKeyCount; ++key) {
+        const POINT at = KeypadLegendAt(key);
+        TextOutA(App.WindowDC, at.x, at.y, &App.KeypadAlphabet[key], 1);
+    }
+}
+
 void PaintSetup() {
-    DrawFace(kFind[App.HoverRight], kRightAt.x, kRightAt.y);
+    PaintBottomButtons();
     if (App.InputMode == ListMode) {
-        DrawFace(kMode0[App.HoverLeft], kLeftAt.x, kLeftAt.y);
-        DrawFace(kEdit[App.HoverMiddle], kMiddleAt.x, kMiddleAt.y);
         DrawCentred("Choose the satellite", 20, App.CaptionArea);
         return;
     }
-    DrawFace(kMode1[App.HoverLeft], kLeftAt.x, kLeftAt.y);
-    DrawFace(kHelp[App.HoverMiddle], kMiddleAt.x, kMiddleAt.y);
     DrawCentred("Input transponder parameters", 28, App.CaptionArea);
-    for (int key = 0; key < kKeypadKeyCount; ++key)
-        TextOutA(App.WindowDC, 42 + 17 * key, 128, &App.KeypadAlphabet[key], 1);
+    PaintKeypadLegend();
     SelectObject(App.WindowDC, App.EntryFont);
     DrawCentred(App.EntryLine.Text, App.EntryLine.Position, App.BarArea);
 }
@@ -40,16 +61,17 @@ void PaintSearchLine() {
     if (App.SweepX > 305) App.SweepX = 42;
 }
 
-void PaintMeasuring() {
-    const int32_t level = App.SignalLevel.load();
-    if (level == 0) {
-        PaintSearchLine();
-    } else {
-        App.BarFill.right = static_cast<LONG>(level * 2.65 + 42.0);
-        FillRect(App.WindowDC, &App.BarFill, App.BarBrush);
-    }
-    const char text[3] = {App.LevelText[0].load(), App.LevelText[1].load(),
-                          App.LevelText[2].load()};
+// 2.65 pixels a percent from the strip's left edge. A card may report more
+// than 100 (or less than 0): the bar still ends inside the strip, never over
+// the window's chrome.
+LONG BarRightEdge(int32_t level) {
+    const int32_t shown = level < 0 ? 0 : level > 100 ? 100 : level;
+    return static_cast<LONG>(shown * 2.65 + App.BarFill.left);
+}
+
+void PaintReadout() {
+    char text[4];
+    ReadLevelText(App.LevelText, text);
     if (App.BigReadout.load()) {
         FillRect(App.WindowDC, &App.ReadoutBackdrop, App.ReadoutBrush);
         SelectObject(App.WindowDC, App.BigFont);
@@ -58,26 +80,37 @@ void PaintMeasuring() {
     } else {
         TextOutA(App.WindowDC, 160, 87, text, 3);
     }
+}
+
+void PaintMeasuring() {
+    const int32_t level = App.SignalLevel.load();
+    if (level == 0) {
+        PaintSearchLine();
+    } else {
+        App.BarFill.right = BarRightEdge(level);
+        FillRect(App.WindowDC, &App.BarFill, App.BarBrush);
+    }
+    PaintReadout();  // in the colour the line or the text left: red without a signal
     SetTextColor(App.WindowDC, kTextColour);
     DrawCentred(App.MeasureCaption, 32, App.CaptionArea);
-    DrawFace(kBack[App.HoverMiddle], kMiddleAt.x, kMiddleAt.y);
-    const int32_t cadence = App.Cadence.load();
-    if (cadence == 1200) DrawFace(kSlow[App.HoverLeft], kCadenceAt.x, kCadenceAt.y);
-    else if (cadence == 900) DrawFace(kFast[App.HoverLeft], kCadenceAt.x, kCadenceAt.y);
-    DrawFace(kAbout[App.HoverRight], kRightAt.x, kRightAt.y);
+    PaintBottomButtons();
 }
 
 }  // namespace
 
-HFONT MakeFont(bool fixedPitch, int height, int width, int weight, HWND window) {
-    LOGFONTA description = {};  // default face, ANSI character set
-    description.lfHeight = height;
-    description.lfWidth = width;
-    description.lfWeight = weight;
-    description.lfPitchAndFamily = fixedPitch ? FIXED_PITCH : 0;
-    HFONT font = CreateFontIndirectA(&description);
-    if (window) SendMessageA(window, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
-    return font;
+void CreateFonts() {
+    App.EntryFont = MakeFont(true, 26, 20, 700);
+    App.TextFont = MakeFont(false, 22, 8, 400);
+    App.BigFont = MakeFont(false, 100, 70, 700);
+    App.OriginalFont = static_cast<HFONT>(SelectObject(App.WindowDC, App.TextFont));
+}
+
+void CreatePenAndBrushes() {
+    App.SearchPen = CreatePen(PS_SOLID, 2, kNoSignalColour);
+    App.OriginalPen = static_cast<HPEN>(SelectObject(App.WindowDC, App.SearchPen));
+    App.ReadoutBrush = CreateSolidBrush(kScreenColour);
+    App.BarBrush = CreateSolidBrush(kBarColour);
+    App.OriginalBrush = static_cast<HBRUSH>(SelectObject(App.WindowDC, App.BarBrush));
 }
 
 void SetDrawingRectangles() {
@@ -88,12 +121,31 @@ void SetDrawingRectangles() {
     SetRect(&App.ReadoutBackdrop, 38, 82, 310, 150);
 }
 
-void DrawFace(const SheetFace& face, int x, int y) {
-    if (!App.SkinSheetPixels) return;
+void DrawFace(const SheetFace& face, POINT at) {
+    if (!App.SkinSheetPixels || face.Width == 0) return;
     // The sheet is stored bottom-up: its source origin is counted from the bottom.
-    StretchDIBits(App.WindowDC, x, y, face.Width, face.Height, face.X,
-                  kSheetHeight - face.Y - face.Height, face.Width, face.Height,
+    const LONG sheetHeight = App.SkinSheetInfo.bmiHeader.biHeight;
+    StretchDIBits(App.WindowDC, at.x, at.y, face.Width, face.Height, face.X,
+                  sheetHeight - face.Y - face.Height, face.Width, face.Height,
                   App.SkinSheetPixels, &App.SkinSheetInfo, DIB_RGB_COLORS, SRCCOPY);
+}
+
+void DrawControlFace(ButtonRegion control, bool hover) {
+    const FacePair* faces = CurrentFaces(control);
+    if (!faces) return;
+    const SheetFace& face = hover ? faces->Hover : faces->Normal;
+    DrawFace(face, FaceOrigin(control, face));
+}
+
+// 13 opaque blanks in the strip's colour wipe the old text, then the
+// characters up to the one just stored are drawn over them.
+void DrawEntryLine(int count) {
+    SelectObject(App.WindowDC, App.EntryFont);
+    SetBkColor(App.WindowDC, kEntryStripColour);
+    SetTextColor(App.WindowDC, kTextColour);
+    DrawCentred(kBlankEntryLine, kEntryLength, App.BarArea);
+    DrawCentred(App.EntryLine.Text, count, App.BarArea);
+    SetBkColor(App.WindowDC, kScreenColour);
 }
 
 void PaintWindow(HWND window) {
@@ -102,9 +154,9 @@ void PaintWindow(HWND window) {
     SelectObject(App.WindowDC, App.TextFont);
     SetTextColor(App.WindowDC, kTextColour);
     SetBkMode(App.WindowDC, TRANSPARENT);
-    DrawFace(kWindowFace, 0, 0);
-    DrawFace(kMinimise[0], kMinimiseAt.x, kMinimiseAt.y);
-    DrawFace(kClose[0], kCloseAt.x, kCloseAt.y);
+    DrawFace(kWindowFace, POINT{0, 0});
+    DrawControlFace(MinimiseBox, false);
+    DrawControlFace(CloseBox, false);
     if (App.RunMode.load() == Setup) PaintSetup();
     else PaintMeasuring();
     // Outside painting the entry line and the hover faces are drawn straight

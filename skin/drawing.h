@@ -2,14 +2,17 @@
 #pragma once
 #include <windows.h>
 
-// A face of the skin sheet, given top-down as (x, y, width, height).
-struct SheetFace {
-    int X, Y, Width, Height;
-};
+#include "skin/controls.h"
 
-// One routine makes every font; with a window it also hands the font to it.
-HFONT MakeFont(bool fixedPitch, int height, int width, int weight, HWND window);
+// The three fonts, TextFont selected into the window's surface.
+void CreateFonts();
+// SearchPen and BarBrush selected into the window's surface, ReadoutBrush beside them.
+void CreatePenAndBrushes();
 void SetDrawingRectangles();
-// Copies a face 1:1 from the sheet to the window surface at (x, y).
-void DrawFace(const SheetFace& face, int x, int y);
+// Copies a face 1:1 from the sheet to the window surface at a point.
+void DrawFace(const SheetFace& face, POINT at);
+// Draws a control's current normal or hover face, if it has one.
+void DrawControlFace(ButtonRegion control, bool hover);
+// Draws the typed line at once, outside painting: its first count characters.
+void DrawEntryLine(int count);
 void PaintWindow(HWND window);

@@ -1,11 +1,21 @@
-// Where each face lies on the skin sheet and where it is drawn.
+// The skin sheet's inventory: where each face lies on the sheet.
 #pragma once
-#include "skin/drawing.h"
 
-constexpr SheetFace kWindowFace{0, 0, 350, 200};
+// A face of the skin sheet, given top-down as (x, y, width, height). A face
+// of width 0 is no face: drawing it draws nothing.
+struct SheetFace {
+    int X, Y, Width, Height;
+};
+
+// The window is exactly as large as its face, the sheet's left part.
+constexpr int kWindowWidth = 350;
+constexpr int kWindowHeight = 200;
+
+constexpr SheetFace kNoFace{0, 0, 0, 0};
+constexpr SheetFace kWindowFace{0, 0, kWindowWidth, kWindowHeight};
 constexpr SheetFace kEmptySocket{5, 35, 20, 15};
 
-// Oval button faces: normal and hover.
+// Button faces: normal and hover.
 constexpr SheetFace kMode0[2] = {{350, 0, 74, 28}, {350, 28, 74, 28}};
 constexpr SheetFace kMode1[2] = {{424, 0, 74, 28}, {424, 28, 74, 28}};
 constexpr SheetFace kFast[2] = {{498, 1, 74, 27}, {498, 29, 74, 27}};
@@ -18,14 +28,10 @@ constexpr SheetFace kAbout[2] = {{572, 56, 74, 28}, {572, 84, 74, 28}};
 constexpr SheetFace kMinimise[2] = {{572, 112, 21, 18}, {572, 130, 21, 18}};
 constexpr SheetFace kClose[2] = {{593, 112, 21, 18}, {614, 112, 21, 18}};
 
+// Icons of the side buttons.
 constexpr SheetFace kHouseIcon{350, 168, 20, 15};
 constexpr SheetFace kNoteIcon{370, 168, 20, 15};
 constexpr SheetFace kEnglishFlag{390, 168, 20, 15};
 constexpr SheetFace kRussianFlag{410, 168, 20, 15};
 constexpr SheetFace kLipsIcon{430, 168, 20, 15};
 constexpr SheetFace kSilentIcon{450, 168, 20, 15};
-
-// Window positions of the faces.
-constexpr POINT kLeftAt{36, 160}, kCadenceAt{36, 161}, kMiddleAt{138, 160}, kRightAt{240, 160};
-constexpr POINT kMinimiseAt{262, 6}, kCloseAt{289, 6};
-constexpr POINT kLanguageAt{5, 35}, kSoundAt{5, 70}, kHomeAt{5, 105};

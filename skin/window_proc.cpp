@@ -4,11 +4,13 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <initializer_list>
+
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "app/startup.h"
 #include "skin/drawing.h"
-#include "skin/faces.h"
+#include "skin/controls.h"
 #include "transponder/manual_entry.h"
 
 namespace {
@@ -21,34 +23,15 @@ void StorePointer(LPARAM lParam) {
 }
 
 // Draws the hover or normal face when the pointer enters or leaves a control;
-// nothing while it stays on the same side.
-void TrackHover(HRGN region, uint8_t& flag, const SheetFace* hover, const SheetFace& normal,
-                POINT at) {
-    const bool inside = Inside(region);
-    if (inside && !flag) {
-        if (hover) DrawFace(*hover, at.x, at.y);
-        flag = 1;
-    } else if (!inside && flag) {
-        DrawFace(normal, at.x, at.y);
-        flag = 0;
-    }
-}
-
-void TrackButton(ButtonRegion button, uint8_t& flag, const SheetFace (&faces)[2], POINT at) {
-    TrackHover(App.Buttons[button], flag, &faces[1], faces[0], at);
-}
-
-const SheetFace* LanguageFace() {
-    return App.VoiceLanguage.load() == Russian ? &kRussianFlag : &kEnglishFlag;
-}
-
-const SheetFace* SoundFace() {
-    switch (App.SoundMode.load()) {
-    case Tone: return &kNoteIcon;
-    case Voice: return &kLipsIcon;
-    case Silent: return &kSilentIcon;
-    default: return nullptr;  // no face for Muted
-    }
+// nothing while it stays on the same side. A control without a face in this
+// state is left alone.
+void TrackHover(ButtonRegion control) {
+    if (!CurrentFaces(control)) return;
+    uint8_t& flag = App.*kSkinControls[control].Hover;
+    const bool inside = Inside(App.Buttons[control]);
+    if (inside == (flag != 0)) return;
+    DrawControlFace(control, inside);
+    flag = inside ? 1 : 0;
 }
 
 void TrackKeypadKeys() {
@@ -63,28 +46,11 @@ void TrackKeypadKeys() {
 
 void OnMouseMove(LPARAM lParam) {
     StorePointer(lParam);
-    TrackButton(CloseBox, App.HoverClose, kClose, kCloseAt);
-    TrackButton(MinimiseBox, App.HoverMinimise, kMinimise, kMinimiseAt);
-    TrackHover(App.Buttons[LanguageButton], App.HoverLanguage, LanguageFace(), kEmptySocket,
-               kLanguageAt);
-    TrackHover(App.Buttons[SoundButton], App.HoverSound, SoundFace(), kEmptySocket, kSoundAt);
-    TrackHover(App.Buttons[HomeButton], App.HoverHome, &kHouseIcon, kEmptySocket, kHomeAt);
-    if (App.RunMode.load() == Measuring) {
-        TrackButton(MiddleButton, App.HoverMiddle, kBack, kMiddleAt);
-        if (App.Cadence.load() == 1200) TrackButton(LeftButton, App.HoverLeft, kSlow, kCadenceAt);
-        else if (App.Cadence.load() == 900) TrackButton(LeftButton, App.HoverLeft, kFast, kCadenceAt);
-        TrackButton(RightButton, App.HoverRight, kAbout, kRightAt);
-        return;
-    }
-    TrackButton(RightButton, App.HoverRight, kFind, kRightAt);
-    if (App.InputMode == ListMode) {
-        TrackButton(LeftButton, App.HoverLeft, kMode0, kLeftAt);
-        TrackButton(MiddleButton, App.HoverMiddle, kEdit, kMiddleAt);
-        return;
-    }
-    TrackButton(LeftButton, App.HoverLeft, kMode1, kLeftAt);
-    TrackButton(MiddleButton, App.HoverMiddle, kHelp, kMiddleAt);
-    TrackKeypadKeys();
+    for (ButtonRegion control : {CloseBox, MinimiseBox, LanguageButton, SoundButton, HomeButton})
+        TrackHover(control);
+    for (ButtonRegion button : kBottomButtons[App.RunMode.load() == Measuring ? 1 : 0])
+        TrackHover(button);
+    if (CurrentView() == ManualView) TrackKeypadKeys();
 }
 
 void StartAndReport() {
@@ -108,11 +74,11 @@ void OnLowerClick() {
     }
     if (Inside(App.Buttons[LanguageButton])) {
         ToggleVoiceLanguage();
-        DrawFace(*LanguageFace(), kLanguageAt.x, kLanguageAt.y);
+        DrawControlFace(LanguageButton, true);
     } else if (Inside(App.Buttons[SoundButton])) {
         if (App.SoundMode.load() == Muted) return;
         AdvanceSoundMode();
-        DrawFace(*SoundFace(), kSoundAt.x, kSoundAt.y);
+        DrawControlFace(SoundButton, true);
     } else if (Inside(App.Buttons[HomeButton])) {
         ShellExecuteA(App.MainWindow, "open", kHomePageAddress, nullptr, nullptr, SW_SHOWNORMAL);
     } else if (Inside(App.Buttons[LeftButton])) {
@@ -166,7 +132,7 @@ void OnActivate() {
     if (App.RunMode.load() == Setup && App.InputMode == ListMode) SetFocus(App.SatelliteCombo);
 }
 
-void AddTooltip(HWND tooltips, RECT area, const char* text) {
+void AddTooltip(HWND tooltips, ButtonRegion control) {
     TOOLINFOA tool = {};
     // The record up to lParam, without the fields newer common controls added:
     // 44 bytes in a 32-bit program, 64 in this one. Windows refuses a tool
@@ -175,9 +141,9 @@ void AddTooltip(HWND tooltips, RECT area, const char* text) {
     tool.uFlags = TTF_SUBCLASS;
     tool.hwnd = App.MainWindow;
     tool.uId = 0;
-    tool.rect = area;
+    tool.rect = TooltipArea(control);
     tool.hinst = App.Instance;
-    tool.lpszText = const_cast<char*>(text);
+    tool.lpszText = const_cast<char*>(kSkinControls[control].Tip);
     SendMessageA(tooltips, TTM_ADDTOOLA, 0, reinterpret_cast<LPARAM>(&tool));
 }
 
@@ -203,7 +169,11 @@ LRESULT CALLBACK ComboKeyFilter(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == 'M' && setup) ModeAction();
         else if (wParam == VK_DOWN && setup) SendMessageA(App.SatelliteCombo, CB_SHOWDROPDOWN, TRUE, 0);
         else if (wParam == VK_RETURN && setup) StartAction();  // a refusal has shown its own message
-        else if (wParam == VK_ESCAPE) DestroyWindow(App.MainWindow);
+        else if (wParam == VK_ESCAPE) {
+            // The list went with the window: there is no list left to pass the key to.
+            DestroyWindow(App.MainWindow);
+            return 0;
+        }
     }
     return CallWindowProcA(App.SavedComboProc, window, message, wParam, lParam);
 }
@@ -220,7 +190,6 @@ void CreateTooltips() {
     HWND tooltips = CreateWindowExA(0, "tooltips_class32", nullptr,
                                     WS_POPUP | TTS_ALWAYSTIP | TTS_NOPREFIX, 0, 0, 0, 0,
                                     App.MainWindow, nullptr, App.Instance, nullptr);
-    AddTooltip(tooltips, RECT{5, 35, 25, 50}, "voice");
-    AddTooltip(tooltips, RECT{5, 70, 25, 95}, "tone or voice");
-    AddTooltip(tooltips, RECT{5, 105, 25, 120}, "home site");
+    for (int control = 0; control < kButtonRegionCount; ++control)
+        if (kSkinControls[control].Tip) AddTooltip(tooltips, static_cast<ButtonRegion>(control));
 }

@@ -1,22 +1,12 @@
 #include "transponder/manual_entry.h"
 
 #include "app/app_state.h"
+#include "skin/drawing.h"
 #include "transponder/entry_line.h"
 
 namespace {
 
 bool Typing() { return App.InputMode == ManualMode && App.RunMode.load() == Setup; }
-
-// Draws the line at once, outside painting: 13 opaque blanks in the strip
-// colour wipe the old text, then the characters up to the one just stored.
-void DrawEntryLine(int count) {
-    SelectObject(App.WindowDC, App.EntryFont);
-    SetBkColor(App.WindowDC, RGB(159, 211, 255));
-    SetTextColor(App.WindowDC, RGB(0, 0, 30));
-    DrawTextA(App.WindowDC, "             ", 13, &App.BarArea, DT_CENTER | DT_WORDBREAK);
-    DrawTextA(App.WindowDC, App.EntryLine.Text, count, &App.BarArea, DT_CENTER | DT_WORDBREAK);
-    SetBkColor(App.WindowDC, RGB(128, 197, 255));
-}
 
 }  // namespace
 

@@ -297,6 +297,32 @@ TEST(ComboKeys, ModeKeyAndEscapeReachTheActions) {
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
+namespace {
+
+// Esc in the list destroys the window and the list with it; the key must not
+// then be handed to the list's own procedure for a window that is gone.
+WNDPROC listProc = nullptr;
+int messagesForAGoneList = 0;
+LRESULT CALLBACK WatchListProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (!IsWindow(window)) {
+        ++messagesForAGoneList;
+        return 0;
+    }
+    return CallWindowProcA(listProc, window, message, wParam, lParam);
+}
+
+}  // namespace
+
+TEST(ComboKeys, EscapeDoesNotReachTheDestroyedList) {
+    Start();
+    listProc = App.SavedComboProc;
+    App.SavedComboProc = WatchListProc;
+    SendMessageA(App.ComboKeyTarget, WM_KEYDOWN, VK_ESCAPE, 0);
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(messagesForAGoneList, 0);
+    EXPECT_EQ(RunUntilQuit(), 0);
+}
+
 TEST(ComboKeys, EnterStartsTheChosenSatellite) {
     Start();
     ChooseHotBird();

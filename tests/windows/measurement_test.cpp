@@ -13,7 +13,9 @@
 namespace {
 
 std::string Text() {
-    return {App.LevelText[0].load(), App.LevelText[1].load(), App.LevelText[2].load()};
+    char text[4];
+    ReadLevelText(App.LevelText, text);
+    return std::string(text, 3);
 }
 
 bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {

@@ -123,11 +123,11 @@ void Repaint() {
     UpdateWindow(App.MainWindow);
 }
 
-void ShowMeasuring(int32_t level, const char* text) {
+void ShowMeasuring(int32_t level, const char (&text)[4]) {
     App.RunMode.store(Measuring);
     ShowWindow(App.SatelliteCombo, SW_HIDE);
     App.SignalLevel.store(level);
-    for (int i = 0; i < 3; ++i) App.LevelText[i].store(text[i]);
+    App.LevelText.store(PackLevelText(text));
     memcpy(App.MeasureCaption, "HotBird1-6   13.0e              ", 32);
     Repaint();
 }
@@ -230,6 +230,23 @@ TEST(Paint, BarEdgeFollowsTheLevel) {
     view = CaptureWindow("measuring-level-100");
     EXPECT_EQ(view.At(306, 100), kBarColour);
     EXPECT_NE(view.At(307, 100), kBarColour);
+}
+
+// A card that reports more than full scale: the bar ends at the strip's
+// right edge and never runs on over the window's chrome.
+TEST(Paint, BarStaysInsideTheStripBeyondFullScale) {
+    StartPainted();
+    for (int32_t level : {101, 150, INT32_MAX}) {
+        SCOPED_TRACE(level);
+        ShowMeasuring(level, "99%");
+        const Capture view = CaptureWindow("measuring-level-over-100");
+        EXPECT_EQ(view.At(306, 100), kBarColour);
+        int outside = 0;
+        for (int x = 307; x < kWidth; ++x) outside += view.At(x, 100) == kBarColour;
+        EXPECT_EQ(outside, 0);
+    }
+    ShowMeasuring(-5, "00%");
+    EXPECT_EQ(CaptureWindow("measuring-level-negative").At(42, 100), kStripColour);
 }
 
 // The big read-out: the two digits large on a backdrop that hides the bar,

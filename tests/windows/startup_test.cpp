@@ -61,7 +61,8 @@ TEST(Startup, StateStartsAtItsInitialValues) {
     EXPECT_EQ(App.Transponder.SymbolRate, 27500);
     EXPECT_EQ(App.Transponder.Diseqc, 0);
     EXPECT_EQ(App.SignalLevel.load(), 0);
-    const char text[4] = {App.LevelText[0], App.LevelText[1], App.LevelText[2], App.LevelText[3]};
+    char text[4];
+    ReadLevelText(App.LevelText, text);
     EXPECT_STREQ(text, "00%");
     EXPECT_EQ(App.PollerRunning.load(), 0);
     EXPECT_EQ(App.FeedbackRunning.load(), 0);

@@ -22,6 +22,11 @@ void StopMeasurement();
 // Waits for the editor the shell opened for a file, closes it and says
 // whether it came: its title names the file.
 bool CloseShellWindowNaming(const char* fileName);
+// Where the window shows each control's faces, written out here rather than
+// taken from the program's table, so that the tests check the table too.
+constexpr POINT kLeftAt{36, 160}, kCadenceAt{36, 161}, kMiddleAt{138, 160}, kRightAt{240, 160};
+constexpr POINT kMinimiseAt{262, 6}, kCloseAt{289, 6};
+constexpr POINT kLanguageAt{5, 35}, kSoundAt{5, 70}, kHomeAt{5, 105};
 // A pixel of the skin sheet, top-down coordinates.
 COLORREF SheetPixel(int x, int y);
 // Dispatches the thread's messages for about the given time.

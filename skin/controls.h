@@ -1,0 +1,55 @@
+// The skin's controls, one table entry each: where the pointer hits it, the
+// faces it shows in each state, and its tooltip. The hit regions, painting,
+// hover feedback and the tooltips all read this one table.
+#pragma once
+#include <windows.h>
+#include <cstdint>
+
+#include "app/app_state.h"
+#include "skin/faces.h"
+
+// A control's normal and hover face for one state.
+struct FacePair {
+    SheetFace Normal;
+    SheetFace Hover;
+};
+
+enum class HitShape : uint8_t { Rectangle, Ellipse };
+
+// What picks a control's current face pair from its Faces.
+enum class FaceChoice : uint8_t { Fixed, ByLanguage, BySoundMode, ByView };
+
+// The views of the window that pick the bottom buttons' faces.
+enum View : uint8_t { ListView, ManualView, SlowView, FastView, OtherCadenceView, kViewCount };
+
+struct SkinControl {
+    HitShape Shape;
+    RECT Hit;  // a rectangle, or the rectangle the ellipse is inscribed in
+    uint8_t AppState::*Hover;
+    FaceChoice Choice;
+    // Indexed by the choice's value (Fixed: entry 0); a pair without a normal
+    // face means the control shows nothing in that state and is not tracked.
+    FacePair Faces[kViewCount];
+    const char* Tip;  // null: no tooltip
+    int TipReach;     // how far the tooltip's area reaches below the hit area
+};
+
+// Indexed by ButtonRegion.
+extern const SkinControl kSkinControls[kButtonRegionCount];
+// The bottom buttons in the order they are drawn and tracked, by RunMode.
+extern const ButtonRegion kBottomButtons[2][3];
+
+View CurrentView();
+// The pair the control shows now, or null when it shows nothing.
+const FacePair* CurrentFaces(ButtonRegion control);
+// Where a face of the control is drawn: at the control's left edge, its
+// bottom on the control's bottom edge.
+POINT FaceOrigin(ButtonRegion control, const SheetFace& face);
+RECT TooltipArea(ButtonRegion control);
+
+// The keypad: 16 keys in one row. A key's legend is drawn inside its area.
+RECT KeypadKeyArea(int key);
+POINT KeypadLegendAt(int key);
+
+void CreateButtonRegions();
+void CreateKeypadRegions();

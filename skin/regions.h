@@ -1,5 +1,0 @@
-// Hit regions of the skin's controls.
-#pragma once
-
-void CreateButtonRegions();
-void CreateKeypadRegions();
