@@ -49,7 +49,8 @@ void LoadDefaultEntryBytes(EntryLine* line, const uint8_t* bytes, size_t size) {
 
 StartResult ParseEntryLineText(const char text[kEntryLength], Transponder* transponder,
                                char caption[32]) {
-    // Form: the letter stands after four or after five frequency digits.
+    // Form: the letter stands after four (C band) or after five (Ku band)
+    // frequency digits.
     int letter;
     if (IsPolarisation(text[4])) letter = 4;
     else if (IsPolarisation(text[5])) letter = 5;
@@ -57,7 +58,7 @@ StartResult ParseEntryLineText(const char text[kEntryLength], Transponder* trans
 
     transponder->Frequency = ConvertField(text, letter);
     const int32_t f = transponder->Frequency;
-    if (letter == 4 ? (f < 3400 || f > 4200) : (f < 10700 || f > 15000)) return Rejected;
+    if (letter == 4 ? !InCBand(f) : !InKuBand(f)) return Rejected;
 
     // The DiSEqC letters follow a four- or five-digit symbol rate.
     int d;
@@ -70,7 +71,7 @@ StartResult ParseEntryLineText(const char text[kEntryLength], Transponder* trans
     transponder->Diseqc = code;
 
     transponder->SymbolRate = ConvertField(text + letter + 1, d - letter - 1);
-    if (transponder->SymbolRate < 1000 || transponder->SymbolRate > 45000) return Rejected;
+    if (!SymbolRateInRange(transponder->SymbolRate)) return Rejected;
 
     transponder->Polarisation = text[4] == 'V' || text[5] == 'V' ? 1 : 0;
     memset(caption, ' ', 32);

@@ -19,8 +19,6 @@ void Append(Field* field, char c) {
     if (field->Count < kFieldCapacity) field->Chars[field->Count++] = c;
 }
 
-bool FrequencyInRange(int32_t f) { return (f >= 3400 && f <= 4200) || (f >= 10700 && f <= 15000); }
-
 // Offset of the first byte of entry `index`'s name, or size when the file
 // holds no such entry.
 size_t NameStart(const uint8_t* data, size_t size, int32_t index) {
@@ -92,8 +90,9 @@ EntryCheck ReadSatelliteEntryBytes(const uint8_t* data, size_t size, int32_t ind
         }
     }
     transponder->Frequency = ConvertField(frequency.Chars, frequency.Count);
-    if (!FrequencyInRange(transponder->Frequency)) return EntryFrequencyBad;
+    const int32_t f = transponder->Frequency;
+    if (!InCBand(f) && !InKuBand(f)) return EntryFrequencyBad;
     transponder->SymbolRate = ConvertField(symbolRate.Chars, symbolRate.Count);
-    if (transponder->SymbolRate < 1000 || transponder->SymbolRate > 45000) return EntrySymbolRateBad;
+    if (!SymbolRateInRange(transponder->SymbolRate)) return EntrySymbolRateBad;
     return EntryOk;
 }

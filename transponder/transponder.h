@@ -10,6 +10,14 @@ struct Transponder {
     int32_t Diseqc = 0;         // 0 to 6
 };
 
+// The bands and symbol rates a transponder may have, whether it comes from
+// the list file or from the typed line. Both ends belong to the range.
+constexpr int32_t kCBandBottom = 3400, kCBandTop = 4200;    // MHz
+constexpr int32_t kKuBandBottom = 10700, kKuBandTop = 15000;  // MHz
+constexpr bool InCBand(int32_t mhz) { return mhz >= kCBandBottom && mhz <= kCBandTop; }
+constexpr bool InKuBand(int32_t mhz) { return mhz >= kKuBandBottom && mhz <= kKuBandTop; }
+constexpr bool SymbolRateInRange(int32_t ksyms) { return ksyms >= 1000 && ksyms <= 45000; }
+
 enum StartResult : int16_t { Accepted = 0, Rejected = 1, RejectedReported = 2 };
 
 // Reads a numeric field from exactly its own characters: leading white space,

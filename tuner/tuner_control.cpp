@@ -57,7 +57,7 @@ void TuneTransponder() {
     if (TuningStepFailed(tuner->SetLnbSelection(highBand ? 1 : 0), "Set LNB selection failed"))
         return;
     HRESULT oscillator = tuner->SetLnbFrequency(highBand ? kHighBandOscillator : kLowBandOscillator);
-    if (t.Frequency < 4201) oscillator = tuner->SetLnbFrequency(kCBandOscillator);
+    if (t.Frequency <= kCBandTop) oscillator = tuner->SetLnbFrequency(kCBandOscillator);
     if (TuningStepFailed(oscillator, "Set LNB frequency failed")) return;
     if (TuningStepFailed(tuner->SetPolarity(t.Polarisation), "Set polarity failed")) return;
     if (TuningStepFailed(tuner->SetSymbolRate(t.SymbolRate), "Set symbol rate failed")) return;

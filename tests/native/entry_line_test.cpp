@@ -266,7 +266,8 @@ TEST(EntryParse, OrderOfEffects) {
     EXPECT_EQ(p.T.Diseqc, 6);
     EXPECT_EQ(p.T.SymbolRate, 22222);
 
-    // Refused at the symbol rate, after step 4: the DiSEqC code stays changed.
+    // Refused at the symbol rate, after the DiSEqC letters were read: the
+    // DiSEqC code stays changed.
     p = Parse("12245H0999A", start);
     EXPECT_EQ(p.Result, Rejected);
     EXPECT_EQ(p.T.Frequency, 12245);
