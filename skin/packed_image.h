@@ -7,8 +7,10 @@
 #include <cstddef>
 #include <cstdint>
 
-// Size of the container header in front of the bit stream.
+// Size of the container header in front of the bit stream, and its first two
+// bytes, "JC".
 const size_t PackedHeaderSize = 10;
+constexpr uint8_t PackedMagic[2] = {0x4A, 0x43};
 
 // Unpacked size from the header, or 0 when the bytes are missing or the magic is wrong.
 uint32_t PackedImageSize(const uint8_t* packed, size_t packedSize);
@@ -17,6 +19,10 @@ uint32_t PackedImageSize(const uint8_t* packed, size_t packedSize);
 // size) or 0 for a wrong magic, a damaged stream, a too small buffer or a checksum
 // mismatch. Never reads or writes outside the given buffers.
 uint32_t UnpackImage(const uint8_t* packed, size_t packedSize, uint8_t* out, size_t outCapacity);
+
+// What a long match adds to its coded length, by distance: short distances
+// never code the shortest lengths. The packer codes lengths with the same rule.
+uint32_t LongMatchAdjustment(uint64_t distance);
 
 // Additive/rotating checksum over the unpacked bytes; 0 for fewer than 4 bytes.
 uint32_t PackedChecksum(const uint8_t* data, size_t size);
