@@ -36,8 +36,11 @@ const SkinControl kSkinControls[kButtonRegionCount] = {
      {Icon(kHouseIcon)}, "home site", 0},
 };
 
-const ButtonRegion kBottomButtons[2][3] = {{RightButton, LeftButton, MiddleButton},
-                                           {MiddleButton, LeftButton, RightButton}};
+const BottomButtonOrder& BottomButtons() {
+    static constexpr BottomButtonOrder kSetupOrder{RightButton, LeftButton, MiddleButton};
+    static constexpr BottomButtonOrder kMeasuringOrder{MiddleButton, LeftButton, RightButton};
+    return App.RunMode.load() == Measuring ? kMeasuringOrder : kSetupOrder;
+}
 
 View CurrentView() {
     if (App.RunMode.load() == Setup) return App.InputMode == ListMode ? ListView : ManualView;
@@ -55,7 +58,7 @@ const FacePair* CurrentFaces(ButtonRegion control) {
     case FaceChoice::BySoundMode: index = App.SoundMode.load(); break;
     case FaceChoice::ByView: index = CurrentView(); break;
     }
-    if (index < 0 || index >= kViewCount || entry.Faces[index].Normal.Width == 0) return nullptr;
+    if (index < 0 || index >= kFaceStates || entry.Faces[index].Normal.Width == 0) return nullptr;
     return &entry.Faces[index];
 }
 

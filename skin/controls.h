@@ -3,6 +3,7 @@
 // hover feedback and the tooltips all read this one table.
 #pragma once
 #include <windows.h>
+#include <array>
 #include <cstdint>
 
 #include "app/app_state.h"
@@ -22,6 +23,11 @@ enum class FaceChoice : uint8_t { Fixed, ByLanguage, BySoundMode, ByView };
 // The views of the window that pick the bottom buttons' faces.
 enum View : uint8_t { ListView, ManualView, SlowView, FastView, OtherCadenceView, kViewCount };
 
+// A control has at most one face pair per view, per language or per sound mode.
+constexpr int kFaceStates = kViewCount;
+static_assert(int(Muted) < kFaceStates && int(Russian) < kFaceStates,
+              "every sound mode and language has its face pair");
+
 struct SkinControl {
     HitShape Shape;
     RECT Hit;  // a rectangle, or the rectangle the ellipse is inscribed in
@@ -29,15 +35,17 @@ struct SkinControl {
     FaceChoice Choice;
     // Indexed by the choice's value (Fixed: entry 0); a pair without a normal
     // face means the control shows nothing in that state and is not tracked.
-    FacePair Faces[kViewCount];
+    FacePair Faces[kFaceStates];
     const char* Tip;  // null: no tooltip
     int TipReach;     // how far the tooltip's area reaches below the hit area
 };
 
 // Indexed by ButtonRegion.
 extern const SkinControl kSkinControls[kButtonRegionCount];
-// The bottom buttons in the order they are drawn and tracked, by RunMode.
-extern const ButtonRegion kBottomButtons[2][3];
+using BottomButtonOrder = std::array<ButtonRegion, 3>;
+// The bottom buttons in the order they are drawn and tracked in the current
+// RunMode: the start button first in Setup, the middle one while measuring.
+const BottomButtonOrder& BottomButtons();
 
 View CurrentView();
 // The pair the control shows now, or null when it shows nothing.

@@ -28,7 +28,7 @@ void DrawCentred(const char* text, int count, RECT area) {
 }
 
 void PaintBottomButtons() {
-    for (ButtonRegion button : kBottomButtons[App.RunMode.load() == Measuring ? 1 : 0])
+    for (ButtonRegion button : BottomButtons())
         DrawControlFace(button, App.*kSkinControls[button].Hover != 0);
 }
 

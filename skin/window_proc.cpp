@@ -48,7 +48,7 @@ void OnMouseMove(LPARAM lParam) {
     StorePointer(lParam);
     for (ButtonRegion control : {CloseBox, MinimiseBox, LanguageButton, SoundButton, HomeButton})
         TrackHover(control);
-    for (ButtonRegion button : kBottomButtons[App.RunMode.load() == Measuring ? 1 : 0])
+    for (ButtonRegion button : BottomButtons())
         TrackHover(button);
     if (CurrentView() == ManualView) TrackKeypadKeys();
 }
