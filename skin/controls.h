@@ -31,7 +31,7 @@ static_assert(int(Muted) < kFaceStates && int(Russian) < kFaceStates,
 struct SkinControl {
     HitShape Shape;
     RECT Hit;  // a rectangle, or the rectangle the ellipse is inscribed in
-    uint8_t AppState::*Hover;
+    uint8_t AppState::*Hover;  // the control's hover flag
     FaceChoice Choice;
     // Indexed by the choice's value (Fixed: entry 0); a pair without a normal
     // face means the control shows nothing in that state and is not tracked.
@@ -55,7 +55,8 @@ const FacePair* CurrentFaces(ButtonRegion control);
 POINT FaceOrigin(ButtonRegion control, const SheetFace& face);
 RECT TooltipArea(ButtonRegion control);
 
-// The keypad: 16 keys in one row. A key's legend is drawn inside its area.
+// The keypad: 16 keys in one row. Each legend starts two pixels right of and
+// two above its key's top-left corner.
 RECT KeypadKeyArea(int key);
 POINT KeypadLegendAt(int key);
 
