@@ -1,0 +1,19 @@
+#!/bin/sh
+# Makes the release artifacts and checks them: both architectures statically,
+# then the installer and the x64 zip as a user would use them, in a fresh Wine
+# prefix on a virtual display. scripts/test.sh runs it last.
+set -u
+root=$(cd "$(dirname "$0")/.." && pwd)
+. "$root/scripts/wine_env.sh"
+"$root/scripts/release.sh" >/dev/null || { echo "release build failed"; exit 1; }
+. "$root/build/release-x64/release.env"
+status=0
+echo "== release artifacts, static checks"
+python3 "$root/tests/release/check_binaries.py" "$root/dist" "$ZENTRIK_VERSION" || status=1
+echo "== release artifacts, installed under Wine"
+prefix="$root/build/release-test/wineprefix"
+rm -rf "$prefix"
+wine_env_start "$prefix" virtual
+trap 'wine_env_stop' EXIT INT TERM
+python3 "$root/tests/release/install_test.py" "$root/dist" "$ZENTRIK_VERSION" || status=1
+exit $status
