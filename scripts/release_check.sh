@@ -1,13 +1,16 @@
 #!/bin/sh
 # Makes the release artifacts and checks them: both architectures statically,
 # then the installer and the x64 zip as a user would use them, in a fresh Wine
-# prefix on a virtual display. scripts/test.sh runs it last.
+# prefix on a virtual display. Before that, clang builds the program as a
+# second opinion on the code. scripts/test.sh runs it last.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine_env.sh"
+status=0
+echo "== clang build"
+"$root/scripts/clang_check.sh" || status=1
 "$root/scripts/release.sh" >/dev/null || { echo "release build failed"; exit 1; }
 . "$root/build/release-x64/release.env"
-status=0
 echo "== release artifacts, static checks"
 python3 "$root/tests/release/check_binaries.py" "$root/dist" "$ZENTRIK_VERSION" || status=1
 echo "== release artifacts, installed under Wine"
