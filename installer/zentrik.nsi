@@ -112,6 +112,16 @@ FunctionEnd
 !insertmacro UnregisterOwnTuners ""
 !insertmacro UnregisterOwnTuners "un."
 
+; Only the files this installer puts there are removed, by name: the folder
+; may be one the user chose and shares with other files.
+!macro RemoveTunerComponents
+  Delete "$INSTDIR\demo\ZentrikSimTuner.dll"
+  RMDir "$INSTDIR\demo"
+  Delete "$INSTDIR\bridge\ZentrikBdaTuner.dll"
+  Delete "$INSTDIR\bridge\bdaprobe.exe"
+  RMDir "$INSTDIR\bridge"
+!macroend
+
 ; The uninstaller and a running program do not mix: files in use stay.
 !macro RefuseWhileRunning
   FindWindow $R0 "${WINDOW_CLASS}"
@@ -121,10 +131,24 @@ FunctionEnd
   ${EndIf}
 !macroend
 
+; Installs one file of the program's architecture into a folder of $INSTDIR.
+!macro InstallForArch FOLDER FILE
+  SetOutPath "$INSTDIR\${FOLDER}"
+  ${If} $Arch == "x64"
+    File "${STAGE}\x64\${FOLDER}\${FILE}"
+  ${Else}
+    File "${STAGE}\x86\${FOLDER}\${FILE}"
+  ${EndIf}
+  SetOutPath "$INSTDIR"
+!macroend
+
 ; --- install -----------------------------------------------------------------
 
+; An install over an earlier one starts from its files without the tuner
+; components: the components chosen now bring theirs back.
 Section "-Unregister what an earlier install registered"
   Call UnregisterOwnTuners
+  !insertmacro RemoveTunerComponents
 SectionEnd
 
 SectionGroup /e "Program"
@@ -135,12 +159,7 @@ SectionGroup /e "Program"
 SectionGroupEnd
 
 Section "-Program files" SecFiles
-  SetOutPath "$INSTDIR"
-  ${If} $Arch == "x64"
-    File "${STAGE}\x64\Zentrik.exe"
-  ${Else}
-    File "${STAGE}\x86\Zentrik.exe"
-  ${EndIf}
+  !insertmacro InstallForArch . Zentrik.exe
   File "${STAGE}\x64\ReadMe.txt"
   File "${STAGE}\x64\LICENSE.txt"
   File "${STAGE}\x64\Zentrik.html"
@@ -153,16 +172,11 @@ Section "-Program files" SecFiles
   WriteRegStr HKCU "${UNINSTALL_KEY}" "Architecture" $Arch
 SectionEnd
 
-; Installs a tuner component's folder and registers its DLL for the user when
-; $R0, the filter found registered, is empty.
+; Installs a tuner component's DLL and registers it for the user when $R0,
+; the filter found registered, is empty. (The zips' register scripts are not
+; installed: the installer and uninstaller do their work.)
 !macro TunerComponent NAME FOLDER DLL FLAG
-  SetOutPath "$INSTDIR\${FOLDER}"
-  ${If} $Arch == "x64"
-    File "${STAGE}\x64\${FOLDER}\*.*"
-  ${Else}
-    File "${STAGE}\x86\${FOLDER}\*.*"
-  ${EndIf}
-  SetOutPath "$INSTDIR"
+  !insertmacro InstallForArch ${FOLDER} ${DLL}
   ${If} $R0 == ""
     !insertmacro RunRegSvr $Arch "" "$INSTDIR\${FOLDER}\${DLL}" $R2
     ${If} $R2 == 0
@@ -176,21 +190,27 @@ SectionEnd
   ${EndIf}
 !macroend
 
-!ifdef BRIDGE
-; The maker's own filter always wins: the bridge is registered only when no
-; filter is registered machine-wide in the program's registry view.
-Section "Any BDA DVB-S card" SecBridge
-  Call MachineTunerInView
-  !insertmacro TunerComponent "The BDA bridge" bridge ZentrikBdaTuner.dll BridgeRegistered
-SectionEnd
-!endif
-
-; The demo tuner stands in for a card only where no tuner filter (a maker's,
-; or the bridge just registered) is registered in the program's view.
+; The demo tuner stands in for a card only where no tuner filter is
+; registered in the program's view.
 Section /o "Demo tuner (no card)" SecDemo
   Call RegisteredTunerInView
   !insertmacro TunerComponent "The demo tuner" demo ZentrikSimTuner.dll DemoTunerRegistered
 SectionEnd
+
+!ifdef BRIDGE
+; The maker's own filter always wins: the bridge is registered only when no
+; filter is registered machine-wide in the program's registry view. A demo
+; tuner chosen in the same run says there is no card: the bridge then stays
+; unregistered, its files installed.
+Section "Any BDA DVB-S card" SecBridge
+  !insertmacro InstallForArch bridge bdaprobe.exe
+  Call MachineTunerInView
+  ${If} ${SectionIsSelected} ${SecDemo}
+    StrCpy $R0 "the demo tuner, chosen too"
+  ${EndIf}
+  !insertmacro TunerComponent "The BDA bridge" bridge ZentrikBdaTuner.dll BridgeRegistered
+SectionEnd
+!endif
 
 Section "-Apps & features entry"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT} ${VERSION}"
@@ -345,9 +365,11 @@ Section "Uninstall"
   Delete "$INSTDIR\ReadMe.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Zentrik.html"
-  RMDir /r "$INSTDIR\pictures"
-  RMDir /r "$INSTDIR\demo"
-  RMDir /r "$INSTDIR\bridge"
+  Delete "$INSTDIR\pictures\window.png"
+  Delete "$INSTDIR\pictures\buttons.png"
+  Delete "$INSTDIR\pictures\small-buttons.png"
+  RMDir "$INSTDIR\pictures"
+  !insertmacro RemoveTunerComponents
   ; The list the program wrote goes only while it is still the default.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\satellite_default.ini" "${SOURCE}\resources\satellite_default.ini"

@@ -145,6 +145,9 @@ def check_zip(checks, path, arch, version):
             data = archive.read(name)
             check_image(checks, f"{arch} {name}", data, machine)
             print(f"      {arch} {name}: {len(data)} bytes")
+        pictures = re.findall(r'src="([^"]+)"', archive.read("Zentrik.html").decode("utf-8"))
+        missing = [p for p in pictures if p not in names]
+        checks.expect(pictures and not missing, f"{arch}: the manual's pictures are beside it {missing}")
         readme = archive.read("ReadMe.txt")
         checks.expect(readme.startswith(f"Zentrik {version} ".encode()), f"{arch}: ReadMe.txt names {version}")
         checks.expect(b"\n" not in readme.replace(b"\r\n", b""), f"{arch}: ReadMe.txt has CR LF line ends")

@@ -257,14 +257,32 @@ def test_installer():
     shutil.rmtree(folder, ignore_errors=True)
 
     # Without a tuner filter registered, the 32-bit program is the default.
-    times["install"].append(install("/DEMO=0"))
+    times["install"].append(install("/DEMO=0", "/BRIDGE=0"))
     check(os.path.isfile(os.path.join(folder, "Zentrik.exe")) and
           pe_machine(os.path.join(folder, "Zentrik.exe")) == MACHINE_X86, "the default install is the 32-bit program")
     check(registry(UNINSTALL_KEY).get("Architecture") == "x86", "and is recorded as x86")
     times["uninstall"].append(uninstall(folder))
     check(not os.path.exists(folder), f"nothing left: {leftovers(folder)}")
+    if zipfile.ZipFile(os.path.join(DIST, f"Zentrik-{VERSION}-x64.zip")).namelist().count("bridge/ZentrikBdaTuner.dll"):
+        test_bridge(folder, times)
     for kind, values in times.items():
         print(f"{kind} under Wine: " + ", ".join(f"{v:.1f} s" for v in values))
+
+
+def test_bridge(folder, times):
+    """The BDA bridge registers where no filter is, gives way to a demo tuner
+    chosen with it, and goes on uninstall."""
+    times["install"].append(install("/ARCH=x64", "/DEMO=0", "/BRIDGE=1"))
+    check(os.path.isfile(os.path.join(folder, "bridge", "bdaprobe.exe")), "installed: bridge/bdaprobe.exe")
+    check(registered_tuner().lower().endswith(r"zentrik\bridge\zentrikbdatuner.dll"),
+          f"the bridge registered for the user: {registered_tuner()}")
+    times["uninstall"].append(uninstall(folder))
+    check(registered_tuner() == "" and not os.path.exists(folder), "the bridge unregistered and removed")
+    times["install"].append(install("/ARCH=x64", "/DEMO=1", "/BRIDGE=1"))
+    check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
+          f"with the demo chosen too, the demo is registered: {registered_tuner()}")
+    times["uninstall"].append(uninstall(folder))
+    check(registered_tuner() == "" and not os.path.exists(folder), "and unregistered on uninstall")
 
 
 def test_zip():
