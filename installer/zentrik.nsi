@@ -152,9 +152,9 @@ Section "-Unregister what an earlier install registered"
 SectionEnd
 
 SectionGroup /e "Program"
-  Section "32-bit program (for the makers' 32-bit filters)" SecX86
+  Section "32-bit program" SecX86
   SectionEnd
-  Section /o "64-bit program (for a 64-bit filter)" SecX64
+  Section /o "64-bit program" SecX64
   SectionEnd
 SectionGroupEnd
 
