@@ -7,14 +7,15 @@
 #include "measure/measurement.h"
 #include "transponder/manual_entry.h"
 #include "transponder/satellite_file.h"
+#include "zentrik_version.h"
 
 namespace {
 
 constexpr char kAboutText[] =
-    "Zentrik 0.98\n"
+    "Zentrik " ZENTRIK_VERSION "\n"
     "Satellite dish alignment aid for DVB-S tuner cards.\n"
     "Listen to the signal level while you turn the dish.\n\n"
-    "Copyright (C) 2026 The Zentrik developers. All rights reserved.";
+    ZENTRIK_COPYRIGHT;
 
 void InvalidateWholeWindow() { InvalidateRect(App.MainWindow, nullptr, TRUE); }
 

@@ -14,11 +14,12 @@
 #include "skin/skin_sheet.h"
 #include "skin/window_proc.h"
 #include "tuner/tuner_control.h"
+#include "zentrik_version.h"
 
 namespace {
 
 constexpr char kWindowClassName[] = "ZentrikMainWindow";
-constexpr char kWindowTitle[] = "Zentrik 0.98";
+constexpr char kWindowTitle[] = "Zentrik " ZENTRIK_VERSION;
 constexpr int kIconResource = 142;
 // The rounded outline's corner ellipse.
 constexpr int kWindowCorner = 85;

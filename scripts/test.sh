@@ -36,4 +36,5 @@ for view in "$artifacts"/*.bmp; do
   [ -f "$view" ] && convert "$view" "${view%.bmp}.png" && rm -f "$view"
 done
 [ -d "$artifacts" ] && echo "Screens of the tested views: $artifacts"
+"$root/scripts/release_check.sh" || status=1
 exit $status

@@ -1,8 +1,7 @@
 #include "transponder/satellite_file.h"
 
 #include <windows.h>
-#include <string>
-#include <vector>
+#include <cstring>
 
 #include "app/app_state.h"
 #include "app/resources.h"
@@ -12,24 +11,31 @@ namespace {
 
 constexpr int kSatelliteComboId = 0x71;
 
-// Reads the whole list file; false when it cannot be opened. The list is the
-// user's file: it is only ever opened for reading here.
-bool ReadListFile(DWORD shareMode, std::vector<uint8_t>* bytes) {
+// Reads the whole list file into a buffer from the process heap (HeapFree it);
+// null when it cannot be opened. The list is the user's file: it is only ever
+// opened for reading here. Plain heap buffers rather than std::vector and
+// std::string keep the C++ exception machinery out of the program: it was
+// half of the 32-bit exe.
+uint8_t* ReadListFile(DWORD shareMode, DWORD* read) {
     HANDLE file = CreateFileA("satellite.ini", GENERIC_READ, shareMode, nullptr, OPEN_EXISTING,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    const DWORD size = GetFileSize(file, nullptr);
-    bytes->assign(size == INVALID_FILE_SIZE ? 0 : size, 0);
-    DWORD read = 0;
-    if (!bytes->empty()) ReadFile(file, bytes->data(), size, &read, nullptr);
-    bytes->resize(read);
+    if (file == INVALID_HANDLE_VALUE) return nullptr;
+    DWORD size = GetFileSize(file, nullptr);
+    if (size == INVALID_FILE_SIZE) size = 0;
+    auto* bytes = static_cast<uint8_t*>(HeapAlloc(GetProcessHeap(), 0, size + 1));
+    *read = 0;
+    if (bytes && size) ReadFile(file, bytes, size, read, nullptr);
     CloseHandle(file);
-    return true;
+    return bytes;
 }
 
 void AddComboItem(void*, const char* text, size_t length) {
-    std::string item(text, length);
-    SendMessageA(App.SatelliteCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item.c_str()));
+    auto* item = static_cast<char*>(HeapAlloc(GetProcessHeap(), 0, length + 1));
+    if (!item) return;
+    memcpy(item, text, length);
+    item[length] = '\0';
+    SendMessageA(App.SatelliteCombo, CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(item));
+    HeapFree(GetProcessHeap(), 0, item);
 }
 
 }  // namespace
@@ -56,15 +62,17 @@ bool EnsureSatelliteFile() {
 }
 
 void FillSatelliteCombo() {
-    std::vector<uint8_t> bytes;
-    const bool opened = ReadListFile(FILE_SHARE_READ, &bytes);
+    DWORD size = 0;
+    uint8_t* bytes = ReadListFile(FILE_SHARE_READ, &size);
     App.SatelliteCombo = CreateWindowExA(
         0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | CBS_DROPDOWNLIST,
         40, 85, 270, 645, App.MainWindow, reinterpret_cast<HMENU>(kSatelliteComboId),
         App.Instance, nullptr);
     SendMessageA(App.SatelliteCombo, CB_SETHORIZONTALEXTENT, 600, 0);
     SendMessageA(App.SatelliteCombo, WM_SETFONT, reinterpret_cast<WPARAM>(App.TextFont), TRUE);
-    if (opened) ListSatelliteNames(bytes.data(), bytes.size(), AddComboItem, nullptr);
+    if (!bytes) return;
+    ListSatelliteNames(bytes, size, AddComboItem, nullptr);
+    HeapFree(GetProcessHeap(), 0, bytes);
 }
 
 StartResult ReadSatelliteEntry() {
@@ -73,13 +81,16 @@ StartResult ReadSatelliteEntry() {
         MessageBoxA(App.MainWindow, "Please shoose the satellite!", "Attention!", MB_OK);
         return RejectedReported;
     }
-    std::vector<uint8_t> bytes;
-    if (!ReadListFile(0, &bytes)) {
+    DWORD size = 0;
+    uint8_t* bytes = ReadListFile(0, &size);
+    if (!bytes) {
         MessageBoxA(App.MainWindow, "satellite.ini - not found !", "Attention!", MB_OK);
         return RejectedReported;
     }
-    switch (ReadSatelliteEntryBytes(bytes.data(), bytes.size(), static_cast<int32_t>(selection),
-                                    &App.Transponder, App.MeasureCaption)) {
+    const EntryCheck entry = ReadSatelliteEntryBytes(bytes, size, static_cast<int32_t>(selection),
+                                                     &App.Transponder, App.MeasureCaption);
+    HeapFree(GetProcessHeap(), 0, bytes);
+    switch (entry) {
     case EntryOk: break;
     case EntrySymbolRateBad:
         MessageBoxA(App.MainWindow, "Invalid parameter of symbol rate in satellite.ini",

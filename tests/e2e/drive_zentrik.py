@@ -6,6 +6,7 @@ what the simulated tuner was told (its log).
 usage: drive_zentrik.py BUILD_DIR SCENARIO   (run with DISPLAY and WINEPREFIX set)
 """
 import os
+import re
 import shutil
 import subprocess
 import sys
@@ -15,6 +16,9 @@ import time
 BUILD = os.path.abspath(sys.argv[1])
 SCENARIO = sys.argv[2]
 ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
+# The window title carries the version the build was made with.
+with open(os.path.join(BUILD, "generated", "zentrik_version.h")) as _header:
+    TITLE = "Zentrik " + re.search(r'#define ZENTRIK_VERSION "([^"]+)"', _header.read()).group(1)
 BAR = (240, 240, 255)
 SCREEN = (128, 197, 255)
 RED, TEXT = (255, 0, 0), (0, 0, 30)
@@ -45,7 +49,7 @@ class Program:
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = None
         for _ in range(100):
-            found = run("xdotool", "search", "--onlyvisible", "--name", "^Zentrik 0.98$", check=False)
+            found = run("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$", check=False)
             if found:
                 self.window = found.split()[0]
                 break

@@ -6,6 +6,7 @@
 #include "app/app_state.h"
 #include "message_box_watcher.h"
 #include "window_test_support.h"
+#include "zentrik_version.h"
 
 TEST(ModeAction, SwitchesInputModeInSetupAndBackWithTheListFocused) {
     StartProgram();
@@ -83,13 +84,30 @@ TEST(StartAction, WhileMeasuringShowsTheAboutBoxAndChangesNothing) {
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Owner, App.MainWindow);
     EXPECT_EQ(boxes[0].Caption, "About");
-    EXPECT_NE(boxes[0].Text.find("Zentrik"), std::string::npos);
-    EXPECT_NE(boxes[0].Text.find("Copyright"), std::string::npos);
+    EXPECT_EQ(boxes[0].Text.find("Zentrik " ZENTRIK_VERSION "\n"), 0u);
+    EXPECT_NE(boxes[0].Text.find(ZENTRIK_COPYRIGHT), std::string::npos);
+    EXPECT_EQ(boxes[0].Text.find("All rights reserved"), std::string::npos);
     EXPECT_EQ(boxes[0].Buttons, std::vector<std::string>{"OK"});
     EXPECT_EQ(boxes[0].Icon, nullptr);
     EXPECT_EQ(App.RunMode.load(), Measuring);
     EXPECT_EQ(App.InputMode, ListMode);
     App.RunMode.store(::Setup);
+}
+
+// Thread routines (WINAPI: a lambda would not compile for 32-bit x86).
+DWORD WINAPI EndWorkersAfterAPause(void*) {
+    Sleep(300);
+    App.PollerRunning.store(0);
+    Sleep(700);
+    App.FeedbackRunning.store(0);
+    return 0;
+}
+
+DWORD WINAPI EndWorkersAtOnce(void*) {
+    Sleep(40);
+    App.PollerRunning.store(0);
+    App.FeedbackRunning.store(0);
+    return 0;
 }
 
 // Right after a measurement ended its workers may still run: the start looks
@@ -100,13 +118,7 @@ TEST(StartAction, ParsesOnlyAfterBothWorkersHaveEnded) {
     App.PollerRunning.store(1);
     App.FeedbackRunning.store(1);
     const ULONGLONG start = GetTickCount64();
-    HANDLE workers = CreateThread(nullptr, 0, [](void*) -> DWORD {
-        Sleep(300);
-        App.PollerRunning.store(0);
-        Sleep(700);
-        App.FeedbackRunning.store(0);
-        return 0;
-    }, nullptr, 0, nullptr);
+    HANDLE workers = CreateThread(nullptr, 0, EndWorkersAfterAPause, nullptr, 0, nullptr);
     // No satellite is chosen, so the parse step refuses with its message.
     EXPECT_EQ(StartAction(), RejectedReported);
     const ULONGLONG returned = GetTickCount64();
@@ -129,12 +141,7 @@ TEST(StartAction, WaitsInStepsOf200Milliseconds) {
     App.PollerRunning.store(1);
     App.FeedbackRunning.store(1);
     const ULONGLONG start = GetTickCount64();
-    HANDLE workers = CreateThread(nullptr, 0, [](void*) -> DWORD {
-        Sleep(40);
-        App.PollerRunning.store(0);
-        App.FeedbackRunning.store(0);
-        return 0;
-    }, nullptr, 0, nullptr);
+    HANDLE workers = CreateThread(nullptr, 0, EndWorkersAtOnce, nullptr, 0, nullptr);
     EXPECT_EQ(StartAction(), RejectedReported);
     const auto boxes = TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);

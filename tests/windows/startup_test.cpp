@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "skin/skin_sheet.h"
 #include "message_box_watcher.h"
+#include "zentrik_version.h"
 #include "window_test_support.h"
 
 TEST(Startup, CreatesTheCentredSkinnedPopup) {
@@ -16,7 +17,7 @@ TEST(Startup, CreatesTheCentredSkinnedPopup) {
     EXPECT_EQ(GetClassLongPtrA(window, GCL_STYLE), 0x2Bu);
     char title[64] = {};
     GetWindowTextA(window, title, sizeof title);
-    EXPECT_STREQ(title, "Zentrik 0.98");
+    EXPECT_STREQ(title, "Zentrik " ZENTRIK_VERSION);
     const LONG style = GetWindowLongA(window, GWL_STYLE);
     EXPECT_EQ(style & ~(WS_VISIBLE | WS_CLIPSIBLINGS), static_cast<LONG>(WS_POPUP));
     EXPECT_EQ(GetWindowLongA(window, GWL_EXSTYLE) & ~WS_EX_WINDOWEDGE, 0);
@@ -140,17 +141,20 @@ TEST(Shutdown, RestoresTheSurfaceAndDeletesEveryObject) {
     EXPECT_EQ(App.TunerFilter, nullptr);
 }
 
+// A thread routine (WINAPI: a lambda would not compile for 32-bit x86).
+DWORD WINAPI EndPollerLate(void*) {
+    while (App.RunMode.load() == Measuring) Sleep(1);
+    Sleep(1500);
+    App.PollerRunning.store(0);
+    return 0;
+}
+
 TEST(Shutdown, WaitsForThePollerInWholeSeconds) {
     HWND window = StartProgram();
     App.RunMode.store(Measuring);
     App.PollerRunning.store(1);
     // A stand-in poller that ends 1.5 s after it sees the stop signal.
-    HANDLE poller = CreateThread(nullptr, 0, [](void*) -> DWORD {
-        while (App.RunMode.load() == Measuring) Sleep(1);
-        Sleep(1500);
-        App.PollerRunning.store(0);
-        return 0;
-    }, nullptr, 0, nullptr);
+    HANDLE poller = CreateThread(nullptr, 0, EndPollerLate, nullptr, 0, nullptr);
     const ULONGLONG start = GetTickCount64();
     DestroyWindow(window);
     const ULONGLONG waited = GetTickCount64() - start;

@@ -1,0 +1,311 @@
+#!/usr/bin/env python3
+"""The release as a user meets it, in a fresh Wine prefix on a virtual display:
+the installer (silent install, files, shortcut, Apps & features entry, the
+installed program with the demo tuner, uninstall keeping only a changed list,
+reinstall over it, the default architecture) and the portable x64 zip (unpack,
+register the demo tuner, run, unregister). Prints the install and uninstall
+times.
+
+usage: install_test.py DIST_DIR VERSION   (DISPLAY and a fresh WINEPREFIX set)
+"""
+import os
+import shutil
+import struct
+import subprocess
+import sys
+import tempfile
+import time
+import zipfile
+
+DIST, VERSION = os.path.abspath(sys.argv[1]), sys.argv[2]
+ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+SHEET = os.path.join(ROOT, "resources", "sheet", "skin_sheet.png")
+DEFAULT_LIST = os.path.join(ROOT, "resources", "satellite_default.ini")
+ARTIFACTS = os.path.join(ROOT, "build", "release-test")
+SETUP = os.path.join(DIST, f"Zentrik-{VERSION}-setup.exe")
+UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zentrik"
+TUNER_CLASS = "{E82536A0-94DA-11D2-A463-00A0C95D308D}"
+MACHINE_X86, MACHINE_X64 = 0x14C, 0x8664
+# The skin's title strip, never covered by a control: what the window face is checked by.
+TITLE_STRIP = (40, 2, 200, 24)
+# Shortcuts must not reach the desktop of the machine running the test.
+os.environ["WINEDLLOVERRIDES"] = os.environ.get("WINEDLLOVERRIDES", "") + ";winemenubuilder.exe=d"
+
+failures = 0
+
+
+def check(ok, what):
+    global failures
+    print(("ok    " if ok else "FAIL  ") + what, flush=True)
+    failures += 0 if ok else 1
+    return ok
+
+
+def run(*args, check_rc=False, timeout=120):
+    result = subprocess.run(args, capture_output=True, text=True, timeout=timeout)
+    if check_rc and result.returncode:
+        raise RuntimeError(f"{args}: {result.returncode} {result.stderr}")
+    return result
+
+
+def unix_path(windows_path):
+    return run("winepath", "-u", windows_path, check_rc=True).stdout.strip()
+
+
+def windows_path(path):
+    return run("winepath", "-w", path, check_rc=True).stdout.strip()
+
+
+def shell_folder(variable):
+    return unix_path(run("wine", "cmd", "/c", "echo", f"%{variable}%", check_rc=True).stdout.strip())
+
+
+def registry(key):
+    """{value name: data} of a key, {} when the key is absent."""
+    result = run("wine", "reg", "query", key)
+    values = {}
+    if result.returncode == 0:
+        for line in result.stdout.splitlines():
+            parts = line.strip().split(None, 2)
+            if len(parts) >= 2 and parts[1].startswith("REG_"):
+                values[parts[0]] = parts[2] if len(parts) == 3 else ""
+    return values
+
+
+def registered_tuner():
+    return registry(rf"HKCU\Software\Classes\CLSID\{TUNER_CLASS}\InprocServer32").get("(Default)", "")
+
+
+def pe_machine(path):
+    with open(path, "rb") as f:
+        data = f.read(4096)
+    pe = struct.unpack_from("<I", data, 0x3C)[0]
+    return struct.unpack_from("<H", data, pe + 4)[0]
+
+
+def timed(*args):
+    start = time.monotonic()
+    result = run(*args, timeout=300)
+    return result.returncode, time.monotonic() - start
+
+
+def install(*switches):
+    rc, seconds = timed("wine", SETUP, "/S", *switches)
+    check(rc == 0, f"silent install {' '.join(switches)}: exit code {rc}, {seconds:.1f} s")
+    return seconds
+
+
+def uninstall(folder):
+    """The uninstaller copies itself away and returns at once; the run ends
+    when its key is gone."""
+    start = time.monotonic()
+    run("wine", os.path.join(folder, "Uninstall.exe"), "/S", timeout=300)
+    for _ in range(600):
+        if not registry(UNINSTALL_KEY) and not os.path.exists(os.path.join(folder, "Uninstall.exe")):
+            break
+        time.sleep(0.1)
+    seconds = time.monotonic() - start
+    check(not registry(UNINSTALL_KEY), f"silent uninstall: {seconds:.1f} s")
+    return seconds
+
+
+class Program:
+    """The program started from a folder, with the demo tuner's log."""
+
+    def __init__(self, folder, name):
+        self.name = name
+        self.log = os.path.join(tempfile.mkdtemp(prefix="zentrik-release-"), "tuner.log")
+        env = dict(os.environ, ZENTRIK_SIM_LOG=windows_path(self.log))
+        self.process = subprocess.Popen(["wine", os.path.join(folder, "Zentrik.exe")], env=env,
+                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.window = None
+        for _ in range(200):
+            found = run("xdotool", "search", "--onlyvisible", "--name", f"^Zentrik {VERSION}$").stdout.split()
+            if found:
+                self.window = found[0]
+                break
+            time.sleep(0.1)
+        if check(self.window is not None, f"{name}: the window 'Zentrik {VERSION}' appears"):
+            time.sleep(1)
+            geometry = dict(line.split("=") for line in
+                            run("xdotool", "getwindowgeometry", "--shell", self.window).stdout.split())
+            self.x, self.y = int(geometry["X"]), int(geometry["Y"])
+
+    def face_matches_the_skin(self):
+        os.makedirs(ARTIFACTS, exist_ok=True)
+        shot = os.path.join(ARTIFACTS, f"{self.name}.png")
+        run("import", "-window", "root", "-crop", f"350x200+{self.x}+{self.y}", "+repage", shot)
+        x, y, w, h = TITLE_STRIP
+        crop = f"{w}x{h}+{x}+{y}"
+        result = run("compare", "-metric", "AE", "(", shot, "-alpha", "off", "-crop", crop, "+repage", ")",
+                     "(", SHEET, "-alpha", "off", "-crop", crop, "+repage", ")", "null:")
+        try:
+            differing = int(float(result.stderr.split()[0]))
+        except (IndexError, ValueError):
+            differing = w * h
+        return check(differing == 0, f"{self.name}: the window face is the skin's ({differing} pixels differ)")
+
+    def start_measuring(self):
+        """The keypad's default line, started with Enter: the tuner is tuned and polled."""
+        run("xdotool", "mousemove", str(self.x + 175), str(self.y + 20))
+        time.sleep(0.3)
+        for key in ("m", "Return"):
+            run("xdotool", "key", key)
+            time.sleep(0.3)
+        for _ in range(100):
+            if " QueryLock " in self.log_text():
+                break
+            time.sleep(0.1)
+        return check("SetTransponderFrequency 12245" in self.log_text() and " QueryLock " in self.log_text(),
+                     f"{self.name}: a measurement starts on the demo tuner")
+
+    def log_text(self):
+        return open(self.log, errors="replace").read() if os.path.exists(self.log) else ""
+
+    def close(self):
+        if self.window:
+            run("xdotool", "key", "Escape")
+        try:
+            self.process.wait(timeout=30)
+        except subprocess.TimeoutExpired:
+            self.process.kill()
+            check(False, f"{self.name}: the program ends on Esc")
+
+
+def run_program(folder, name):
+    program = Program(folder, name)
+    if program.window:
+        program.face_matches_the_skin()
+        program.start_measuring()
+    program.close()
+    return program
+
+
+def installed_files_are_right(folder, machine):
+    for name in ("Zentrik.exe", "ReadMe.txt", "LICENSE.txt", "Zentrik.html", "Uninstall.exe",
+                 "pictures/window.png", "demo/ZentrikSimTuner.dll"):
+        check(os.path.isfile(os.path.join(folder, name)), f"installed: {name}")
+    check(not os.path.exists(os.path.join(folder, "satellite.ini")), "no list installed: the program writes it")
+    check(pe_machine(os.path.join(folder, "Zentrik.exe")) == machine, f"installed program machine {machine:#06x}")
+    check(pe_machine(os.path.join(folder, "demo", "ZentrikSimTuner.dll")) == machine, "demo tuner of that machine")
+    if os.path.isdir(os.path.join(folder, "bridge")):
+        check(pe_machine(os.path.join(folder, "bridge", "ZentrikBdaTuner.dll")) == machine,
+              "BDA bridge of that machine")
+
+
+def shortcut_and_entry_are_right(folder, shortcut):
+    check(os.path.isfile(shortcut), "Start-menu shortcut Zentrik.lnk")
+    if os.path.isfile(shortcut):
+        data = open(shortcut, "rb").read()
+        check(b"Zentrik.exe" in data or "Zentrik.exe".encode("utf-16-le") in data, "the shortcut starts Zentrik.exe")
+    entry = registry(UNINSTALL_KEY)
+    check(entry.get("DisplayName") == f"Zentrik {VERSION}", f"DisplayName {entry.get('DisplayName')}")
+    check(entry.get("DisplayVersion") == VERSION, f"DisplayVersion {entry.get('DisplayVersion')}")
+    check(entry.get("Publisher") == "The Zentrik developers", f"Publisher {entry.get('Publisher')}")
+    size = int(entry.get("EstimatedSize", "0"), 0)
+    check(100 < size < 4096, f"EstimatedSize {size} KB")
+    uninstaller = entry.get("UninstallString", "").strip('"')
+    check(uninstaller.lower().endswith("uninstall.exe") and os.path.isfile(unix_path(uninstaller)),
+          f"UninstallString {entry.get('UninstallString')}")
+    check(os.path.samefile(unix_path(entry.get("InstallLocation", "")), folder), "InstallLocation")
+
+
+def leftovers(folder):
+    return sorted(os.path.relpath(os.path.join(base, name), folder)
+                  for base, _, files in os.walk(folder) for name in files) if os.path.isdir(folder) else []
+
+
+def test_installer():
+    folder = os.path.join(shell_folder("LOCALAPPDATA"), "Programs", "Zentrik")
+    shortcut = os.path.join(shell_folder("APPDATA"), "Microsoft", "Windows", "Start Menu", "Programs", "Zentrik.lnk")
+    print(f"--- installer {os.path.getsize(SETUP)} bytes, into {folder}")
+    times = {"install": [], "uninstall": []}
+
+    # 1-3: a first install, as it is found, and the program running on the demo tuner.
+    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
+    installed_files_are_right(folder, MACHINE_X64)
+    shortcut_and_entry_are_right(folder, shortcut)
+    check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
+          f"demo tuner registered for the user: {registered_tuner()}")
+    run_program(folder, "installed")
+    with open(os.path.join(folder, "satellite.ini"), "rb") as f:
+        check(f.read() == open(DEFAULT_LIST, "rb").read(), "the program wrote the default list")
+
+    # An unchanged list is the program's own: uninstalling takes everything.
+    times["uninstall"].append(uninstall(folder))
+    check(not os.path.exists(folder), f"nothing left after uninstalling: {leftovers(folder)}")
+    check(not os.path.exists(shortcut), "shortcut removed")
+    check(registered_tuner() == "", "demo tuner unregistered")
+
+    # 4: a list the user changed is all that stays.
+    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
+    run_program(folder, "reinstalled")
+    edited = open(DEFAULT_LIST, "rb").read().replace(b"[AMC1   103.0w]=3740v29270;", b"[My dish   13.0e]=10723h29900;")
+    with open(os.path.join(folder, "satellite.ini"), "wb") as f:
+        f.write(edited)
+    times["uninstall"].append(uninstall(folder))
+    check(leftovers(folder) == ["satellite.ini"], f"only the changed list is left: {leftovers(folder)}")
+    check(not os.path.exists(shortcut) and registered_tuner() == "", "shortcut and demo registration gone")
+
+    # 5: installing again keeps the list, and the program uses it.
+    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
+    check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "the kept list survives the install")
+    run_program(folder, "over-the-kept-list")
+    check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "and the program's start")
+    times["uninstall"].append(uninstall(folder))
+    check(leftovers(folder) == ["satellite.ini"], "the changed list stays again")
+    shutil.rmtree(folder, ignore_errors=True)
+
+    # Without a tuner filter registered, the 32-bit program is the default.
+    times["install"].append(install("/DEMO=0", "/BRIDGE=0"))
+    check(os.path.isfile(os.path.join(folder, "Zentrik.exe")) and
+          pe_machine(os.path.join(folder, "Zentrik.exe")) == MACHINE_X86, "the default install is the 32-bit program")
+    check(registry(UNINSTALL_KEY).get("Architecture") == "x86", "and is recorded as x86")
+    times["uninstall"].append(uninstall(folder))
+    check(not os.path.exists(folder), f"nothing left: {leftovers(folder)}")
+    if zipfile.ZipFile(os.path.join(DIST, f"Zentrik-{VERSION}-x64.zip")).namelist().count("bridge/ZentrikBdaTuner.dll"):
+        test_bridge(folder, times)
+    for kind, values in times.items():
+        print(f"{kind} under Wine: " + ", ".join(f"{v:.1f} s" for v in values))
+
+
+def test_bridge(folder, times):
+    """The BDA bridge registers where no filter is, gives way to a demo tuner
+    chosen with it, and goes on uninstall."""
+    times["install"].append(install("/ARCH=x64", "/DEMO=0", "/BRIDGE=1"))
+    check(os.path.isfile(os.path.join(folder, "bridge", "bdaprobe.exe")), "installed: bridge/bdaprobe.exe")
+    check(registered_tuner().lower().endswith(r"zentrik\bridge\zentrikbdatuner.dll"),
+          f"the bridge registered for the user: {registered_tuner()}")
+    times["uninstall"].append(uninstall(folder))
+    check(registered_tuner() == "" and not os.path.exists(folder), "the bridge unregistered and removed")
+    times["install"].append(install("/ARCH=x64", "/DEMO=1", "/BRIDGE=1"))
+    check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
+          f"with the demo chosen too, the demo is registered: {registered_tuner()}")
+    times["uninstall"].append(uninstall(folder))
+    check(registered_tuner() == "" and not os.path.exists(folder), "and unregistered on uninstall")
+
+
+def test_zip():
+    archive = os.path.join(DIST, f"Zentrik-{VERSION}-x64.zip")
+    folder = tempfile.mkdtemp(prefix="zentrik-zip-")
+    print(f"--- {os.path.basename(archive)} unpacked into {folder}")
+    zipfile.ZipFile(archive).extractall(folder)
+    script = windows_path(os.path.join(folder, "demo", "register-demo-tuner.cmd"))
+    run("wine", "cmd", "/c", script, "/s")
+    check(os.path.samefile(unix_path(registered_tuner()), os.path.join(folder, "demo", "ZentrikSimTuner.dll")),
+          f"register-demo-tuner.cmd registers the demo tuner: {registered_tuner()}")
+    run_program(folder, "portable")
+    run("wine", "cmd", "/c", script.replace("register-demo-tuner", "unregister-demo-tuner"), "/s")
+    check(registered_tuner() == "", "unregister-demo-tuner.cmd unregisters it")
+    shutil.rmtree(folder, ignore_errors=True)
+
+
+def main():
+    test_installer()
+    test_zip()
+    print(f"{failures} failed")
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
