@@ -7,8 +7,11 @@ the doubles were told (their log) and by what the screen shows.
 usage: drive_bda.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
 """
 import os
+import re
+import shutil
 import subprocess
 import sys
+import tempfile
 import time
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
@@ -16,34 +19,66 @@ import drive_zentrik as e2e  # noqa: E402  (BUILD and SCENARIO come from the sam
 from drive_zentrik import BAR, RED, TEXT, check  # noqa: E402
 
 DOUBLES = os.path.join(e2e.BUILD, "tests", "bda", "ZentrikBdaDoubles.dll")
+PROBE = os.path.join(e2e.BUILD, "bdatuner", "bdaprobe.exe")
 SEARCHING = "at 0 locked 0 strength 0 quality 0\n"
+
+
+def log_lines(text):
+    """The doubles' log as (ms, thread, object, what, rest) tuples."""
+    parsed = []
+    for line in text.splitlines():
+        parts = line.split(None, 4)
+        if len(parts) >= 4:
+            parsed.append((int(parts[0]), parts[1], parts[2], parts[3], parts[4] if len(parts) > 4 else ""))
+    return parsed
+
+
+def tunes(text):
+    """Each TUNE line's fields as a dictionary of numbers."""
+    found = []
+    for _, _, _, what, rest in log_lines(text):
+        if what == "TUNE" and not rest.startswith("incomplete"):
+            words = rest.split()
+            found.append({k: int(v) for k, v in zip(words[::2], words[1::2])})
+    return found
+
+
+def node_sources(text):
+    """LNB sources given to the RF node's IBDA_DiseqCommand."""
+    return [int(rest.split()[1]) for _, _, obj, what, rest in log_lines(text)
+            if obj.startswith("Node#") and what == "put_DiseqLNBSource" and rest.startswith("0x00000000")]
+
+
+def never_released(text):
+    """Objects the doubles created that never got their final Release."""
+    alive = set()
+    for _, _, obj, what, _ in log_lines(text):
+        if what == "Create":
+            alive.add(obj)
+        elif what == "Destroy":
+            alive.discard(obj)
+    return sorted(alive)
+
+
+def run_and_stopped(text):
+    """Filters (by kind) that were run, and those not stopped afterwards."""
+    ran, running = set(), set()
+    for _, _, obj, what, rest in log_lines(text):
+        if what == "Run" and rest.startswith("0x00000000"):
+            ran.add(obj.split("#")[0])
+            running.add(obj)
+        elif what == "Stop":
+            running.discard(obj)
+    return ran, sorted(running)
 
 
 class BdaProgram(e2e.Program):
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_BDA_SCRIPT", "ZENTRIK_BDA_LOG"
 
-    def lines(self):
-        """The doubles' log as (ms, thread, object, what, rest) tuples."""
-        parsed = []
-        for line in self.log_text().splitlines():
-            parts = line.split(None, 4)
-            if len(parts) >= 4:
-                parsed.append((int(parts[0]), parts[1], parts[2], parts[3], parts[4] if len(parts) > 4 else ""))
-        return parsed
-
-    def tunes(self):
-        """Each TUNE line's fields as a dictionary of numbers."""
-        found = []
-        for _, _, _, what, rest in self.lines():
-            if what == "TUNE" and not rest.startswith("incomplete"):
-                words = rest.split()
-                found.append({k: int(v) for k, v in zip(words[::2], words[1::2])})
-        return found
-
     def wait_tune(self, seconds=10):
         for _ in range(int(seconds * 10)):
-            if self.tunes():
-                return self.tunes()[-1]
+            if tunes(self.log_text()):
+                return tunes(self.log_text())[-1]
             time.sleep(0.1)
         return None
 
@@ -56,35 +91,6 @@ class BdaProgram(e2e.Program):
                 return shot
             time.sleep(0.2)
         return None
-
-
-def node_sources(p):
-    """LNB sources given to the RF node's IBDA_DiseqCommand."""
-    return [int(rest.split()[1]) for _, _, obj, what, rest in p.lines()
-            if obj.startswith("Node#") and what == "put_DiseqLNBSource" and rest.startswith("0x00000000")]
-
-
-def released_everything(p):
-    """Objects the doubles created that never got their final Release."""
-    alive = set()
-    for _, _, obj, what, _ in p.lines():
-        if what == "Create":
-            alive.add(obj)
-        elif what == "Destroy":
-            alive.discard(obj)
-    return sorted(alive)
-
-
-def run_and_stopped(p):
-    """Filters (by kind) that were run, and those not stopped afterwards."""
-    ran, running = set(), set()
-    for _, _, obj, what, rest in p.lines():
-        if what == "Run" and rest.startswith("0x00000000"):
-            ran.add(obj.split("#")[0])
-            running.add(obj)
-        elif what == "Stop":
-            running.discard(obj)
-    return ran, sorted(running)
 
 
 def bar_at(shot, p, level):
@@ -111,8 +117,8 @@ def scenario_hotbird():
         check_tune(tune, {"frequency": 10723000, "symbolrate": 29900, "polarisation": 1, "low": 9750000,
                           "high": 10600000, "switch": 11700000, "lo": 9750000},
                    "HotBird reaches the card as 10723000 kHz, 29900 ksym/s, horizontal, 9750/10600 MHz switching at 11700")
-        check(tune is not None and tune["lnbsource"] in (-1, 0) and all(s == 0 for s in node_sources(p)),
-              f"and without DiSEqC (locator {tune and tune['lnbsource']}, node {node_sources(p)})")
+        check(tune is not None and tune["lnbsource"] in (-1, 0) and all(s == 0 for s in node_sources(p.log_text())),
+              f"and without DiSEqC (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
         check(p.wait_screen("searching", lambda s: searching(s, p), 5) is not None,
               "before the lock: the red searching line and a red 00%")
         locked = p.wait_screen("level-50", lambda s: bar_at(s, p, 50), 15)
@@ -123,10 +129,10 @@ def scenario_hotbird():
               "the lock lost: the red searching line again")
         p.key("Escape")
         check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
-        ran, running = run_and_stopped(p)
+        ran, running = run_and_stopped(p.log_text())
         check({"Provider", "Tuner"} <= ran and running == [],
               f"the graph ran while measuring and no filter is left running (ran {sorted(ran)}, running {running})")
-        check(released_everything(p) == [], f"every BDA object got its final Release (left: {released_everything(p)})")
+        check(never_released(p.log_text()) == [], f"every BDA object got its final Release (left: {never_released(p.log_text())})")
         check("FAULT" not in p.log_text(), "the doubles' script was read whole")
     finally:
         p.close()
@@ -155,8 +161,8 @@ def scenario_keypad():
         tune = p.wait_tune()
         check_tune(tune, {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1, "lo": 10600000},
                    "11743H8000B reaches the card as 11743000 kHz, 8000 ksym/s, horizontal, high band")
-        check(tune is not None and (tune["lnbsource"] == 2 or 2 in node_sources(p)),
-              f"at DiSEqC position B (locator {tune and tune['lnbsource']}, node {node_sources(p)})")
+        check(tune is not None and (tune["lnbsource"] == 2 or 2 in node_sources(p.log_text())),
+              f"at DiSEqC position B (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
         p.key("Escape")
         check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
     finally:
@@ -179,15 +185,56 @@ def scenario_no_tuner():
             check("Static: Cannot initialize tuner control interface" in texts and "Button: OK" in texts,
                   f"no BDA tuner: \"Cannot initialize tuner control interface\" with an OK button (read {texts})")
             check(p.wait_exit() == 0, "and the program ends with exit code 0")
-            check(released_everything(p) == [], f"every BDA object got its final Release (left: {released_everything(p)})")
+            check(never_released(p.log_text()) == [], f"every BDA object got its final Release (left: {never_released(p.log_text())})")
         finally:
             p.close()
     finally:
         set_tuner_device(True)
 
 
+def bdaprobe(script, *arguments):
+    """Runs bdaprobe against the doubles; its output and the doubles' log."""
+    folder = tempfile.mkdtemp(prefix="zentrik-bdaprobe-")
+    try:
+        with open(os.path.join(folder, "probe.script"), "w") as f:
+            f.write(script)
+        env = dict(os.environ, ZENTRIK_BDA_SCRIPT=e2e.run("winepath", "-w", os.path.join(folder, "probe.script")),
+                   ZENTRIK_BDA_LOG=e2e.run("winepath", "-w", os.path.join(folder, "probe.log")))
+        try:
+            result = subprocess.run(["wine", PROBE] + list(arguments), env=env, stdin=subprocess.DEVNULL,
+                                    capture_output=True, text=True, timeout=60)
+            out = result.stdout.replace("\r", "")
+        except subprocess.TimeoutExpired:
+            out = "TIMED OUT"
+        log = open(os.path.join(folder, "probe.log")).read() if os.path.exists(os.path.join(folder, "probe.log")) else ""
+        return out, log
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def scenario_probe():
+    """bdaprobe lists the card, tunes a typed line, reports once a second, lets go."""
+    out, _ = bdaprobe("")
+    check('1. "Zentrik Test DVB-S Tuner"' in out, f"bdaprobe lists the tuner by its name (said {out!r})")
+    out, log = bdaprobe(SEARCHING + "at 1500 locked 1 strength 30000 quality 70\n", "11743H8000B", "--seconds", "4")
+    rows = [line.split() for line in out.splitlines() if re.match(r"\s+\d+s\s", line)]
+    check(len(rows) == 4, f"four one-second reports in four seconds (said {out!r})")
+    check(bool(rows) and rows[0][1] == "no" and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "46%"],
+          f"first searching, then locked at 30000 of 65535 shown as 46% (rows {rows})")
+    check_tune((tunes(log) or [None])[-1], {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1,
+                                            "lo": 10600000}, "the probe tunes the typed line as Zentrik does")
+    check("Released the tuner." in out and never_released(log) == [],
+          f"and lets go of every BDA object (left: {never_released(log)})")
+    set_tuner_device(False)
+    try:
+        out, _ = bdaprobe("", "12245H27500", "--seconds", "1")
+    finally:
+        set_tuner_device(True)
+    check("FAILED: InitializeControl" in out, f"without a card the probe says what failed (said {out!r})")
+
+
 if __name__ == "__main__":
     {"hotbird": scenario_hotbird, "amc1": scenario_amc1, "keypad": scenario_keypad,
-     "no_tuner": scenario_no_tuner}[e2e.SCENARIO]()
+     "no_tuner": scenario_no_tuner, "probe": scenario_probe}[e2e.SCENARIO]()
     print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
     sys.exit(1 if e2e.failures else 0)
