@@ -10,6 +10,10 @@ const GUID kNetworkTunerCategory = {
 const GUID kReceiverComponentCategory = {
     0xFD0A5AF4, 0xB41D, 0x11D2, {0x9C, 0x95, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
 
+// Interface ids of the BDA and tuning-model interfaces are taken from the
+// headers' declarations (__uuidof): mingw-w64's libstrmiids carries an
+// outdated IID_IBDA_Topology that no driver answers.
+
 constexpr wchar_t kSettingsKey[] = L"Software\\Zentrik\\BdaTuner";
 constexpr ULONG kMaxNodeTypes = 32;
 
@@ -132,7 +136,7 @@ bool AttachDevice(BdaGraph* graph, const GUID& category, const wchar_t* wanted, 
 
 HRESULT CreateTuningSpace(BdaGraph* graph) {
     HRESULT result = CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_IDVBSTuningSpace, reinterpret_cast<void**>(&graph->Space));
+                                      __uuidof(IDVBSTuningSpace), reinterpret_cast<void**>(&graph->Space));
     if (FAILED(result)) return Fail(graph, "create the DVB-S tuning space", result);
     BSTR name = SysAllocString(L"Zentrik DVB-S");
     result = graph->Space->put_UniqueName(name);
@@ -147,7 +151,7 @@ HRESULT CreateTuningSpace(BdaGraph* graph) {
 HRESULT AddProvider(BdaGraph* graph) {
     HRESULT result = AddNewFilter(graph, CLSID_DVBSNetworkProvider, L"DVB-S Network Provider", &graph->Provider);
     if (FAILED(result)) return Fail(graph, "add the DVB-S network provider", result);
-    result = graph->Provider->QueryInterface(IID_ITuner, reinterpret_cast<void**>(&graph->ProviderTuner));
+    result = graph->Provider->QueryInterface(__uuidof(ITuner), reinterpret_cast<void**>(&graph->ProviderTuner));
     if (SUCCEEDED(result)) result = graph->ProviderTuner->put_TuningSpace(graph->Space);
     if (FAILED(result)) return Fail(graph, "give the tuning space to the network provider", result);
     return S_OK;
@@ -186,7 +190,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
 // The tuner's statistics interfaces, one per control node that has one.
 ULONG CollectNodes(IBaseFilter* tuner, REFIID iid, IUnknown* nodes[kMaxNodeTypes]) {
     IBDA_Topology* topology = nullptr;
-    if (!tuner || FAILED(tuner->QueryInterface(IID_IBDA_Topology, reinterpret_cast<void**>(&topology))))
+    if (!tuner || FAILED(tuner->QueryInterface(__uuidof(IBDA_Topology), reinterpret_cast<void**>(&topology))))
         return 0;
     ULONG types[kMaxNodeTypes];
     ULONG typeCount = 0, found = 0;
@@ -308,7 +312,7 @@ void TearDownBdaGraph(BdaGraph* graph) {
 HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
     if (!graph->ProviderTuner) return Fail(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
     IDVBSLocator* locator = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IDVBSLocator,
+    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDVBSLocator),
                                       reinterpret_cast<void**>(&locator));
     if (FAILED(result)) return Fail(graph, "create the DVB-S locator", result);
     const char* step = "fill in the DVB-S locator";
@@ -330,7 +334,7 @@ HRESULT ReadBdaSignal(BdaGraph* graph, bool* locked, SignalReadings* readings) {
     *locked = false;
     *readings = SignalReadings{};
     IUnknown* nodes[kMaxNodeTypes];
-    const ULONG count = CollectNodes(graph->Tuner, IID_IBDA_SignalStatistics, nodes);
+    const ULONG count = CollectNodes(graph->Tuner, __uuidof(IBDA_SignalStatistics), nodes);
     bool answered = false;
     for (ULONG i = 0; i < count; ++i) {
         IBDA_SignalStatistics* statistics = static_cast<IBDA_SignalStatistics*>(nodes[i]);
