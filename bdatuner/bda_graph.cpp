@@ -16,6 +16,7 @@ const GUID kReceiverComponentCategory = {
 
 constexpr wchar_t kSettingsKey[] = L"Software\\Zentrik\\BdaTuner";
 constexpr ULONG kMaxNodeTypes = 32;
+constexpr DWORD kStartTimeoutMs = 2000;
 
 template <class T>
 void ReleaseAndClear(T** pointer) {
@@ -169,6 +170,16 @@ HRESULT AddReceiverAndDemux(BdaGraph* graph) {
     return S_OK;
 }
 
+// Some graph managers (Wine's among them) report a run as done even when a
+// filter refused to start; the tuner is asked itself.
+HRESULT CheckTunerRunning(BdaGraph* graph) {
+    FILTER_STATE state = State_Stopped;
+    const HRESULT result = graph->Tuner->GetState(kStartTimeoutMs, &state);
+    if (FAILED(result) || result == VFW_S_STATE_INTERMEDIATE || state != State_Running)
+        return Fail(graph, "start the tuner (it did not reach the running state)", FAILED(result) ? result : E_FAIL);
+    return S_OK;
+}
+
 HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     HRESULT result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       reinterpret_cast<void**>(&graph->Graph));
@@ -184,7 +195,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     result = graph->Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph->Control));
     if (SUCCEEDED(result)) result = graph->Control->Run();
     if (FAILED(result)) return Fail(graph, "run the graph", result);
-    return S_OK;
+    return CheckTunerRunning(graph);
 }
 
 // The tuner's statistics interfaces, one per control node that has one.
