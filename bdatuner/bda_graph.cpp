@@ -158,16 +158,16 @@ HRESULT AddProvider(BdaGraph* graph) {
     return S_OK;
 }
 
-// Receiver component where the tuner needs one, then the demultiplexer.
-HRESULT AddReceiverAndDemux(BdaGraph* graph) {
-    HRESULT result = AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", &graph->Demux);
-    if (FAILED(result)) return Fail(graph, "add the MPEG-2 demultiplexer", result);
-    wchar_t receiverName[kDeviceNameChars];
-    AttachDevice(graph, kReceiverComponentCategory, L"", graph->Tuner, &graph->Receiver, receiverName);
+// Receiver component where the tuner needs one, then the demultiplexer. Both
+// are optional: single-filter cards have no receiver, and tuning and the
+// signal statistics work without a demultiplexer, which is only there
+// because drivers expect their transport stream to go somewhere.
+void AddReceiverAndDemux(BdaGraph* graph) {
+    AttachDevice(graph, kReceiverComponentCategory, L"", graph->Tuner, &graph->Receiver, graph->ReceiverName);
     IBaseFilter* last = graph->Receiver ? graph->Receiver : graph->Tuner;
-    result = ConnectFilters(graph->Graph, last, graph->Demux);
-    if (FAILED(result)) return Fail(graph, "connect the tuner to the MPEG-2 demultiplexer", result);
-    return S_OK;
+    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", &graph->Demux)) ||
+        FAILED(ConnectFilters(graph->Graph, last, graph->Demux)))
+        RemoveFilter(graph, &graph->Demux);
 }
 
 // Some graph managers (Wine's among them) report a run as done even when a
@@ -191,7 +191,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
         return Fail(graph, wantedDevice[0] ? "find the tuner named in the Device setting"
                                            : "find a BDA tuner that the DVB-S network provider accepts",
                     HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
-    if (FAILED(result = AddReceiverAndDemux(graph))) return result;
+    AddReceiverAndDemux(graph);
     result = graph->Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph->Control));
     if (SUCCEEDED(result)) result = graph->Control->Run();
     if (FAILED(result)) return Fail(graph, "run the graph", result);

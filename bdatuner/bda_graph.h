@@ -21,6 +21,7 @@ struct BdaGraph {
     IBaseFilter* Receiver = nullptr;
     IBaseFilter* Demux = nullptr;
     wchar_t DeviceName[kDeviceNameChars] = L"";
+    wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
     // What failed last, for bdaprobe's report.
     const char* FailedStep = nullptr;
     HRESULT FailedResult = S_OK;

@@ -160,8 +160,10 @@ void FinishStatisticsPeriod(const LARGE_INTEGER& start) {
         Sleep(pause);
 }
 
-void CopyFailure(const BdaGraph& graph, BdaProbeReport* report) {
+void CopyGraphFacts(const BdaGraph& graph, BdaProbeReport* report) {
     lstrcpynW(report->DeviceName, graph.DeviceName, kDeviceNameChars);
+    lstrcpynW(report->ReceiverName, graph.ReceiverName, kDeviceNameChars);
+    report->HasDemux = graph.Demux != nullptr;
     report->FailedStep = graph.FailedStep;
     report->FailedResult = graph.FailedResult;
 }
@@ -195,7 +197,7 @@ HRESULT BdaTuner::ReadJob(void* context) {
     report->Locked = report->Answered && report->Locked;
     report->Level = report->Answered ? LevelPercent(report->Readings, &tuner->unit_) : 0;
     report->Unit = tuner->unit_;
-    CopyFailure(tuner->graph_, report);
+    CopyGraphFacts(tuner->graph_, report);
     return result;
 }
 
@@ -233,7 +235,7 @@ HRESULT BdaTuner::Read(BdaProbeReport* report) {
     if (worker_.Thread)
         result = RunOnBdaWorker(&worker_, ReadJob, &context);
     else
-        CopyFailure(graph_, report);  // no worker: nothing else touches the graph
+        CopyGraphFacts(graph_, report);  // no worker: nothing else touches the graph
     FinishStatisticsPeriod(start);
     return result;
 }

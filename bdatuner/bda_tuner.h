@@ -15,6 +15,8 @@ struct BdaProbeReport {
     int32_t Level = 0;  // what ReadSignalLevel would write
     StrengthUnit Unit = StrengthUnit::Unknown;  // as the level rule has judged it so far
     wchar_t DeviceName[kDeviceNameChars] = L"";
+    wchar_t ReceiverName[kDeviceNameChars] = L"";
+    bool HasDemux = false;
     const char* FailedStep = nullptr;  // the last failure, if any
     HRESULT FailedResult = S_OK;
 };

@@ -116,10 +116,10 @@ void DescribeTransponder(const char* typed, const Transponder& t) {
     settings.LnbFrequencyMhz = (khz < kUniversalLowOscillatorKhz ? kCBandOscillatorKhz : kUniversalLowOscillatorKhz) / 1000;
     BdaTuneRequest request;
     MapTuneSettings(settings, &request);
-    const char* ports = "-ABCD";
-    std::printf("Transponder %s: %ld MHz, %s, %ld ksym/s, DiSEqC port %c\n", typed, static_cast<long>(t.Frequency),
+    static const char* const kPorts[] = {"none", "port A", "port B", "port C", "port D"};
+    std::printf("Transponder %s: %ld MHz, %s, %ld ksym/s, DiSEqC %s\n", typed, static_cast<long>(t.Frequency),
                 t.Polarisation == 1 ? "vertical" : "horizontal", static_cast<long>(t.SymbolRate),
-                ports[request.LnbSource]);
+                kPorts[request.LnbSource]);
     std::printf("Tune request: carrier %ld kHz, LNB oscillators %ld / %ld kHz, band switch %ld kHz\n",
                 static_cast<long>(request.CarrierKhz), static_cast<long>(request.LowOscillatorKhz),
                 static_cast<long>(request.HighOscillatorKhz), static_cast<long>(request.SwitchKhz));
@@ -163,14 +163,22 @@ void Measure(IBdaProbe* probe, int seconds) {
     }
 }
 
+void PrintGraph(IBdaProbe* probe) {
+    BdaProbeReport report;
+    probe->ReadReport(&report);
+    std::printf("Graph: DVB-S network provider -> tuner ");
+    PrintName(report.DeviceName);
+    if (report.ReceiverName[0]) {
+        std::printf(" -> receiver ");
+        PrintName(report.ReceiverName);
+    }
+    std::printf(report.HasDemux ? " -> MPEG-2 demultiplexer\n" : " (no MPEG-2 demultiplexer connected)\n");
+}
+
 int TuneAndMeasure(ITunerControl* control, IBdaProbe* probe, const Transponder& t, int seconds) {
     HRESULT result = control->InitializeControl();
     if (FAILED(result)) return Failure("InitializeControl", result, probe);
-    BdaProbeReport report;
-    probe->ReadReport(&report);
-    std::printf("Tuner: ");
-    PrintName(report.DeviceName);
-    std::printf("\n");
+    PrintGraph(probe);
     if (FAILED(result = control->SetFec(kSearchFecCode))) return Failure("SetFec", result, probe);
     const char* failed = TuneLikeZentrik(control, t, &result);
     if (failed) return Failure(failed, result, probe);
