@@ -150,9 +150,11 @@ HRESULT CreateTuningSpace(BdaGraph* graph) {
 }
 
 HRESULT AddProvider(BdaGraph* graph) {
-    HRESULT result = AddNewFilter(graph, CLSID_DVBSNetworkProvider, L"DVB-S Network Provider", &graph->Provider);
+    HRESULT result =
+        AddNewFilter(graph, CLSID_DVBSNetworkProvider, L"DVB-S Network Provider", &graph->Provider);
     if (FAILED(result)) return Fail(graph, "add the DVB-S network provider", result);
-    result = graph->Provider->QueryInterface(__uuidof(ITuner), reinterpret_cast<void**>(&graph->ProviderTuner));
+    result =
+        graph->Provider->QueryInterface(__uuidof(ITuner), reinterpret_cast<void**>(&graph->ProviderTuner));
     if (SUCCEEDED(result)) result = graph->ProviderTuner->put_TuningSpace(graph->Space);
     if (FAILED(result)) return Fail(graph, "give the tuning space to the network provider", result);
     return S_OK;
@@ -176,7 +178,8 @@ HRESULT CheckTunerRunning(BdaGraph* graph) {
     FILTER_STATE state = State_Stopped;
     const HRESULT result = graph->Tuner->GetState(kStartTimeoutMs, &state);
     if (FAILED(result) || result == VFW_S_STATE_INTERMEDIATE || state != State_Running)
-        return Fail(graph, "start the tuner (it did not reach the running state)", FAILED(result) ? result : E_FAIL);
+        return Fail(graph, "start the tuner (it did not reach the running state)",
+                    FAILED(result) ? result : E_FAIL);
     return S_OK;
 }
 
@@ -188,8 +191,9 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     if (FAILED(result = AddProvider(graph))) return result;
     if (!AttachDevice(graph, kNetworkTunerCategory, wantedDevice, graph->Provider, &graph->Tuner,
                       graph->DeviceName))
-        return Fail(graph, wantedDevice[0] ? "find the tuner named in the Device setting"
-                                           : "find a BDA tuner that the DVB-S network provider accepts",
+        return Fail(graph,
+                    wantedDevice[0] ? "find the tuner named in the Device setting"
+                                    : "find a BDA tuner that the DVB-S network provider accepts",
                     HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
     AddReceiverAndDemux(graph);
     result = graph->Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph->Control));
@@ -323,8 +327,8 @@ void TearDownBdaGraph(BdaGraph* graph) {
 HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
     if (!graph->ProviderTuner) return Fail(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
     IDVBSLocator* locator = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDVBSLocator),
-                                      reinterpret_cast<void**>(&locator));
+    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IDVBSLocator), reinterpret_cast<void**>(&locator));
     if (FAILED(result)) return Fail(graph, "create the DVB-S locator", result);
     const char* step = "fill in the DVB-S locator";
     result = FillLocator(locator, request);

@@ -28,8 +28,7 @@ void NoteStrengthUnit(int32_t strength, StrengthUnit* unit) {
 
 int32_t StrengthPercent(int32_t strength, StrengthUnit unit) {
     switch (unit) {
-    case StrengthUnit::Percent:
-        return ClampPercent(strength);
+    case StrengthUnit::Percent: return ClampPercent(strength);
     case StrengthUnit::Full16:
         return ClampPercent((static_cast<int64_t>(strength) * kPercentMax + kFull16Max / 2) / kFull16Max);
     case StrengthUnit::MilliDecibel: {
@@ -37,8 +36,7 @@ int32_t StrengthPercent(int32_t strength, StrengthUnit unit) {
         const int64_t above = static_cast<int64_t>(strength) - kWeakestMilliDecibel;
         return ClampPercent((above * kPercentMax + span / 2) / span);
     }
-    default:
-        return 0;
+    default: return 0;
     }
 }
 
@@ -97,8 +95,8 @@ bool MapTuneSettings(const BdaTuneSettings& settings, BdaTuneRequest* request) {
 int32_t LevelPercent(const SignalReadings& readings, StrengthUnit* unit) {
     if (readings.HasStrength) {
         NoteStrengthUnit(readings.Strength, unit);
-        const bool usable = readings.Strength <= kFull16Max &&
-                            !(readings.Strength == 0 && *unit == StrengthUnit::Unknown);
+        const bool usable =
+            readings.Strength <= kFull16Max && !(readings.Strength == 0 && *unit == StrengthUnit::Unknown);
         if (usable) return StrengthPercent(readings.Strength, *unit);
     }
     return readings.HasQuality ? ClampPercent(readings.Quality) : 0;

@@ -55,12 +55,22 @@ public:
         return static_cast<ULONG>(left);
     }
 
-    HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t v) override { return Store(&BdaTuneSettings::FrequencyMhz, v); }
-    HRESULT STDMETHODCALLTYPE SetSymbolRate(int32_t v) override { return Store(&BdaTuneSettings::SymbolRateKsps, v); }
-    HRESULT STDMETHODCALLTYPE SetLnbFrequency(int32_t v) override { return Store(&BdaTuneSettings::LnbFrequencyMhz, v); }
+    HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t v) override {
+        return Store(&BdaTuneSettings::FrequencyMhz, v);
+    }
+    HRESULT STDMETHODCALLTYPE SetSymbolRate(int32_t v) override {
+        return Store(&BdaTuneSettings::SymbolRateKsps, v);
+    }
+    HRESULT STDMETHODCALLTYPE SetLnbFrequency(int32_t v) override {
+        return Store(&BdaTuneSettings::LnbFrequencyMhz, v);
+    }
     HRESULT STDMETHODCALLTYPE SetFec(int32_t v) override { return Store(&BdaTuneSettings::FecCode, v); }
-    HRESULT STDMETHODCALLTYPE SetPolarity(int32_t v) override { return Store(&BdaTuneSettings::Polarisation, v); }
-    HRESULT STDMETHODCALLTYPE SetLnbSelection(int32_t v) override { return Store(&BdaTuneSettings::LnbSelection, v); }
+    HRESULT STDMETHODCALLTYPE SetPolarity(int32_t v) override {
+        return Store(&BdaTuneSettings::Polarisation, v);
+    }
+    HRESULT STDMETHODCALLTYPE SetLnbSelection(int32_t v) override {
+        return Store(&BdaTuneSettings::LnbSelection, v);
+    }
     HRESULT STDMETHODCALLTYPE SetDiseqc(int32_t v) override {
         Store(&BdaTuneSettings::Diseqc, v);
         return Tune();
@@ -71,20 +81,12 @@ public:
     HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) override;
     HRESULT STDMETHODCALLTYPE ReadReport(BdaProbeReport* report) override;
 
-#define BDA_UNUSED_METHOD(n) \
-    HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
-    BDA_UNUSED_METHOD(10) BDA_UNUSED_METHOD(13) BDA_UNUSED_METHOD(14) BDA_UNUSED_METHOD(15)
-    BDA_UNUSED_METHOD(16) BDA_UNUSED_METHOD(17) BDA_UNUSED_METHOD(18) BDA_UNUSED_METHOD(19)
-    BDA_UNUSED_METHOD(20) BDA_UNUSED_METHOD(21) BDA_UNUSED_METHOD(22) BDA_UNUSED_METHOD(23)
-    BDA_UNUSED_METHOD(24) BDA_UNUSED_METHOD(25) BDA_UNUSED_METHOD(26) BDA_UNUSED_METHOD(27)
-    BDA_UNUSED_METHOD(28) BDA_UNUSED_METHOD(29) BDA_UNUSED_METHOD(30) BDA_UNUSED_METHOD(31)
-    BDA_UNUSED_METHOD(32) BDA_UNUSED_METHOD(33) BDA_UNUSED_METHOD(34) BDA_UNUSED_METHOD(35)
-#undef BDA_UNUSED_METHOD
-
     // The filter face only identifies the class: the BDA graph it stands for
     // is run by the bridge itself, so it has no pins and no graph of its own.
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override { return Give(id, kTunerFilterClassId); }
-    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override { return Give(state, State_Stopped); }
+    HRESULT STDMETHODCALLTYPE GetState(DWORD, FILTER_STATE* state) override {
+        return Give(state, State_Stopped);
+    }
     HRESULT STDMETHODCALLTYPE Stop() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Pause() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE Run(REFERENCE_TIME) override { return S_OK; }
@@ -101,9 +103,21 @@ public:
     HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph*, LPCWSTR) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE QueryVendorInfo(LPWSTR* info) override { return NoObject(info); }
 
-private:
-    template <class T>
-    static HRESULT Give(T* out, const T& value) {
+    // Slots the program never calls; declared so that ReadSignalLevel keeps slot 36.
+    // clang-format off
+#define BDA_UNUSED_METHOD(n) \
+    HRESULT STDMETHODCALLTYPE Unused##n() override { return E_NOTIMPL; }
+    BDA_UNUSED_METHOD(10) BDA_UNUSED_METHOD(13) BDA_UNUSED_METHOD(14) BDA_UNUSED_METHOD(15)
+    BDA_UNUSED_METHOD(16) BDA_UNUSED_METHOD(17) BDA_UNUSED_METHOD(18) BDA_UNUSED_METHOD(19)
+    BDA_UNUSED_METHOD(20) BDA_UNUSED_METHOD(21) BDA_UNUSED_METHOD(22) BDA_UNUSED_METHOD(23)
+    BDA_UNUSED_METHOD(24) BDA_UNUSED_METHOD(25) BDA_UNUSED_METHOD(26) BDA_UNUSED_METHOD(27)
+    BDA_UNUSED_METHOD(28) BDA_UNUSED_METHOD(29) BDA_UNUSED_METHOD(30) BDA_UNUSED_METHOD(31)
+    BDA_UNUSED_METHOD(32) BDA_UNUSED_METHOD(33) BDA_UNUSED_METHOD(34) BDA_UNUSED_METHOD(35)
+#undef BDA_UNUSED_METHOD
+        // clang-format on
+
+        private : template <class T>
+                  static HRESULT Give(T* out, const T& value) {
         if (!out) return E_POINTER;
         *out = value;
         return S_OK;
@@ -271,8 +285,12 @@ public:
         return S_OK;
     }
     // A static object: its references only keep the module loaded.
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&g_locks)) + 1; }
-    ULONG STDMETHODCALLTYPE Release() override { return static_cast<ULONG>(InterlockedDecrement(&g_locks)) + 1; }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        return static_cast<ULONG>(InterlockedIncrement(&g_locks)) + 1;
+    }
+    ULONG STDMETHODCALLTYPE Release() override {
+        return static_cast<ULONG>(InterlockedDecrement(&g_locks)) + 1;
+    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -309,9 +327,13 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     return out ? CLASS_E_CLASSNOTAVAILABLE : E_POINTER;
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() { return (g_objects == 0 && g_locks == 0) ? S_OK : S_FALSE; }
+extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
+    return (g_objects == 0 && g_locks == 0) ? S_OK : S_FALSE;
+}
 
-extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() { return RegisterTunerServer(L"Zentrik BDA tuner bridge"); }
+extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
+    return RegisterTunerServer(L"Zentrik BDA tuner bridge");
+}
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterTunerServer(); }
 #endif

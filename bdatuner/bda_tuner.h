@@ -12,7 +12,7 @@ struct BdaProbeReport {
     bool Answered = false;  // some statistics node answered
     bool Locked = false;
     SignalReadings Readings;
-    int32_t Level = 0;  // what ReadSignalLevel would write
+    int32_t Level = 0;                          // what ReadSignalLevel would write
     StrengthUnit Unit = StrengthUnit::Unknown;  // as the level rule has judged it so far
     wchar_t DeviceName[kDeviceNameChars] = L"";
     wchar_t ReceiverName[kDeviceNameChars] = L"";

@@ -35,10 +35,11 @@ void PrintName(const wchar_t* name) {
 }
 
 void PrintUsage() {
-    std::printf("Usage: bdaprobe                         list the BDA tuners\n"
-                "       bdaprobe TRANSPONDER [--seconds N]\n"
-                "TRANSPONDER is typed as in Zentrik: MHz, H or V, ksym/s, DiSEqC letters,\n"
-                "e.g. 12245H27500 or 11743V27500AB. Without --seconds it runs until Ctrl+C.\n");
+    std::printf(
+        "Usage: bdaprobe                         list the BDA tuners\n"
+        "       bdaprobe TRANSPONDER [--seconds N]\n"
+        "TRANSPONDER is typed as in Zentrik: MHz, H or V, ksym/s, DiSEqC letters,\n"
+        "e.g. 12245H27500 or 11743V27500AB. Without --seconds it runs until Ctrl+C.\n");
 }
 
 void PrintTuner(int index, const wchar_t* name, void*) {
@@ -51,14 +52,18 @@ int ListTuners() {
     std::printf("BDA tuners (KSCATEGORY_BDA_NETWORK_TUNER):\n");
     const HRESULT found = ListBdaTuners(PrintTuner, nullptr);
     if (FAILED(found)) {
-        std::printf("FAILED: could not list the BDA tuners (HRESULT 0x%08lX)\n", static_cast<unsigned long>(found));
+        std::printf("FAILED: could not list the BDA tuners (HRESULT 0x%08lX)\n",
+                    static_cast<unsigned long>(found));
         return 1;
     }
     if (found == 0) std::printf("  none found\n");
     wchar_t wanted[kDeviceNameChars];
     ReadWantedDevice(wanted);
     std::printf("Device setting (HKCU\\Software\\Zentrik\\BdaTuner, Device): ");
-    if (wanted[0]) PrintName(wanted); else std::printf("not set, the first tuner a DVB-S network provider accepts is used");
+    if (wanted[0])
+        PrintName(wanted);
+    else
+        std::printf("not set, the first tuner a DVB-S network provider accepts is used");
     std::printf("\n");
     return 0;
 }
@@ -69,7 +74,8 @@ bool ParseTransponder(const char* argument, Transponder* transponder) {
     std::memset(text, ' ', sizeof text);
     const size_t length = std::strlen(argument);
     if (length > sizeof text) return false;
-    for (size_t i = 0; i < length; ++i) text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(argument[i])));
+    for (size_t i = 0; i < length; ++i)
+        text[i] = static_cast<char>(std::toupper(static_cast<unsigned char>(argument[i])));
     char caption[32];
     return ParseEntryLineText(text, transponder, caption) == Accepted;
 }
@@ -95,7 +101,8 @@ const char* TuneLikeZentrik(ITunerControl* control, const Transponder& t, HRESUL
     const int64_t khz = static_cast<int64_t>(t.Frequency) * 1000;
     const bool highBand = khz >= kUniversalSwitchKhz;
     if (FAILED(*result = control->SetLnbSelection(highBand ? 1 : 0))) return "SetLnbSelection";
-    *result = control->SetLnbFrequency((highBand ? kUniversalHighOscillatorKhz : kUniversalLowOscillatorKhz) / 1000);
+    *result = control->SetLnbFrequency((highBand ? kUniversalHighOscillatorKhz : kUniversalLowOscillatorKhz) /
+                                       1000);
     if (SUCCEEDED(*result) && khz < kUniversalLowOscillatorKhz)
         *result = control->SetLnbFrequency(kCBandOscillatorKhz / 1000);
     if (FAILED(*result)) return "SetLnbFrequency";
@@ -113,7 +120,8 @@ void DescribeTransponder(const char* typed, const Transponder& t) {
     settings.Polarisation = t.Polarisation;
     settings.Diseqc = t.Diseqc;
     const int64_t khz = static_cast<int64_t>(t.Frequency) * 1000;
-    settings.LnbFrequencyMhz = (khz < kUniversalLowOscillatorKhz ? kCBandOscillatorKhz : kUniversalLowOscillatorKhz) / 1000;
+    settings.LnbFrequencyMhz =
+        (khz < kUniversalLowOscillatorKhz ? kCBandOscillatorKhz : kUniversalLowOscillatorKhz) / 1000;
     BdaTuneRequest request;
     MapTuneSettings(settings, &request);
     static const char* const kPorts[] = {"none", "port A", "port B", "port C", "port D"};
@@ -137,15 +145,16 @@ const char* UnitName(StrengthUnit unit) {
 void PrintReading(int second, const BdaProbeReport& report) {
     char strength[40] = "n/a", quality[16] = "n/a";
     if (report.Readings.HasStrength)
-        std::snprintf(strength, sizeof strength, "%ld (%s)", static_cast<long>(report.Readings.Strength), UnitName(report.Unit));
+        std::snprintf(strength, sizeof strength, "%ld (%s)", static_cast<long>(report.Readings.Strength),
+                      UnitName(report.Unit));
     if (report.Readings.HasQuality)
         std::snprintf(quality, sizeof quality, "%ld", static_cast<long>(report.Readings.Quality));
     if (!report.Answered) {
         std::printf("%6ds  no signal statistics node of the tuner answered\n", second);
     } else {
         // Zentrik reads the level only while locked; otherwise it shows 00%.
-        std::printf("%6ds  %-4s  %-22s  %-7s  %3ld%%\n", second, report.Locked ? "yes" : "no", strength, quality,
-                    static_cast<long>(report.Locked ? report.Level : 0));
+        std::printf("%6ds  %-4s  %-22s  %-7s  %3ld%%\n", second, report.Locked ? "yes" : "no", strength,
+                    quality, static_cast<long>(report.Locked ? report.Level : 0));
     }
     std::fflush(stdout);
 }
@@ -157,7 +166,8 @@ void Measure(IBdaProbe* probe, int seconds) {
         BdaProbeReport report;
         probe->ReadReport(&report);
         PrintReading(second, report);
-        for (int waited = 0; waited < kReportPeriodMs && !g_stopRequested && (seconds <= 0 || second < seconds);
+        for (int waited = 0;
+             waited < kReportPeriodMs && !g_stopRequested && (seconds <= 0 || second < seconds);
              waited += kStopCheckMs)
             Sleep(kStopCheckMs);
     }
@@ -197,7 +207,8 @@ int Probe(const char* typed, int seconds) {
     ITunerControl* control = nullptr;
     IBdaProbe* probe = nullptr;
     HRESULT result = CreateBdaTuner(kTunerControlInterfaceId, reinterpret_cast<void**>(&control));
-    if (SUCCEEDED(result)) result = control->QueryInterface(kBdaProbeInterfaceId, reinterpret_cast<void**>(&probe));
+    if (SUCCEEDED(result))
+        result = control->QueryInterface(kBdaProbeInterfaceId, reinterpret_cast<void**>(&probe));
     const int status = FAILED(result) ? Failure("create the bridge", result, nullptr)
                                       : TuneAndMeasure(control, probe, t, seconds);
     if (probe) probe->Release();

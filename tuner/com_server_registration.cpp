@@ -29,8 +29,7 @@ bool RunningUnderWine() {
     return ntdll && GetProcAddress(ntdll, "wine_get_version");
 }
 
-HRESULT RegisterUnder(HKEY root, const wchar_t* prefix, const wchar_t* description,
-                      const wchar_t* path) {
+HRESULT RegisterUnder(HKEY root, const wchar_t* prefix, const wchar_t* description, const wchar_t* path) {
     wchar_t classKeyPath[kClassKeyChars];
     ClassKeyPath(prefix, classKeyPath);
     HKEY classKey = nullptr, serverKey = nullptr;
@@ -39,8 +38,8 @@ HRESULT RegisterUnder(HKEY root, const wchar_t* prefix, const wchar_t* descripti
         return SELFREG_E_CLASS;
     LONG status = SetString(classKey, nullptr, description);
     if (status == ERROR_SUCCESS)
-        status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                 &serverKey, nullptr);
+        status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr, &serverKey,
+                                 nullptr);
     if (status == ERROR_SUCCESS) status = SetString(serverKey, nullptr, path);
     if (status == ERROR_SUCCESS) status = SetString(serverKey, L"ThreadingModel", L"Both");
     if (serverKey) RegCloseKey(serverKey);
@@ -69,8 +68,9 @@ constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
 HRESULT RegisterTunerServer(const wchar_t* description) {
     // The module this function lives in is the server being registered.
     HMODULE module = nullptr;
-    if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                            reinterpret_cast<LPCWSTR>(&RegisterTunerServer), &module))
+    if (!GetModuleHandleExW(
+            GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+            reinterpret_cast<LPCWSTR>(&RegisterTunerServer), &module))
         return SELFREG_E_CLASS;
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);

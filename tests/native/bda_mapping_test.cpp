@@ -17,7 +17,8 @@ BdaTuneSettings Settings(int32_t frequency, int32_t lastLnb, int32_t polarisatio
     return s;
 }
 
-int32_t Level(StrengthUnit* unit, bool hasStrength, int32_t strength, bool hasQuality = false, int32_t quality = 0) {
+int32_t Level(StrengthUnit* unit, bool hasStrength, int32_t strength, bool hasQuality = false,
+              int32_t quality = 0) {
     SignalReadings r;
     r.HasStrength = hasStrength;
     r.Strength = strength;
@@ -45,7 +46,9 @@ TEST(BdaMapping, PolarisationCodes) {
 
 // The oscillator values the program sends for each band, last value last.
 TEST(BdaMapping, LnbFollowsTheLastOscillatorSent) {
-    struct Case { int32_t frequency, lastLnb, low, high, change; };
+    struct Case {
+        int32_t frequency, lastLnb, low, high, change;
+    };
     const Case cases[] = {
         {10723, 9750, 9750000, 10600000, 11700000},   // Ku low band
         {11743, 10600, 9750000, 10600000, 11700000},  // Ku high band
@@ -138,7 +141,7 @@ TEST(BdaPacing, EveryCallFillsOneRefreshPeriod) {
     EXPECT_EQ(StatisticsPauseMs(0), 20u);
     EXPECT_EQ(StatisticsPauseMs(-5000), 20u);  // a clock step back never shortens it
     EXPECT_EQ(StatisticsPauseMs(19001), 1u);
-    EXPECT_EQ(StatisticsPauseMs(19999), 1u);   // rounded up, never short
+    EXPECT_EQ(StatisticsPauseMs(19999), 1u);  // rounded up, never short
     EXPECT_EQ(StatisticsPauseMs(20000), 0u);
     EXPECT_EQ(StatisticsPauseMs(500000), 0u);
 }
