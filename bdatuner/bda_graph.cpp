@@ -17,6 +17,7 @@ const GUID kReceiverComponentCategory = {
 constexpr wchar_t kSettingsKey[] = L"Software\\Zentrik\\BdaTuner";
 constexpr ULONG kMaxNodeTypes = 32;
 constexpr DWORD kStartTimeoutMs = 2000;
+constexpr int kLongestSettingChars = 2048;
 
 template <class T>
 void ReleaseAndClear(T** pointer) {
@@ -298,10 +299,14 @@ HRESULT ListBdaTuners(BdaTunerVisitor visit, void* context) {
 }
 
 void ReadWantedDevice(wchar_t name[kDeviceNameChars]) {
-    DWORD size = kDeviceNameChars * sizeof(wchar_t);
-    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"Device", RRF_RT_REG_SZ, nullptr, name, &size) !=
+    // Read whole, then cut like the friendly names are cut, so that a long
+    // name still matches only its own device.
+    wchar_t value[kLongestSettingChars];
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_CURRENT_USER, kSettingsKey, L"Device", RRF_RT_REG_SZ, nullptr, value, &size) !=
         ERROR_SUCCESS)
-        name[0] = 0;
+        value[0] = 0;
+    lstrcpynW(name, value, kDeviceNameChars);
 }
 
 HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {

@@ -225,6 +225,10 @@ int main(int argc, char** argv) {
     for (int i = 1; i < argc; ++i) {
         if (std::strcmp(argv[i], "--seconds") == 0 && i + 1 < argc) {
             seconds = std::atoi(argv[++i]);
+            if (seconds <= 0) {
+                PrintUsage();
+                return 1;
+            }
         } else if (argv[i][0] == '-' || transponder) {
             PrintUsage();
             return 1;
