@@ -154,7 +154,7 @@ DWORD WINAPI PollSignal(void* argument) {
     Poll* poll = static_cast<Poll*>(argument);
     poll->Thread = GetCurrentThreadId();
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 1500) {
+    while (GetTickCount() - start < 2500) {
         BOOLEAN locked = FALSE;
         poll->Statistics->get_SignalLocked(&locked);
         poll->Statistics->get_SignalStrength(&poll->LastStrength);
@@ -298,7 +298,7 @@ bool AllDestroyed(const std::vector<std::string>& log, std::string* left) {
 void CaseGraph() {
     std::vector<std::string> log;
     const std::string out = RunChild("graph", "at 0 locked 0 strength 0 quality 0\n"
-                                              "at 600 locked 1 strength 61 quality 72\n", &log);
+                                              "at 800 locked 1 strength 61 quality 72\n", &log);
     Check(Has(out, "build 0x00000000 name Zentrik Test DVB-S Tuner"),
           "the device enumerator finds the tuner by its category, with its name, and the graph connects", out);
     Check(Has(out, "run 0x00000000") && Has(out, "result 0x00000000"), "the graph runs and tunes", out);

@@ -110,6 +110,33 @@ HRESULT Hand(D* made, REFIID iid, void** out) {
     return hr;
 }
 
+// IUnknown of a small helper object (class factory, enumerator): it counts
+// its own references, answers one interface and logs nothing.
+template <typename I>
+class PlainObject : public I {
+public:
+    virtual ~PlainObject() = default;
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
+        if (!out) return E_POINTER;
+        *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, Iid())) ? static_cast<I*>(this) : nullptr;
+        if (!*out) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const long left = --refs_;
+        if (left == 0) delete this;
+        return static_cast<ULONG>(left);
+    }
+
+protected:
+    virtual const IID& Iid() const = 0;
+
+private:
+    std::atomic<long> refs_{1};
+};
+
 // Number of live double objects and server locks, for DllCanUnloadNow.
 extern std::atomic<long> g_liveObjects;
 extern std::atomic<long> g_serverLocks;

@@ -110,7 +110,8 @@ def check_tune(tune, expected, what):
 
 def scenario_hotbird():
     """From the list: tune, search, lock, level, lock lost, Esc."""
-    p = BdaProgram(SEARCHING + "at 2000 locked 1 strength 50 quality 50\nat 7000 locked 0 strength 0 quality 0\n")
+    # The search lasts 3 s, so the searching face is seen even on a slow start.
+    p = BdaProgram(SEARCHING + "at 3000 locked 1 strength 50 quality 50\nat 8000 locked 0 strength 0 quality 0\n")
     try:
         p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
         tune = p.wait_tune()

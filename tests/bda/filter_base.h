@@ -111,26 +111,13 @@ inline void HandOut(const AM_MEDIA_TYPE& type, AM_MEDIA_TYPE** slot) {
 // an enumerator that is never released keeps the filter from being destroyed
 // and the log shows it.
 template <typename I, typename Item, typename Out>
-class ListEnum final : public I {
+class ListEnum final : public PlainObject<I> {
 public:
     ListEnum(IUnknown* holder, const IID& iid, std::vector<Item> items, size_t at = 0)
         : holder_(holder), iid_(iid), items_(std::move(items)), at_(at) {
         holder_->AddRef();
     }
-    ~ListEnum() { holder_->Release(); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, iid_)) ? static_cast<I*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
+    ~ListEnum() override { holder_->Release(); }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, Out* out, ULONG* fetched) override {
         if (!out) return E_POINTER;
         ULONG n = 0;
@@ -159,7 +146,8 @@ private:
     const IID& iid_;
     std::vector<Item> items_;
     size_t at_;
-    std::atomic<long> refs_{1};
+
+    const IID& Iid() const override { return iid_; }
 };
 
 class FilterDouble : public IBaseFilter, public Counted {

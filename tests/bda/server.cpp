@@ -38,22 +38,9 @@ const ClassEntry* EntryFor(REFCLSID clsid) {
     return nullptr;
 }
 
-class Factory final : public IClassFactory {
+class Factory final : public PlainObject<IClassFactory> {
 public:
     explicit Factory(const ClassEntry* entry) : entry_(entry) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = IsOneOf(iid, {&IID_IUnknown, &IID_IClassFactory}) ? static_cast<IClassFactory*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(++refs_); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const long left = --refs_;
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
-    }
     HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
@@ -74,8 +61,8 @@ public:
     }
 
 private:
+    const IID& Iid() const override { return IID_IClassFactory; }
     const ClassEntry* entry_;
-    std::atomic<long> refs_{1};
 };
 
 LONG SetString(HKEY key, const wchar_t* name, const wchar_t* value) {
