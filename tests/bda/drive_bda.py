@@ -193,6 +193,24 @@ def scenario_no_tuner():
         set_tuner_device(True)
 
 
+def scenario_tune_fails():
+    """The card refuses the tune request: the step that sent it is reported."""
+    p = BdaProgram(SEARCHING + "fail Provider.put_TuneRequest 0x80004005\n")
+    try:
+        p.key("h", "h", "Return")  # HotBird
+        texts = p.answer_box("Error", "tune-refused") or []
+        steps = [t for t in texts if t.startswith("Static: Set ")]
+        check(len(steps) == 1 and steps[0].endswith(" failed") and "Button: OK" in texts,
+              f"a refused tune request shows its step's failure text (read {texts})")
+        check(p.wait_exit() == 0, "and the program ends with exit code 0")
+        _, running = run_and_stopped(p.log_text())
+        check(running == [] and never_released(p.log_text()) == [],
+              f"with no filter running and every BDA object released (running {running}, "
+              f"left {never_released(p.log_text())})")
+    finally:
+        p.close()
+
+
 def bdaprobe(script, *arguments):
     """Runs bdaprobe against the doubles; its output and the doubles' log."""
     folder = tempfile.mkdtemp(prefix="zentrik-bdaprobe-")
@@ -236,6 +254,6 @@ def scenario_probe():
 
 if __name__ == "__main__":
     {"hotbird": scenario_hotbird, "amc1": scenario_amc1, "keypad": scenario_keypad,
-     "no_tuner": scenario_no_tuner, "probe": scenario_probe}[e2e.SCENARIO]()
+     "no_tuner": scenario_no_tuner, "tune_fails": scenario_tune_fails, "probe": scenario_probe}[e2e.SCENARIO]()
     print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
     sys.exit(1 if e2e.failures else 0)
