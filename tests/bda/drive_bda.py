@@ -211,6 +211,24 @@ def scenario_tune_fails():
         p.close()
 
 
+def scenario_statistics_fail():
+    """The card's signal statistics stop answering: no lock is shown, nothing breaks."""
+    p = BdaProgram("at 0 locked 1 strength 50 quality 50\nfail Node.get_SignalLocked 0x80004005\n"
+                   "fail Node.get_SignalStrength 0x80004005\nfail Node.get_SignalQuality 0x80004005\n")
+    try:
+        p.key("h", "h", "Return")  # HotBird
+        check(p.wait_tune() is not None, "the tune request reaches the card")
+        time.sleep(2)
+        shot = p.shot("statistics-fail")
+        check(searching(shot, p) and not bar_at(shot, p, 50),
+              "statistics that fail read as no lock: the red searching line, no bar")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc still closes the program with exit code 0")
+        check(never_released(p.log_text()) == [], f"every BDA object released (left {never_released(p.log_text())})")
+    finally:
+        p.close()
+
+
 def bdaprobe(script, *arguments):
     """Runs bdaprobe against the doubles; its output and the doubles' log."""
     folder = tempfile.mkdtemp(prefix="zentrik-bdaprobe-")
@@ -254,6 +272,7 @@ def scenario_probe():
 
 if __name__ == "__main__":
     {"hotbird": scenario_hotbird, "amc1": scenario_amc1, "keypad": scenario_keypad,
-     "no_tuner": scenario_no_tuner, "tune_fails": scenario_tune_fails, "probe": scenario_probe}[e2e.SCENARIO]()
+     "no_tuner": scenario_no_tuner, "tune_fails": scenario_tune_fails,
+     "statistics_fail": scenario_statistics_fail, "probe": scenario_probe}[e2e.SCENARIO]()
     print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
     sys.exit(1 if e2e.failures else 0)
