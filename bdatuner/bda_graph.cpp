@@ -101,8 +101,7 @@ void RemoveFilter(BdaGraph* graph, IBaseFilter** filter) {
     ReleaseAndClear(filter);
 }
 
-// Adds the moniker's filter and keeps it when it connects after `upstream`
-// (or, for a receiver, when upstream connects into it).
+// Adds the moniker's filter and keeps it when `upstream` connects into it.
 bool TryDevice(BdaGraph* graph, IMoniker* moniker, const wchar_t* name, IBaseFilter* upstream,
                IBaseFilter** kept) {
     IBaseFilter* filter = nullptr;
@@ -121,6 +120,7 @@ bool TryDevice(BdaGraph* graph, IMoniker* moniker, const wchar_t* name, IBaseFil
 // wanted name, only that device is tried.
 bool AttachDevice(BdaGraph* graph, const GUID& category, const wchar_t* wanted, IBaseFilter* upstream,
                   IBaseFilter** kept, wchar_t name[kDeviceNameChars]) {
+    name[0] = 0;
     IEnumMoniker* monikers = nullptr;
     if (EnumerateCategory(category, &monikers) != S_OK || !monikers) return false;
     IMoniker* moniker = nullptr;
@@ -184,6 +184,10 @@ HRESULT CheckTunerRunning(BdaGraph* graph) {
     return S_OK;
 }
 
+constexpr char kNoAcceptedTuner[] = "find a BDA tuner that the DVB-S network provider accepts";
+constexpr char kNoNamedTuner[] =
+    "find the tuner named in the Device setting, or the DVB-S network provider refused it";
+
 HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     HRESULT result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
                                       reinterpret_cast<void**>(&graph->Graph));
@@ -191,11 +195,10 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     if (FAILED(result = CreateTuningSpace(graph))) return result;
     if (FAILED(result = AddProvider(graph))) return result;
     if (!AttachDevice(graph, kNetworkTunerCategory, wantedDevice, graph->Provider, &graph->Tuner,
-                      graph->DeviceName))
-        return Fail(graph,
-                    wantedDevice[0] ? "find the tuner named in the Device setting"
-                                    : "find a BDA tuner that the DVB-S network provider accepts",
-                    HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
+                      graph->DeviceName)) {
+        const char* step = wantedDevice[0] ? kNoNamedTuner : kNoAcceptedTuner;
+        return Fail(graph, step, HRESULT_FROM_WIN32(ERROR_NOT_FOUND));
+    }
     AddReceiverAndDemux(graph);
     result = graph->Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph->Control));
     if (SUCCEEDED(result)) result = graph->Control->Run();
