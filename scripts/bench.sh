@@ -22,3 +22,9 @@ cd "$root/build/windows/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
 python3 "$root/tests/bench/startup_bench.py" "$root/build/windows"
+
+echo "== Measuring through the BDA bridge against the BDA doubles"
+python3 "$root/tests/bench/bda_bench.py" "$root/build/windows" sim
+sh "$root/tests/bda/bda_prefix.sh" setup "$root/build/windows" >/dev/null &&
+  WINEPREFIX="$root/build/windows/wineprefix-bda" python3 "$root/tests/bench/bda_bench.py" "$root/build/windows"
+sh "$root/tests/bda/bda_prefix.sh" teardown "$root/build/windows"

@@ -4,7 +4,6 @@
 // the script of ZENTRIK_SIM_SCRIPT or, by default, a dish being turned slowly
 // through the satellite's beam (about 20 s a sweep).
 #include <windows.h>
-#include <olectl.h>
 #include <strmif.h>
 
 #include <atomic>
@@ -14,11 +13,11 @@
 #include <new>
 
 #include "sim_config.h"
+#include "tuner/com_server_registration.h"
 #include "tuner/tuner_interface.h"
 
 namespace {
 
-HMODULE g_module = nullptr;
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
 
@@ -296,22 +295,7 @@ public:
 
 SimTunerFactory g_factory;
 
-constexpr wchar_t kClassKey[] = L"Software\\Classes\\CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}";
-
-LONG SetString(HKEY key, const wchar_t* name, const wchar_t* value) {
-    return RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
-                          static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
-}
-
 }  // namespace
-
-extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) {
-        g_module = instance;
-        DisableThreadLibraryCalls(instance);
-    }
-    return TRUE;
-}
 
 extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, void** out) {
     if (!out) return E_POINTER;
@@ -325,63 +309,9 @@ extern "C" HRESULT STDAPICALLTYPE DllCanUnloadNow() {
     return (g_objects.load() == 0 && g_locks.load() == 0) ? S_OK : S_FALSE;
 }
 
-namespace {
-
-// Wine (8.x) looks class ids up only in HKEY_CLASSES_ROOT, without the
-// per-user HKCU\Software\Classes; there the entries are also written to HKCR.
-bool RunningUnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
-HRESULT RegisterUnder(HKEY root, const wchar_t* classKeyPath, const wchar_t* path) {
-    HKEY classKey = nullptr, serverKey = nullptr;
-    if (RegCreateKeyExW(root, classKeyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &classKey, nullptr) !=
-        ERROR_SUCCESS)
-        return SELFREG_E_CLASS;
-    LONG status = SetString(classKey, nullptr, L"Zentrik simulated tuner");
-    if (status == ERROR_SUCCESS)
-        status = RegCreateKeyExW(classKey, L"InprocServer32", 0, nullptr, 0, KEY_WRITE, nullptr,
-                                 &serverKey, nullptr);
-    if (status == ERROR_SUCCESS) status = SetString(serverKey, nullptr, path);
-    if (status == ERROR_SUCCESS) status = SetString(serverKey, L"ThreadingModel", L"Both");
-    if (serverKey) RegCloseKey(serverKey);
-    RegCloseKey(classKey);
-    return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
-}
-
-HRESULT UnregisterUnder(HKEY root, const wchar_t* classKeyPath) {
-    HKEY classKey = nullptr;
-    LONG status = RegOpenKeyExW(root, classKeyPath, 0, KEY_ALL_ACCESS, &classKey);
-    if (status == ERROR_FILE_NOT_FOUND) return S_OK;
-    if (status != ERROR_SUCCESS) return SELFREG_E_CLASS;
-    status = RegDeleteKeyW(classKey, L"InprocServer32");
-    RegCloseKey(classKey);
-    if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return SELFREG_E_CLASS;
-    status = RegDeleteKeyW(root, classKeyPath);
-    return (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) ? S_OK : SELFREG_E_CLASS;
-}
-
-constexpr wchar_t kRootClassKey[] = L"CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}";
-
-}  // namespace
-
 // Registers for the current user: HKCU\Software\Classes\CLSID\{class}\InprocServer32.
 extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
-    wchar_t path[MAX_PATH];
-    const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
-    if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
-    HRESULT result = RegisterUnder(HKEY_CURRENT_USER, kClassKey, path);
-    if (SUCCEEDED(result) && RunningUnderWine())
-        result = RegisterUnder(HKEY_CLASSES_ROOT, kRootClassKey, path);
-    return result;
+    return RegisterTunerServer(L"Zentrik simulated tuner");
 }
 
-extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
-    HRESULT result = UnregisterUnder(HKEY_CURRENT_USER, kClassKey);
-    if (RunningUnderWine()) {
-        const HRESULT mirror = UnregisterUnder(HKEY_CLASSES_ROOT, kRootClassKey);
-        if (SUCCEEDED(result)) result = mirror;
-    }
-    return result;
-}
+extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() { return UnregisterTunerServer(); }

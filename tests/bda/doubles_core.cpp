@@ -1,0 +1,227 @@
+// Script, log, failure injection and reference counting of the BDA doubles.
+#include "doubles_core.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <sstream>
+
+std::atomic<long> g_liveObjects{0};
+std::atomic<long> g_serverLocks{0};
+
+namespace {
+
+HANDLE g_log = INVALID_HANDLE_VALUE;
+std::mutex g_logMutex;
+std::atomic<int> g_nextId{1};
+std::atomic<bool> g_tuned{false};
+std::atomic<uint32_t> g_tunedAtMs{0};
+
+bool ParseNumber(const std::string& text, long long* value) {
+    if (text.empty()) return false;
+    char* end = nullptr;
+    const long long v = std::strtoll(text.c_str(), &end, 0);
+    if (*end != '\0') return false;
+    *value = v;
+    return true;
+}
+
+std::wstring Environment(const wchar_t* name) {
+    static wchar_t buffer[32768];
+    const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
+    return (n == 0 || n >= 32768) ? std::wstring() : std::wstring(buffer, n);
+}
+
+uint32_t NowMs() { return GetTickCount(); }
+
+// "at MS locked L strength S quality Q [present P]"
+bool ParseAt(const std::vector<std::string>& w, SignalState* point) {
+    long long at = 0, locked = 0, strength = 0, quality = 0, present = -1;
+    if (w.size() != 8 && w.size() != 10) return false;
+    if (!ParseNumber(w[1], &at) || at < 0 || w[2] != "locked" || !ParseNumber(w[3], &locked) ||
+        (locked != 0 && locked != 1) || w[4] != "strength" || !ParseNumber(w[5], &strength) ||
+        w[6] != "quality" || !ParseNumber(w[7], &quality))
+        return false;
+    if (w.size() == 10 && (w[8] != "present" || !ParseNumber(w[9], &present) || present < 0 || present > 1))
+        return false;
+    point->AtMs = static_cast<uint32_t>(at);
+    point->Locked = locked == 1;
+    point->Present = present < 0 ? point->Locked : present == 1;
+    point->Strength = static_cast<LONG>(strength);
+    point->Quality = static_cast<LONG>(quality);
+    return true;
+}
+
+DoublesScript LoadScript() {
+    DoublesScript script;
+    const std::wstring path = Environment(L"ZENTRIK_BDA_SCRIPT");
+    if (!path.empty()) {
+        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr);
+        if (file == INVALID_HANDLE_VALUE) {
+            script.Problems.push_back("cannot open the script");
+        } else {
+            std::string text;
+            char chunk[4096];
+            DWORD got = 0;
+            while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
+            CloseHandle(file);
+            ParseDoublesScript(text, script);
+        }
+    }
+    const std::wstring log = Environment(L"ZENTRIK_BDA_LOG");
+    if (!log.empty())
+        g_log = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                            nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    return script;
+}
+
+}  // namespace
+
+void ParseDoublesScript(const std::string& text, DoublesScript& script) {
+    std::istringstream lines(text);
+    std::string line;
+    while (std::getline(lines, line)) {
+        const size_t hash = line.find('#');
+        if (hash != std::string::npos) line.erase(hash);
+        std::istringstream words(line);
+        std::vector<std::string> w;
+        for (std::string word; words >> word;) w.push_back(word);
+        if (w.empty()) continue;
+        long long a = 0;
+        SignalState point;
+        if (w[0] == "at" && ParseAt(w, &point)) {
+            script.Timeline.push_back(point);
+        } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
+            script.LoopMs = static_cast<uint32_t>(a);
+        } else if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
+            script.LatencyMs = static_cast<uint32_t>(a);
+        } else if (w[0] == "nodevice" && w.size() == 1) {
+            script.NoDevice = true;
+        } else if (w[0] == "fail" && w.size() == 3 && w[1].find('.') != std::string::npos &&
+                   ParseNumber(w[2], &a)) {
+            script.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
+        } else {
+            script.Problems.push_back(line);
+        }
+    }
+    std::stable_sort(script.Timeline.begin(), script.Timeline.end(),
+                     [](const SignalState& x, const SignalState& y) { return x.AtMs < y.AtMs; });
+}
+
+const DoublesScript& Script() {
+    static const DoublesScript script = [] {
+        DoublesScript s = LoadScript();
+        for (const std::string& p : s.Problems) LogLine("Script FAULT %s", p.c_str());
+        return s;
+    }();
+    return script;
+}
+
+void MarkTuned() {
+    g_tunedAtMs = NowMs();
+    g_tuned = true;
+}
+
+SignalState SignalNow() {
+    const DoublesScript& script = Script();
+    SignalState now;
+    if (!g_tuned) return now;
+    uint32_t ms = NowMs() - g_tunedAtMs.load();
+    if (script.LoopMs > 0) ms %= script.LoopMs;
+    for (const SignalState& p : script.Timeline) {
+        if (p.AtMs > ms) break;
+        now = p;
+    }
+    return now;
+}
+
+bool ForcedResult(const char* object, const char* method, HRESULT* result) {
+    const auto it = Script().Failures.find(std::string(object) + "." + method);
+    if (it == Script().Failures.end()) return false;
+    *result = it->second;
+    return true;
+}
+
+static void WriteLine(const char* body) {
+    if (g_log == INVALID_HANDLE_VALUE) return;
+    static const DWORD start = GetTickCount();
+    char text[600];
+    int n = std::snprintf(text, sizeof text - 2, "%lu %lu %s", static_cast<unsigned long>(GetTickCount() - start),
+                          static_cast<unsigned long>(GetCurrentThreadId()), body);
+    if (n < 0) return;
+    if (n > static_cast<int>(sizeof text) - 3) n = sizeof text - 3;
+    text[n++] = '\r';
+    text[n++] = '\n';
+    std::lock_guard<std::mutex> guard(g_logMutex);
+    DWORD written = 0;
+    WriteFile(g_log, text, static_cast<DWORD>(n), &written, nullptr);
+}
+
+void LogLine(const char* format, ...) {
+    char body[512];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(body, sizeof body, format, args);
+    va_end(args);
+    WriteLine(body);
+}
+
+Counted::Counted(const char* kind) : kind_(kind), id_(g_nextId++) {
+    ++g_liveObjects;
+    Log("Create");
+}
+
+Counted::~Counted() {
+    Log("Destroy");
+    --g_liveObjects;
+}
+
+void Counted::Log(const char* format, ...) const {
+    char body[512];
+    int head = std::snprintf(body, sizeof body, "%s#%d ", kind_, id_);
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(body + head, sizeof body - head, format, args);
+    va_end(args);
+    WriteLine(body);
+}
+
+HRESULT Counted::Enter(const char* method, bool* forced) const {
+    HRESULT result = S_OK;
+    *forced = ForcedResult(kind_, method, &result);
+    return result;
+}
+
+ULONG Counted::ReleaseCount() {
+    const long left = --refs_;
+    if (left == 0) delete this;
+    return static_cast<ULONG>(left);
+}
+
+HRESULT Counted::Query(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = Find(iid);
+    if (!*out) return E_NOINTERFACE;
+    static_cast<IUnknown*>(*out)->AddRef();
+    return S_OK;
+}
+
+HRESULT PutText(const Counted* self, const char* method, std::wstring& field, BSTR value) {
+    bool forced = false;
+    const HRESULT hr = self->Enter(method, &forced);
+    if (!forced) field = value ? std::wstring(value, SysStringLen(value)) : std::wstring();
+    self->Log("%s 0x%08lX %ls", method, static_cast<unsigned long>(hr), field.c_str());
+    return hr;
+}
+
+HRESULT GetText(const Counted* self, const char* method, const std::wstring& field, BSTR* out) {
+    if (!out) return E_POINTER;
+    bool forced = false;
+    const HRESULT hr = self->Enter(method, &forced);
+    if (!forced) *out = SysAllocStringLen(field.data(), static_cast<UINT>(field.size()));
+    self->Log("%s 0x%08lX %ls", method, static_cast<unsigned long>(hr), field.c_str());
+    return hr;
+}

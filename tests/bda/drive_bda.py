@@ -1,0 +1,278 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Zentrik.exe through the BDA bridge: the bridge
+answers the tuner filter's class id and drives the BDA test doubles (a DVB-S
+network provider, the tuning model and a scripted tuner card). Checked by what
+the doubles were told (their log) and by what the screen shows.
+
+usage: drive_bda.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
+"""
+import os
+import re
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import drive_zentrik as e2e  # noqa: E402  (BUILD and SCENARIO come from the same arguments)
+from drive_zentrik import BAR, RED, TEXT, check  # noqa: E402
+
+DOUBLES = os.path.join(e2e.BUILD, "tests", "bda", "ZentrikBdaDoubles.dll")
+PROBE = os.path.join(e2e.BUILD, "bdatuner", "bdaprobe.exe")
+SEARCHING = "at 0 locked 0 strength 0 quality 0\n"
+
+
+def log_lines(text):
+    """The doubles' log as (ms, thread, object, what, rest) tuples."""
+    parsed = []
+    for line in text.splitlines():
+        parts = line.split(None, 4)
+        if len(parts) >= 4:
+            parsed.append((int(parts[0]), parts[1], parts[2], parts[3], parts[4] if len(parts) > 4 else ""))
+    return parsed
+
+
+def tunes(text):
+    """Each TUNE line's fields as a dictionary of numbers."""
+    found = []
+    for _, _, _, what, rest in log_lines(text):
+        if what == "TUNE" and not rest.startswith("incomplete"):
+            words = rest.split()
+            found.append({k: int(v) for k, v in zip(words[::2], words[1::2])})
+    return found
+
+
+def node_sources(text):
+    """LNB sources given to the RF node's IBDA_DiseqCommand."""
+    return [int(rest.split()[1]) for _, _, obj, what, rest in log_lines(text)
+            if obj.startswith("Node#") and what == "put_DiseqLNBSource" and rest.startswith("0x00000000")]
+
+
+def never_released(text):
+    """Objects the doubles created that never got their final Release."""
+    alive = set()
+    for _, _, obj, what, _ in log_lines(text):
+        if what == "Create":
+            alive.add(obj)
+        elif what == "Destroy":
+            alive.discard(obj)
+    return sorted(alive)
+
+
+def run_and_stopped(text):
+    """Filters (by kind) that were run, and those not stopped afterwards."""
+    ran, running = set(), set()
+    for _, _, obj, what, rest in log_lines(text):
+        if what == "Run" and rest.startswith("0x00000000"):
+            ran.add(obj.split("#")[0])
+            running.add(obj)
+        elif what == "Stop":
+            running.discard(obj)
+    return ran, sorted(running)
+
+
+class BdaProgram(e2e.Program):
+    SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_BDA_SCRIPT", "ZENTRIK_BDA_LOG"
+
+    def wait_tune(self, seconds=10):
+        for _ in range(int(seconds * 10)):
+            if tunes(self.log_text()):
+                return tunes(self.log_text())[-1]
+            time.sleep(0.1)
+        return None
+
+    def wait_screen(self, name, test, seconds):
+        """Shoots the window until test(shot) holds; the shot, or None."""
+        deadline = time.time() + seconds
+        while time.time() < deadline:
+            shot = self.shot(name)
+            if test(shot):
+                return shot
+            time.sleep(0.2)
+        return None
+
+
+def bar_at(shot, p, level):
+    """The bar fills the small read-out area up to 42 + 2.65 * level."""
+    end = int(42 + 2.65 * level)
+    return p.pixel(shot, 45, 111) == BAR and p.pixel(shot, end - 1, 111) == BAR and p.pixel(shot, end + 1, 111) != BAR
+
+
+def searching(shot, p):
+    return p.pixel(shot, 43, 113)[0] > 200 and p.readout(shot, RED) > 20
+
+
+def check_tune(tune, expected, what):
+    got = {k: tune.get(k) for k in expected} if tune else None
+    check(got == expected, f"{what} (got {got})")
+
+
+def scenario_hotbird():
+    """From the list: tune, search, lock, level, lock lost, Esc."""
+    # The search lasts 3 s, so the searching face is seen even on a slow start.
+    p = BdaProgram(SEARCHING + "at 3000 locked 1 strength 50 quality 50\nat 8000 locked 0 strength 0 quality 0\n")
+    try:
+        p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
+        tune = p.wait_tune()
+        check_tune(tune, {"frequency": 10723000, "symbolrate": 29900, "polarisation": 1, "low": 9750000,
+                          "high": 10600000, "switch": 11700000, "lo": 9750000},
+                   "HotBird reaches the card as 10723000 kHz, 29900 ksym/s, horizontal, 9750/10600 MHz switching at 11700")
+        check(tune is not None and tune["lnbsource"] in (-1, 0) and all(s == 0 for s in node_sources(p.log_text())),
+              f"and without DiSEqC (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
+        check(p.wait_screen("searching", lambda s: searching(s, p), 5) is not None,
+              "before the lock: the red searching line and a red 00%")
+        locked = p.wait_screen("level-50", lambda s: bar_at(s, p, 50), 15)
+        check(locked is not None, "the scripted lock at strength 50 paints the bar to 50%")
+        check(locked is not None and p.readout(locked, TEXT) > 20 and p.readout(locked, RED) == 0,
+              "and the read-out in dark text")
+        check(p.wait_screen("lock-lost", lambda s: searching(s, p), 15) is not None,
+              "the lock lost: the red searching line again")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+        ran, running = run_and_stopped(p.log_text())
+        check({"Provider", "Tuner"} <= ran and running == [],
+              f"the graph ran while measuring and no filter is left running (ran {sorted(ran)}, running {running})")
+        check(never_released(p.log_text()) == [], f"every BDA object got its final Release (left: {never_released(p.log_text())})")
+        check("FAULT" not in p.log_text(), "the doubles' script was read whole")
+    finally:
+        p.close()
+
+
+def scenario_amc1():
+    """C band from the list: the 5150 MHz oscillator."""
+    p = BdaProgram(SEARCHING)
+    try:
+        p.key("Home", "Return")  # AMC1 103.0w is the first entry of the list
+        check_tune(p.wait_tune(), {"frequency": 3740000, "symbolrate": 29270, "polarisation": 2, "lo": 5150000},
+                   "AMC1 reaches the card as 3740000 kHz vertical with the 5150 MHz C-band oscillator")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    finally:
+        p.close()
+
+
+def scenario_keypad():
+    """A typed line with DiSEqC position B."""
+    p = BdaProgram(SEARCHING)
+    try:
+        p.click(73, 174)  # MODE 0 -> keypad
+        e2e.type_on_keypad(p, "C11743H8000B")
+        p.click(272, 174)  # FIND>
+        tune = p.wait_tune()
+        check_tune(tune, {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1, "lo": 10600000},
+                   "11743H8000B reaches the card as 11743000 kHz, 8000 ksym/s, horizontal, high band")
+        check(tune is not None and (tune["lnbsource"] == 2 or 2 in node_sources(p.log_text())),
+              f"at DiSEqC position B (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    finally:
+        p.close()
+
+
+def set_tuner_device(present):
+    """Puts the tuner double into, or takes it out of, the BDA tuner category."""
+    path = e2e.run("winepath", "-w", DOUBLES)
+    subprocess.run(["wine", "regsvr32", "/s"] + ([] if present else ["/u"]) + ["/n", "/i:tuner", path],
+                   check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
+
+
+def scenario_no_tuner():
+    set_tuner_device(False)
+    try:
+        p = BdaProgram(SEARCHING)
+        try:
+            texts = p.answer_box("Error", "no-tuner") or []
+            check("Static: Cannot initialize tuner control interface" in texts and "Button: OK" in texts,
+                  f"no BDA tuner: \"Cannot initialize tuner control interface\" with an OK button (read {texts})")
+            check(p.wait_exit() == 0, "and the program ends with exit code 0")
+            check(never_released(p.log_text()) == [], f"every BDA object got its final Release (left: {never_released(p.log_text())})")
+        finally:
+            p.close()
+    finally:
+        set_tuner_device(True)
+
+
+def scenario_tune_fails():
+    """The card refuses the tune request: the step that sent it is reported."""
+    p = BdaProgram(SEARCHING + "fail Provider.put_TuneRequest 0x80004005\n")
+    try:
+        p.key("h", "h", "Return")  # HotBird
+        texts = p.answer_box("Error", "tune-refused") or []
+        steps = [t for t in texts if t.startswith("Static: Set ")]
+        check(len(steps) == 1 and steps[0].endswith(" failed") and "Button: OK" in texts,
+              f"a refused tune request shows its step's failure text (read {texts})")
+        check(p.wait_exit() == 0, "and the program ends with exit code 0")
+        _, running = run_and_stopped(p.log_text())
+        check(running == [] and never_released(p.log_text()) == [],
+              f"with no filter running and every BDA object released (running {running}, "
+              f"left {never_released(p.log_text())})")
+    finally:
+        p.close()
+
+
+def scenario_statistics_fail():
+    """The card's signal statistics stop answering: no lock is shown, nothing breaks."""
+    p = BdaProgram("at 0 locked 1 strength 50 quality 50\nfail Node.get_SignalLocked 0x80004005\n"
+                   "fail Node.get_SignalStrength 0x80004005\nfail Node.get_SignalQuality 0x80004005\n")
+    try:
+        p.key("h", "h", "Return")  # HotBird
+        check(p.wait_tune() is not None, "the tune request reaches the card")
+        time.sleep(2)
+        shot = p.shot("statistics-fail")
+        check(searching(shot, p) and not bar_at(shot, p, 50),
+              "statistics that fail read as no lock: the red searching line, no bar")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc still closes the program with exit code 0")
+        check(never_released(p.log_text()) == [], f"every BDA object released (left {never_released(p.log_text())})")
+    finally:
+        p.close()
+
+
+def bdaprobe(script, *arguments):
+    """Runs bdaprobe against the doubles; its output and the doubles' log."""
+    folder = tempfile.mkdtemp(prefix="zentrik-bdaprobe-")
+    try:
+        with open(os.path.join(folder, "probe.script"), "w") as f:
+            f.write(script)
+        env = dict(os.environ, ZENTRIK_BDA_SCRIPT=e2e.run("winepath", "-w", os.path.join(folder, "probe.script")),
+                   ZENTRIK_BDA_LOG=e2e.run("winepath", "-w", os.path.join(folder, "probe.log")))
+        try:
+            result = subprocess.run(["wine", PROBE] + list(arguments), env=env, stdin=subprocess.DEVNULL,
+                                    capture_output=True, text=True, timeout=60)
+            out = result.stdout.replace("\r", "")
+        except subprocess.TimeoutExpired:
+            out = "TIMED OUT"
+        log = open(os.path.join(folder, "probe.log")).read() if os.path.exists(os.path.join(folder, "probe.log")) else ""
+        return out, log
+    finally:
+        shutil.rmtree(folder, ignore_errors=True)
+
+
+def scenario_probe():
+    """bdaprobe lists the card, tunes a typed line, reports once a second, lets go."""
+    out, _ = bdaprobe("")
+    check('1. "Zentrik Test DVB-S Tuner"' in out, f"bdaprobe lists the tuner by its name (said {out!r})")
+    out, log = bdaprobe(SEARCHING + "at 1500 locked 1 strength 30000 quality 70\n", "11743H8000B", "--seconds", "4")
+    rows = [line.split() for line in out.splitlines() if re.match(r"\s+\d+s\s", line)]
+    check(len(rows) == 4, f"four one-second reports in four seconds (said {out!r})")
+    check(bool(rows) and rows[0][1] == "no" and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "46%"],
+          f"first searching, then locked at 30000 of 65535 shown as 46% (rows {rows})")
+    check_tune((tunes(log) or [None])[-1], {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1,
+                                            "lo": 10600000}, "the probe tunes the typed line as Zentrik does")
+    check("Released the tuner." in out and never_released(log) == [],
+          f"and lets go of every BDA object (left: {never_released(log)})")
+    set_tuner_device(False)
+    try:
+        out, _ = bdaprobe("", "12245H27500", "--seconds", "1")
+    finally:
+        set_tuner_device(True)
+    check("FAILED: InitializeControl" in out, f"without a card the probe says what failed (said {out!r})")
+
+
+if __name__ == "__main__":
+    {"hotbird": scenario_hotbird, "amc1": scenario_amc1, "keypad": scenario_keypad,
+     "no_tuner": scenario_no_tuner, "tune_fails": scenario_tune_fails,
+     "statistics_fail": scenario_statistics_fail, "probe": scenario_probe}[e2e.SCENARIO]()
+    print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
+    sys.exit(1 if e2e.failures else 0)
