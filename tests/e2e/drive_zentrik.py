@@ -171,6 +171,8 @@ class Program:
     def close(self):
         if self.process.poll() is None:
             self.process.kill()
+        # The next test on this display must not find the pointer over its window.
+        run("xdotool", "mousemove", "0", "0", check=False)
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
