@@ -26,10 +26,12 @@ cmake -S "$root" -B "$root/build/windows" -DCMAKE_BUILD_TYPE=Release \
   cmake --build "$root/build/windows" -j2 >/dev/null || { echo "Windows build failed"; exit 1; }
 
 echo "== Windows tests under Wine"
-wine_env_start "$root/build/windows/wineprefix" virtual
+# Two lanes, each with its own virtual display and prefix: two tests at a
+# time, never two in one lane.
 trap 'wine_env_stop' EXIT INT TERM
-register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
-ctest --test-dir "$root/build/windows" --output-on-failure --timeout 60 || status=1
+wine_lanes_start "$root/build/windows/wineprefix" 2 "$root/build/windows/simtuner/ZentrikSimTuner.dll"
+ctest --test-dir "$root/build/windows" --output-on-failure --timeout 60 -j2 \
+  --resource-spec-file "$LANES_FILE" || status=1
 # The views the painting tests saved, as PNG files a person can look at.
 artifacts="$root/build/windows/tests/windows/artifacts"
 for view in "$artifacts"/*.bmp; do

@@ -33,6 +33,24 @@ def run(*args, check=True):
     return subprocess.run(args, check=check, capture_output=True, text=True).stdout.strip()
 
 
+def windows_path(path):
+    """The path as the program sees it: a prefix maps drive Z: to the root.
+    (Asking winepath costs a Wine start, two seconds on a busy machine.)"""
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def wait_for(condition, seconds=15.0):
+    """Polls until the condition holds; whether it did within the (generous)
+    time. Only a fault should ever reach the deadline, however loaded the
+    machine."""
+    deadline = time.monotonic() + seconds
+    while not condition():
+        if time.monotonic() > deadline:
+            return False
+        time.sleep(0.05)
+    return True
+
+
 class Program:
     # The tuner stand-in's settings; the BDA runs point these at the doubles.
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_SIM_SCRIPT", "ZENTRIK_SIM_LOG"
@@ -47,8 +65,8 @@ class Program:
         with open(os.path.join(self.folder, "tuner.script"), "w") as f:
             f.write(script)
         env = dict(os.environ)
-        env[self.SCRIPT_VARIABLE] = run("winepath", "-w", os.path.join(self.folder, "tuner.script"))
-        env[self.LOG_VARIABLE] = run("winepath", "-w", self.log)
+        env[self.SCRIPT_VARIABLE] = windows_path(os.path.join(self.folder, "tuner.script"))
+        env[self.LOG_VARIABLE] = windows_path(self.log)
         self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = None
@@ -67,7 +85,18 @@ class Program:
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
         time.sleep(0.05)
         run("xdotool", "click", "--repeat", str(repeat), "--delay", "60", "1")
-        time.sleep(0.3)
+        time.sleep(0.15)
+
+    def shows(self, name, looks_right, seconds=10.0):
+        """Shoots the window until it looks right (or the time is up); whether
+        it did. The last shot is kept under the name."""
+        return wait_for(lambda: looks_right(self.shot(name)), seconds)
+
+    def tuned(self, expected):
+        """Waits until the card's last six tuning calls are the expected ones;
+        those calls."""
+        wait_for(lambda: self.calls()[-6:] == expected)
+        return self.calls()[-6:]
 
     def key(self, *keys):
         for k in keys:
@@ -150,6 +179,8 @@ class Program:
     def close(self):
         if self.process.poll() is None:
             self.process.kill()
+        # The next test on this display must not find the pointer over its window.
+        run("xdotool", "mousemove", "0", "0", check=False)
         shutil.rmtree(self.folder, ignore_errors=True)
 
 
@@ -179,56 +210,55 @@ def message_box(title):
 
 
 def type_on_keypad(p, text):
-    """Clicks the on-screen keypad's keys ("1234567890HVAB<C") in turn."""
-    previous = None
+    """Clicks the on-screen keypad's keys ("1234567890HVAB<C") in turn. Two
+    quick clicks on one spot are a double-click, which types nothing: a
+    repeated key is clicked 7 pixels further along."""
+    previous, offset = None, 5
     for c in text:
-        if c == previous:
-            time.sleep(0.6)  # two quick clicks on one key are a double-click, which types nothing
-        p.click(40 + 17 * "1234567890HVAB<C".index(c) + 5, 140)
+        offset = 12 if c == previous and offset == 5 else 5
+        p.click(40 + 17 * "1234567890HVAB<C".index(c) + offset, 140)
         previous = c
 
 
 def scenario_list():
-    p = Program("latency 20\nat 0 lock 0 level 0\nat 2500 lock 1 level 50\n")
+    p = Program("latency 20\nat 0 lock 0 level 0\nat 4000 lock 1 level 50\n")
     try:
         p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
-        time.sleep(0.5)
-        calls = p.calls()
+        calls = p.tuned(["SetLnbSelection 0", "SetLnbFrequency 9750", "SetPolarity 0",
+                         "SetSymbolRate 29900", "SetTransponderFrequency 10723", "SetDiseqc 0"])
         check(calls[-6:] == ["SetLnbSelection 0", "SetLnbFrequency 9750", "SetPolarity 0",
                              "SetSymbolRate 29900", "SetTransponderFrequency 10723", "SetDiseqc 0"],
               f"HotBird tunes 10723/0/29900 (got {calls[-6:]})")
-        searching = p.shot("searching")
-        check(p.pixel(searching, 43, 113)[0] > 200, "no signal yet: the red searching line")
-        check(p.readout(searching, RED) > 20, "and a red 00%")
-        time.sleep(3)
-        measuring = p.shot("level-50")
-        check(p.pixel(measuring, 100, 111) == BAR and p.pixel(measuring, 173, 111) == BAR
-              and p.pixel(measuring, 174, 111) != BAR, "at 50% the bar ends at x 173")
-        check(p.readout(measuring, TEXT) > 20 and p.readout(measuring, RED) == 0, "the read-out in dark text")
+        # The lock comes 4 s into the tuner's timeline: until then, searching.
+        check(p.shows("searching", lambda s: p.pixel(s, 43, 113)[0] > 200 and p.readout(s, RED) > 20),
+              "no signal yet: the red searching line and a red 00%")
+        check(p.shows("level-50", lambda s: p.pixel(s, 100, 111) == BAR and p.pixel(s, 173, 111) == BAR
+                      and p.pixel(s, 174, 111) != BAR), "at 50% the bar ends at x 173")
+        check(p.shows("level-50", lambda s: p.readout(s, TEXT) > 20 and p.readout(s, RED) == 0),
+              "the read-out in dark text")
         p.click(200, 100, repeat=2)
-        big = p.shot("big-readout")
-        check(p.pixel(big, 45, 100) == SCREEN, "double-click: the big read-out covers the bar")
+        check(p.shows("big-readout", lambda s: p.pixel(s, 45, 100) == SCREEN),
+              "double-click: the big read-out covers the bar")
         p.click(73, 174)  # SLOW -> FAST
-        check(p.face_differs(p.shot("fast"), 36, 161, FAST_HOVER) == 0,
+        check(p.shows("fast", lambda s: p.face_differs(s, 36, 161, FAST_HOVER) == 0),
               "SLOW click: the FAST face, lit under the pointer")
         p.click(10, 77)   # tone -> voice
-        check(p.face_differs(p.shot("voice"), 5, 70, LIPS) == 0, "sound click: the lips of the voice")
+        check(p.shows("voice", lambda s: p.face_differs(s, 5, 70, LIPS) == 0), "sound click: the lips of the voice")
         p.click(10, 42)   # English -> Russian
-        switched = p.shot("russian")
-        check(p.face_differs(switched, 5, 35, RUSSIAN_FLAG) == 0, "language click: the Russian flag")
-        check(p.face_differs(switched, 36, 161, FAST_NORMAL) == 0, "FAST stays, unlit once the pointer left")
+        check(p.shows("russian", lambda s: p.face_differs(s, 5, 35, RUSSIAN_FLAG) == 0),
+              "language click: the Russian flag")
+        check(p.shows("russian", lambda s: p.face_differs(s, 36, 161, FAST_NORMAL) == 0),
+              "FAST stays, unlit once the pointer left")
         p.key("m")        # mute: the sound button has no face while muted
         p.point(10, 77)
-        check(p.face_differs(p.shot("muted"), 5, 70, EMPTY_SOCKET) == 0,
+        check(p.shows("muted", lambda s: p.face_differs(s, 5, 70, EMPTY_SOCKET) == 0),
               "muted: pointing at the sound button shows no face")
         p.point(200, 60)
         p.key("m")        # unmute: back to the voice
         p.point(10, 77)
-        check(p.face_differs(p.shot("unmuted"), 5, 70, LIPS) == 0, "unmuted: the voice again")
+        check(p.shows("unmuted", lambda s: p.face_differs(s, 5, 70, LIPS) == 0), "unmuted: the voice again")
         p.click(175, 174)  # <BACK
-        time.sleep(0.3)
-        back = p.shot("back")
-        check(p.pixel(back, 100, 100) not in (BAR, SCREEN), "<BACK returns to the list")
+        check(p.shows("back", lambda s: p.pixel(s, 100, 100) not in (BAR, SCREEN)), "<BACK returns to the list")
         polls = p.polls()
         time.sleep(0.5)
         check(p.polls() == polls, "and the card is no longer polled")
@@ -245,16 +275,17 @@ def scenario_keypad():
         p.click(73, 174)  # MODE 0 -> keypad
         type_on_keypad(p, "C11743H8000B")
         strip = (42, 86, 265, 28)  # the entry strip, as on the window face
-        check(p.face_differs(p.shot("typed"), 42, 86, strip) > 100, "the typed line shows in the entry strip")
+        check(p.shows("typed", lambda s: p.face_differs(s, 42, 86, strip) > 100),
+              "the typed line shows in the entry strip")
         p.click(272, 174)  # FIND>
-        time.sleep(0.5)
-        calls = p.calls()
+        calls = p.tuned(["SetLnbSelection 1", "SetLnbFrequency 10600", "SetPolarity 0",
+                         "SetSymbolRate 8000", "SetTransponderFrequency 11743", "SetDiseqc 2"])
         check(calls[-6:] == ["SetLnbSelection 1", "SetLnbFrequency 10600", "SetPolarity 0",
                              "SetSymbolRate 8000", "SetTransponderFrequency 11743", "SetDiseqc 2"],
               f"11743H8000B tunes with DiSEqC 2 (got {calls[-6:]})")
         p.click(175, 174)  # <BACK
         type_on_keypad(p, "C")
-        check(p.face_differs(p.shot("cleared"), 42, 86, strip) == 0, "C clears the entry strip")
+        check(p.shows("cleared", lambda s: p.face_differs(s, 42, 86, strip) == 0), "C clears the entry strip")
         type_on_keypad(p, "374V")
         p.click(272, 174)
         texts = p.answer_box("Error", "error-box")

@@ -7,8 +7,11 @@ plugin starts a small recorder for each: it notes the time the stream opened
 and keeps its samples apart. A measurement is then run in the test program, in
 Tone mode and in Voice mode, and each captured sound is compared with the
 embedded one (the tone sample for sample, the digits as decoded from their
-ADPCM) and its start with the feedback cycle: a tone every 1600 ms at the
-default cadence, the two digits 600 ms apart, every 1800 ms.
+ADPCM), in the order the feedback cycle plays them. The test program is asked
+to keep real time (ZENTRIK_TEST_REAL_TIME), so each sound plays out whole.
+The cadence itself is asserted exactly by the test program, on the pauses the
+feedback thread asked for; here the starts are only checked against bounds
+wide enough for a loaded machine, which still tell the cycles apart.
 
 usage: capture_sounds.py BUILD_DIR   (run with DISPLAY and WINEPREFIX set)
 """
@@ -24,8 +27,13 @@ SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SOUNDS = os.path.join(SOURCE, "resources", "sounds")
 TESTS = os.path.join(BUILD, "tests", "windows")
 
-# Wine opens each stream a little after the call; the spread seen is about 20 ms.
-TOLERANCE = 60
+# Wine opens each stream a little after the call: about 20 ms on a quiet
+# machine, but gaps of 1539 and 1613 ms for 1600, and 472 for 600, were seen
+# under load. The bounds only keep the cycles apart: a tone every 1600 ms is
+# not one every 2 cycles, nor every 1300 (the fast cadence, which the test
+# program itself asserts to the millisecond).
+def within(gap, expected, below, above):
+    return expected - below <= gap <= expected + above
 
 failures = []
 checks = 0
@@ -76,7 +84,7 @@ def run_test(folder, name):
     with open(conf, "w") as f:
         f.write('pcm.!default {\n  type file\n  slave.pcm { type null }\n'
                 f'  file "|{recorder} {folder} %r %c %b"\n  format "raw"\n}}\n')
-    env = dict(os.environ, ALSA_CONFIG_PATH=conf, WINEDEBUG="-all")
+    env = dict(os.environ, ALSA_CONFIG_PATH=conf, WINEDEBUG="-all", ZENTRIK_TEST_REAL_TIME="1")
     result = subprocess.run(["wine", "windows_tests.exe", f"--gtest_filter={name}"], cwd=TESTS,
                             env=env, capture_output=True, text=True, timeout=60)
     check(result.returncode == 0, f"{name} ran")
@@ -100,8 +108,8 @@ def main():
         check(all(samples == tone for _, samples in got),
               f"each was the tone, sample for sample ({len(tone)} samples)")
         gaps = [round((b[0] - a[0]) * 1000) for a, b in zip(got, got[1:])]
-        check(gaps and all(abs(gap - 1600) <= TOLERANCE for gap in gaps),
-              f"a tone every 1600 ms: {gaps} ms apart")
+        check(gaps and all(within(gap, 1600, 250, 1000) for gap in gaps),
+              f"a tone about every 1600 ms: {gaps} ms apart")
 
     with tempfile.TemporaryDirectory() as folder:
         run_test(folder, "Feedback.VoiceSpeaksBothDigitsInTheChosenLanguage")
@@ -119,10 +127,10 @@ def main():
         starts = [start for start, _ in got]
         apart = [round((starts[i + 1] - starts[i]) * 1000) for i in range(0, len(starts) - 1, 2)]
         cycles = [round((starts[i + 2] - starts[i]) * 1000) for i in range(0, len(starts) - 2, 2)]
-        check(apart and all(abs(gap - 600) <= TOLERANCE for gap in apart),
-              f"the second digit 600 ms after the first: {apart} ms")
-        check(cycles and all(abs(gap - 1800) <= TOLERANCE for gap in cycles),
-              f"the pair again every 1800 ms: {cycles} ms")
+        check(apart and all(within(gap, 600, 250, 600) for gap in apart),
+              f"the second digit about 600 ms after the first: {apart} ms")
+        check(cycles and all(within(gap, 1800, 250, 1000) for gap in cycles),
+              f"the pair again about every 1800 ms: {cycles} ms")
     print(f"capture: {checks - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 

@@ -5,6 +5,7 @@
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "message_box_watcher.h"
+#include "sleep_recorder.h"
 #include "window_test_support.h"
 #include "zentrik_version.h"
 
@@ -67,9 +68,9 @@ TEST(MiddleAction, EndsAMeasurementWithoutWaiting) {
     ShowWindow(App.SatelliteCombo, SW_HIDE);
     App.RunMode.store(Measuring);
     App.PollerRunning.store(1);  // a worker that has not noticed yet
-    const ULONGLONG start = GetTickCount64();
+    ForgetSleepRequests();
     MiddleAction();
-    EXPECT_LT(GetTickCount64() - start, 150u);
+    EXPECT_EQ(SleepsOf(GetCurrentThreadId()), std::vector<DWORD>{});
     EXPECT_EQ(App.RunMode.load(), ::Setup);
     EXPECT_TRUE(IsWindowVisible(App.SatelliteCombo));
     EXPECT_EQ(GetFocus(), App.SatelliteCombo);
@@ -94,21 +95,32 @@ TEST(StartAction, WhileMeasuringShowsTheAboutBoxAndChangesNothing) {
     App.RunMode.store(::Setup);
 }
 
-// Thread routines (WINAPI: a lambda would not compile for 32-bit x86).
-DWORD WINAPI EndWorkersAfterAPause(void*) {
-    Sleep(300);
+namespace {
+
+// Stand-in workers that end while StartAction waits for them: each flag is
+// cleared while the UI thread is held in one of its 200 ms waits, the
+// poller's first, then the feedback thread's.
+struct StandInWorkers {
+    bool PollerWaitSeen = false;
+    bool FeedbackWaitSeen = false;
+    ULONGLONG FeedbackEndedAt = 0;
+};
+
+DWORD WINAPI EndWorkersDuringTheWaits(void* param) {
+    SleepForRealOnThisThread();
+    auto* workers = static_cast<StandInWorkers*>(param);
+    workers->PollerWaitSeen = WaitForHeldSleep(10000);
+    HoldNextSleepOf(200);  // armed again before the held wait goes on
     App.PollerRunning.store(0);
-    Sleep(700);
+    ReleaseHeldSleep();
+    workers->FeedbackWaitSeen = WaitForHeldSleep(10000);
+    workers->FeedbackEndedAt = GetTickCount64();
     App.FeedbackRunning.store(0);
+    ReleaseHeldSleep();
     return 0;
 }
 
-DWORD WINAPI EndWorkersAtOnce(void*) {
-    Sleep(40);
-    App.PollerRunning.store(0);
-    App.FeedbackRunning.store(0);
-    return 0;
-}
+}  // namespace
 
 // Right after a measurement ended its workers may still run: the start looks
 // at the poller's flag, then the feedback flag, every 200 ms, and parses only
@@ -117,38 +129,56 @@ TEST(StartAction, ParsesOnlyAfterBothWorkersHaveEnded) {
     StartProgram();
     App.PollerRunning.store(1);
     App.FeedbackRunning.store(1);
-    const ULONGLONG start = GetTickCount64();
-    HANDLE workers = CreateThread(nullptr, 0, EndWorkersAfterAPause, nullptr, 0, nullptr);
+    ForgetSleepRequests();
+    StandInWorkers workers;
+    HoldNextSleepOf(200);
+    HANDLE thread = CreateThread(nullptr, 0, EndWorkersDuringTheWaits, &workers, 0, nullptr);
     // No satellite is chosen, so the parse step refuses with its message.
     EXPECT_EQ(StartAction(), RejectedReported);
-    const ULONGLONG returned = GetTickCount64();
+    const auto waits = SleepsOf(GetCurrentThreadId());
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_TRUE(workers.PollerWaitSeen);
+    EXPECT_TRUE(workers.FeedbackWaitSeen) << "the start went on while the feedback thread ran";
+    EXPECT_EQ(waits, (std::vector<DWORD>{200, 200}));
     const auto boxes = TakeMessageBoxes();
     ASSERT_EQ(boxes.size(), 1u);
     EXPECT_EQ(boxes[0].Text, "Please shoose the satellite!");
     EXPECT_EQ(boxes[0].Caption, "Attention!");
-    EXPECT_GE(boxes[0].SeenAt - start, 1000u);
-    EXPECT_LT(boxes[0].SeenAt - start, 1500u);  // found within one 200 ms step
-    EXPECT_GE(returned, boxes[0].SeenAt);
+    EXPECT_GE(boxes[0].SeenAt, workers.FeedbackEndedAt);
     EXPECT_EQ(App.RunMode.load(), ::Setup);
-    WaitForSingleObject(workers, INFINITE);
-    CloseHandle(workers);
 }
 
-// The waits are whole 200 ms steps: workers that end at once after the start
-// looked are still noticed only one step later.
+namespace {
+
+DWORD WINAPI EndBothWorkersDuringTheFirstWait(void* seen) {
+    SleepForRealOnThisThread();
+    *static_cast<bool*>(seen) = WaitForHeldSleep(10000);
+    App.PollerRunning.store(0);
+    App.FeedbackRunning.store(0);
+    ReleaseHeldSleep();
+    return 0;
+}
+
+}  // namespace
+
+// The waits are whole 200 ms steps: workers that end during the first step
+// are noticed at its end, with no further wait.
 TEST(StartAction, WaitsInStepsOf200Milliseconds) {
     StartProgram();
     App.PollerRunning.store(1);
     App.FeedbackRunning.store(1);
-    const ULONGLONG start = GetTickCount64();
-    HANDLE workers = CreateThread(nullptr, 0, EndWorkersAtOnce, nullptr, 0, nullptr);
+    ForgetSleepRequests();
+    bool seen = false;
+    HoldNextSleepOf(200);
+    HANDLE thread = CreateThread(nullptr, 0, EndBothWorkersDuringTheFirstWait, &seen, 0, nullptr);
     EXPECT_EQ(StartAction(), RejectedReported);
-    const auto boxes = TakeMessageBoxes();
-    ASSERT_EQ(boxes.size(), 1u);
-    EXPECT_GE(boxes[0].SeenAt - start, 190u);
-    EXPECT_LT(boxes[0].SeenAt - start, 390u);
-    WaitForSingleObject(workers, INFINITE);
-    CloseHandle(workers);
+    const auto waits = SleepsOf(GetCurrentThreadId());
+    WaitForSingleObject(thread, INFINITE);
+    CloseHandle(thread);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(waits, std::vector<DWORD>{200});
+    EXPECT_EQ(TakeMessageBoxes().size(), 1u);
 }
 
 TEST(SoundControls, SoundButtonCyclesAndLeavesMutedAlone) {

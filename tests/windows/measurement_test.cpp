@@ -18,13 +18,12 @@ std::string Text() {
     return std::string(text, 3);
 }
 
-bool WaitFor(const std::function<bool()>& condition, DWORD milliseconds) {
-    const ULONGLONG end = GetTickCount64() + milliseconds;
-    while (GetTickCount64() < end) {
-        if (condition()) return true;
-        PumpMessages(5);
-    }
-    return condition();
+// Polls logged by the simulated tuner that match: the script's later phases
+// are waited for by what the card answered, not by the clock.
+size_t PollsLogged(const char* method, const std::function<bool(const TunerCall&)>& match) {
+    size_t count = 0;
+    for (const TunerCall& call : TunerLog()) count += call.Method == method && match(call);
+    return count;
 }
 
 void StartListMeasurement() {
@@ -37,12 +36,14 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 }  // namespace
 
+// The simulated tuner's timeline starts at start-up; a first phase of 1.5 s
+// leaves a slow start on a loaded machine time to see it.
 TEST(SignalPoller, FollowsLockAndLevel) {
     UseSimulatedTuner("latency 2\n"
-                      "at 0 lock 1 level 5\nat 600 lock 1 level 7\nat 1200 lock 1 level 42\n"
-                      "at 1800 lock 1 level 99\nat 2400 lock 1 level 100\n"
-                      "at 3000 lock 1 level -4\nat 3600 lock 1 level 37\n"
-                      "at 4200 lock 0 level 37\n");
+                      "at 0 lock 1 level 5\nat 1500 lock 1 level 7\nat 2100 lock 1 level 42\n"
+                      "at 2700 lock 1 level 99\nat 3300 lock 1 level 100\n"
+                      "at 3900 lock 1 level -4\nat 4500 lock 1 level 37\n"
+                      "at 5100 lock 0 level 37\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
@@ -53,8 +54,10 @@ TEST(SignalPoller, FollowsLockAndLevel) {
                     {100, "99%"}, {-4, "00%"}, {37, "37%"}, {0, "00%"}};
     for (const auto& reading : readings) {
         SCOPED_TRACE(reading.Level);
-        EXPECT_TRUE(WaitFor([&] { return App.SignalLevel.load() == reading.Level; }, 3000));
-        EXPECT_TRUE(WaitFor([&] { return Text() == reading.Text; }, 500)) << Text();
+        // Level and text are read together: each reading stands for 600 ms.
+        EXPECT_TRUE(PumpUntil([&] {
+            return App.SignalLevel.load() == reading.Level && Text() == reading.Text;
+        })) << App.SignalLevel.load() << " " << Text();
     }
     StopMeasurement();
     EXPECT_EQ(Text(), "00%");
@@ -65,12 +68,14 @@ TEST(SignalPoller, FollowsLockAndLevel) {
 // A card that answers a read without writing leaves the last level standing,
 // so the bar and the sound go on rather than dropping to nothing.
 TEST(SignalPoller, AReadThatWritesNothingKeepsTheLastLevel) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level 42\nat 400 lock 1 level -\n");
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 42\nat 1500 lock 1 level -\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
-    EXPECT_TRUE(WaitFor([] { return App.SignalLevel.load() == 42; }, 1000));
-    PumpMessages(800);
+    EXPECT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 42; }));
+    EXPECT_TRUE(PumpUntil([] {
+        return PollsLogged("ReadSignalLevel", [](const TunerCall& c) { return c.Argument == "-"; }) >= 5;
+    }));
     EXPECT_EQ(App.SignalLevel.load(), 42);
     EXPECT_EQ(Text(), "42%");
     StopMeasurement();
@@ -81,12 +86,14 @@ TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
-    ASSERT_TRUE(WaitFor([] { return App.SignalLevel.load() == 50; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 50; }));
     for (uint8_t big : {0, 1}) {
         App.BigReadout.store(big);
         PumpMessages(50);
         ValidateRect(App.MainWindow, nullptr);
-        Sleep(100);  // the poller keeps asking while nothing is painted
+        // The poller keeps asking while nothing is painted: a few passes.
+        const size_t polls = TunerLog().size();
+        ASSERT_TRUE(PollUntil([&] { return TunerLog().size() >= polls + 10; }));
         RECT pending;
         ASSERT_TRUE(GetUpdateRect(App.MainWindow, &pending, FALSE));
         EXPECT_TRUE(SameRect(pending, big ? App.BigReadoutArea : App.BarArea))
@@ -98,12 +105,14 @@ TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
 // Losing the lock resets only a positive level: a level already at or below
 // zero is left as the card last wrote it.
 TEST(SignalPoller, LockLostBelowZeroWritesNothing) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 500 lock 0 level -4\n");
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 1500 lock 0 level -4\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
-    ASSERT_TRUE(WaitFor([] { return App.SignalLevel.load() == -4; }, 1000));
-    PumpMessages(1000);
+    ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == -4; }));
+    EXPECT_TRUE(PumpUntil([] {
+        return PollsLogged("QueryLock", [](const TunerCall& c) { return c.Result != "0x00000000"; }) >= 5;
+    }));
     EXPECT_EQ(App.SignalLevel.load(), -4);
     EXPECT_EQ(Text(), "00%");
     StopMeasurement();
@@ -121,10 +130,15 @@ TEST(SignalPoller, NoSignalAnimatesTheStripUnderTheBigReadout) {
     HRGN pending = CreateRectRgn(0, 0, 0, 0);
     for (int round = 0; round < 3; ++round) {
         ValidateRect(App.MainWindow, nullptr);
-        Sleep(100);
-        ASSERT_NE(GetUpdateRgn(App.MainWindow, pending, FALSE), NULLREGION);
-        EXPECT_TRUE(PtInRegion(pending, 50, 100)) << "the strip left of the read-out";
-        EXPECT_TRUE(PtInRegion(pending, 150, 70)) << "the read-out";
+        bool strip = false, readout = false;
+        PollUntil([&] {
+            GetUpdateRgn(App.MainWindow, pending, FALSE);
+            strip = PtInRegion(pending, 50, 100);
+            readout = PtInRegion(pending, 150, 70);
+            return strip && readout;
+        });
+        EXPECT_TRUE(strip) << "the strip left of the read-out";
+        EXPECT_TRUE(readout) << "the read-out";
     }
     DeleteObject(pending);
     StopMeasurement();
@@ -159,7 +173,7 @@ TEST(Handshake, ShutdownReleasesTheTunerOnlyAfterThePollerEnded) {
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
-    ASSERT_TRUE(WaitFor([] { return App.SignalLevel.load() == 60; }, 3000));
+    ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 60; }));
     DestroyWindow(App.MainWindow);
     EXPECT_EQ(App.PollerRunning.load(), 0);
     EXPECT_EQ(RunUntilQuit(), 0);

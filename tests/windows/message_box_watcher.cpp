@@ -4,6 +4,8 @@
 #include <mutex>
 #include <thread>
 
+#include "sleep_recorder.h"
+
 namespace {
 
 std::mutex seenLock;
@@ -67,6 +69,7 @@ void Answer(HWND dialog) {
 }
 
 void Watch() {
+    SleepForRealOnThisThread();
     while (watching.load()) {
         HWND dialog = nullptr;
         EnumWindows(FindDialog, reinterpret_cast<LPARAM>(&dialog));

@@ -5,6 +5,7 @@
 #include <mutex>
 
 #include "import_hook.h"
+#include "sleep_recorder.h"
 
 namespace {
 
@@ -16,14 +17,15 @@ std::vector<PlayedSound> played;
 BOOL WINAPI RecordingPlay(LPCSTR sound, UINT flags) {
     {
         std::lock_guard<std::mutex> guard(playedLock);
-        played.push_back({GetTickCount64(), sound, flags});
+        played.push_back({GetTickCount64(), SleptOnThisThread(), GetCurrentThreadId(), sound, flags});
     }
-    return realPlay(sound, flags);
+    return SleepsShortened() ? TRUE : realPlay(sound, flags);
 }
 
 }  // namespace
 
 bool InstallSoundRecorder() {
+    if (realPlay) return true;
     realPlay = reinterpret_cast<PlayFunction>(
         ReplaceImport("winmm.dll", "sndPlaySoundA", reinterpret_cast<void*>(&RecordingPlay)));
     return realPlay != nullptr;

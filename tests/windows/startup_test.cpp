@@ -7,6 +7,7 @@
 #include "app/app_state.h"
 #include "skin/skin_sheet.h"
 #include "message_box_watcher.h"
+#include "sleep_recorder.h"
 #include "zentrik_version.h"
 #include "window_test_support.h"
 
@@ -141,29 +142,40 @@ TEST(Shutdown, RestoresTheSurfaceAndDeletesEveryObject) {
     EXPECT_EQ(App.TunerFilter, nullptr);
 }
 
-// A thread routine (WINAPI: a lambda would not compile for 32-bit x86).
-DWORD WINAPI EndPollerLate(void*) {
-    while (App.RunMode.load() == Measuring) Sleep(1);
-    Sleep(1500);
+namespace {
+
+// A stand-in poller that ends during the second of Shutdown's 1000 ms waits:
+// the flag is still set when the first one ends.
+DWORD WINAPI EndThePollerInTheSecondWait(void* seen) {
+    SleepForRealOnThisThread();
+    bool first = WaitForHeldSleep(10000) && App.RunMode.load() == ::Setup;
+    HoldNextSleepOf(1000);
+    ReleaseHeldSleep();
+    *static_cast<bool*>(seen) = first && WaitForHeldSleep(10000);
     App.PollerRunning.store(0);
+    ReleaseHeldSleep();
     return 0;
 }
+
+}  // namespace
 
 TEST(Shutdown, WaitsForThePollerInWholeSeconds) {
     HWND window = StartProgram();
     App.RunMode.store(Measuring);
     App.PollerRunning.store(1);
-    // A stand-in poller that ends 1.5 s after it sees the stop signal.
-    HANDLE poller = CreateThread(nullptr, 0, EndPollerLate, nullptr, 0, nullptr);
-    const ULONGLONG start = GetTickCount64();
+    bool seen = false;
+    ForgetSleepRequests();
+    HoldNextSleepOf(1000);
+    HANDLE poller = CreateThread(nullptr, 0, EndThePollerInTheSecondWait, &seen, 0, nullptr);
     DestroyWindow(window);
-    const ULONGLONG waited = GetTickCount64() - start;
-    EXPECT_EQ(App.RunMode.load(), ::Setup);
-    EXPECT_GE(waited, 1900u);  // two 1000 ms rounds: the flag is still set after the first
-    EXPECT_EQ(App.PollerRunning.load(), 0);
-    EXPECT_EQ(RunUntilQuit(), 0);
+    const auto waits = SleepsOf(GetCurrentThreadId());
     WaitForSingleObject(poller, INFINITE);
     CloseHandle(poller);
+    EXPECT_TRUE(seen);
+    EXPECT_EQ(waits, (std::vector<DWORD>{1000, 1000}));
+    EXPECT_EQ(App.RunMode.load(), ::Setup);
+    EXPECT_EQ(App.PollerRunning.load(), 0);
+    EXPECT_EQ(RunUntilQuit(), 0);
 }
 
 // An embedded image that does not unpack is refused with a message, and the

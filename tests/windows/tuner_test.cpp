@@ -189,9 +189,7 @@ TEST(TuneTransponder, FailureAtAStartEndsTheProgramCleanly) {
     ExpectOnlyBox("Set polarity failed");
     EXPECT_FALSE(IsWindow(App.MainWindow));
     EXPECT_EQ(RunUntilQuit(), 0);
-    Sleep(300);
-    EXPECT_EQ(App.PollerRunning.load(), 0);
-    EXPECT_EQ(App.FeedbackRunning.load(), 0);
+    EXPECT_TRUE(PollUntil([] { return App.PollerRunning.load() == 0 && App.FeedbackRunning.load() == 0; }));
     const auto log = TunerLog();
     ASSERT_FALSE(log.empty());
     EXPECT_EQ(log.back().Method, "Release");

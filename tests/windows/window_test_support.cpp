@@ -7,16 +7,18 @@
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "app/startup.h"
+#include "sleep_recorder.h"
 
 HWND StartProgram() {
     SetWorkingFolder();
-    HWND window = CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
-    PumpMessages(100);
-    return window;
+    return StartProgramIn(".");
 }
 
 HWND StartProgramIn(const std::string& folder) {
     SetCurrentDirectoryA(folder.c_str());
+    // The pointer is left where an earlier test on this display put it; a
+    // window created under it would show a hover face the test never asked for.
+    SetCursorPos(0, 0);
     HWND window = CreateMainWindow(GetModuleHandleA(nullptr), SW_SHOWNORMAL);
     PumpMessages(100);
     return window;
@@ -73,6 +75,26 @@ void PumpMessages(DWORD milliseconds) {
     }
 }
 
+namespace {
+bool WaitUntil(const std::function<bool()>& condition, DWORD milliseconds, bool pump) {
+    const ULONGLONG end = GetTickCount64() + milliseconds;
+    while (!condition()) {
+        if (GetTickCount64() >= end) return false;
+        if (pump) PumpMessages(2);
+        else RealSleep(2);
+    }
+    return true;
+}
+}  // namespace
+
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    return WaitUntil(condition, milliseconds, true);
+}
+
+bool PollUntil(const std::function<bool()>& condition, DWORD milliseconds) {
+    return WaitUntil(condition, milliseconds, false);
+}
+
 int RunUntilQuit() { return RunMessageLoop(); }
 
 std::string ProgramFolder() {
@@ -106,7 +128,7 @@ bool CloseShellWindowNaming(const char* fileName) {
     ShellWindowSearch search = {fileName, nullptr};
     for (int i = 0; i < 100 && !search.Found; ++i) {
         EnumWindows(FindShellWindow, reinterpret_cast<LPARAM>(&search));
-        if (!search.Found) Sleep(50);
+        if (!search.Found) RealSleep(50);
     }
     if (!search.Found) return false;
     DWORD process = 0;

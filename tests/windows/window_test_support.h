@@ -1,6 +1,7 @@
 // Starting the real MainWindow inside the test process and driving it.
 #pragma once
 #include <windows.h>
+#include <functional>
 #include <string>
 
 #include "app/actions.h"
@@ -31,6 +32,11 @@ constexpr POINT kLanguageAt{5, 35}, kSoundAt{5, 70}, kHomeAt{5, 105};
 COLORREF SheetPixel(int x, int y);
 // Dispatches the thread's messages for about the given time.
 void PumpMessages(DWORD milliseconds);
+// Dispatches messages until the condition holds, for at most the given time;
+// whether it came to hold. The deadline is generous: only a fault reaches it.
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000);
+// The same without dispatching, for conditions that painting would undo.
+bool PollUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000);
 // Runs the program's own message loop until the quit message; its exit code.
 int RunUntilQuit();
 std::string ProgramFolder();
