@@ -99,6 +99,7 @@ class Program:
         return self.calls()[-6:]
 
     def key(self, *keys):
+        self.hold_focus()
         for k in keys:
             run("xdotool", "key", k)
             time.sleep(0.15)
@@ -140,6 +141,16 @@ class Program:
 
     def polls(self):
         return sum(1 for line in self.log_text().splitlines() if " QueryLock " in line)
+
+    def hold_focus(self):
+        """Without a window manager the keyboard focus follows the pointer, so
+        keys reach the window only while the pointer is over it: unless it
+        already is, it is put on the screen area, where no control lights up."""
+        where = dict(line.split("=") for line in run("xdotool", "getmouselocation", "--shell").split()
+                     if "=" in line)
+        x, y = int(where["X"]) - self.x, int(where["Y"]) - self.y
+        if not (0 <= x < 350 and 0 <= y < 200):
+            self.point(200, 60)
 
     def point(self, x, y):
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
