@@ -17,7 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <sstream>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -91,15 +92,28 @@ SignalPoint SimConfig::SignalAt(uint32_t ms) const {
     return now;
 }
 
+// The words of one script line, up to a '#'. (No string streams: they bring
+// the locale machinery along and double the DLL the installer carries.)
+std::vector<std::string> ScriptWords(const std::string& line) {
+    std::vector<std::string> words;
+    const size_t end = std::min(line.find('#'), line.size());
+    size_t at = 0;
+    while (true) {
+        at = line.find_first_not_of(" \t\r\v\f", at);
+        if (at == std::string::npos || at >= end) break;
+        const size_t stop = std::min(line.find_first_of(" \t\r\v\f", at), end);
+        words.push_back(line.substr(at, stop - at));
+        at = stop;
+    }
+    return words;
+}
+
 void ParseScript(const std::string& text, SimConfig& config) {
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        for (std::string word; words >> word;) w.push_back(word);
+    for (size_t start = 0; start < text.size();) {
+        const size_t end = std::min(text.find('\n', start), text.size());
+        const std::string line = text.substr(start, end - start);
+        start = end + 1;
+        const std::vector<std::string> w = ScriptWords(line);
         if (w.empty()) continue;
         long long a = 0, b = 0, c = 0;
         if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
