@@ -98,12 +98,11 @@ int Failure(const char* what, HRESULT result, IBdaProbe* probe) {
 // The calls Zentrik makes for one transponder, in its order; returns the
 // method that failed, or null.
 const char* TuneLikeZentrik(ITunerControl* control, const Transponder& t, HRESULT* result) {
-    const int64_t khz = static_cast<int64_t>(t.Frequency) * 1000;
-    const bool highBand = khz >= kUniversalSwitchKhz;
+    const bool highBand = InHighBand(t.Frequency);
     if (FAILED(*result = control->SetLnbSelection(highBand ? 1 : 0))) return "SetLnbSelection";
     *result = control->SetLnbFrequency((highBand ? kUniversalHighOscillatorKhz : kUniversalLowOscillatorKhz) /
                                        1000);
-    if (SUCCEEDED(*result) && khz < kUniversalLowOscillatorKhz)
+    if (SUCCEEDED(*result) && t.Frequency <= kCBandTop)
         *result = control->SetLnbFrequency(kCBandOscillatorKhz / 1000);
     if (FAILED(*result)) return "SetLnbFrequency";
     if (FAILED(*result = control->SetPolarity(t.Polarisation))) return "SetPolarity";

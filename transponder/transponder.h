@@ -17,6 +17,8 @@ constexpr int32_t kKuBandBottom = 10700, kKuBandTop = 15000;  // MHz
 constexpr bool InCBand(int32_t mhz) { return mhz >= kCBandBottom && mhz <= kCBandTop; }
 constexpr bool InKuBand(int32_t mhz) { return mhz >= kKuBandBottom && mhz <= kKuBandTop; }
 constexpr bool SymbolRateInRange(int32_t ksyms) { return ksyms >= 1000 && ksyms <= 45000; }
+// A universal LNB switches to its high band from 11700 MHz on.
+constexpr bool InHighBand(int32_t mhz) { return mhz > 11699; }
 
 enum StartResult : int16_t { Accepted = 0, Rejected = 1, RejectedReported = 2 };
 

@@ -53,7 +53,7 @@ bool CreateTunerControl() {
 void TuneTransponder() {
     ITunerControl* tuner = App.TunerControl;
     const Transponder& t = App.Transponder;
-    const bool highBand = t.Frequency > 11699;
+    const bool highBand = InHighBand(t.Frequency);
     if (TuningStepFailed(tuner->SetLnbSelection(highBand ? 1 : 0), "Set LNB selection failed"))
         return;
     HRESULT oscillator = tuner->SetLnbFrequency(highBand ? kHighBandOscillator : kLowBandOscillator);
