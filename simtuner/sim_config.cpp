@@ -160,6 +160,9 @@ uint32_t MsSinceProcessStart() {
 
 void LogLine(const char* format, ...) {
     if (g_log == INVALID_HANDLE_VALUE) return;
+    // The time is taken under the lock too, so that the lines of two threads
+    // reach the file in the order of their times.
+    std::lock_guard<std::mutex> guard(g_logMutex);
     char text[512];
     const int head = std::snprintf(text, sizeof text, "%lu %lu ",
                                    static_cast<unsigned long>(MsSinceProcessStart()),
@@ -172,7 +175,6 @@ void LogLine(const char* format, ...) {
     size_t length = std::min(static_cast<size_t>(head + body), sizeof text - 3);
     text[length++] = '\r';
     text[length++] = '\n';
-    std::lock_guard<std::mutex> guard(g_logMutex);
     DWORD written = 0;
     WriteFile(g_log, text, static_cast<DWORD>(length), &written, nullptr);
     FlushFileBuffers(g_log);

@@ -147,6 +147,8 @@ bool ForcedResult(const char* object, const char* method, HRESULT* result) {
 
 static void WriteLine(const char* body) {
     if (g_log == INVALID_HANDLE_VALUE) return;
+    // Timed under the lock: lines reach the file in the order of their times.
+    std::lock_guard<std::mutex> guard(g_logMutex);
     static const DWORD start = GetTickCount();
     char text[600];
     int n = std::snprintf(text, sizeof text - 2, "%lu %lu %s", static_cast<unsigned long>(GetTickCount() - start),
@@ -155,7 +157,6 @@ static void WriteLine(const char* body) {
     if (n > static_cast<int>(sizeof text) - 3) n = sizeof text - 3;
     text[n++] = '\r';
     text[n++] = '\n';
-    std::lock_guard<std::mutex> guard(g_logMutex);
     DWORD written = 0;
     WriteFile(g_log, text, static_cast<DWORD>(n), &written, nullptr);
 }
