@@ -173,7 +173,7 @@ def scenario_keypad():
 def set_tuner_device(present):
     """Puts the tuner double into, or takes it out of, the BDA tuner category."""
     path = e2e.run("winepath", "-w", DOUBLES)
-    subprocess.run(["wine", "regsvr32", "/s"] + ([] if present else ["/u"]) + ["/n", "/i:tuner", path],
+    subprocess.run(["wine", e2e.REGSVR32, "/s"] + ([] if present else ["/u"]) + ["/n", "/i:tuner", path],
                    check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 

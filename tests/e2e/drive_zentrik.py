@@ -19,6 +19,11 @@ ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
 # The window title carries the version the build was made with.
 with open(os.path.join(BUILD, "generated", "zentrik_version.h")) as _header:
     TITLE = "Zentrik " + re.search(r'#define ZENTRIK_VERSION "([^"]+)"', _header.read()).group(1)
+# What the build says of itself: its architecture and the regsvr32 that
+# registers its DLLs.
+with open(os.path.join(BUILD, "release.env")) as _env:
+    FACTS = dict(line.rstrip("\n").replace("'", "").split("=", 1) for line in _env if "=" in line)
+ARCH, REGSVR32 = FACTS["ZENTRIK_ARCH"], FACTS["ZENTRIK_REGSVR32"]
 BAR = (240, 240, 255)
 SCREEN = (128, 197, 255)
 RED, TEXT = (255, 0, 0), (0, 0, 30)
