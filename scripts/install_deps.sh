@@ -1,13 +1,42 @@
 #!/bin/sh
-# Installs the Debian 12 packages the build and the tests need, if missing.
+# Installs the Debian 12 packages the build and the tests need, if missing, and
+# fetches the third-party sources the build takes from Debian's source packages.
 set -e
-packages="cmake g++ clang libclang-rt-14-dev lld python3 espeak-ng sox libsox-fmt-all zlib1g-dev xz-utils googletest libgtest-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nsis wine wine64 xvfb xdotool imagemagick"
+root=$(cd "$(dirname "$0")/.." && pwd)
+packages="cmake g++ clang libclang-rt-14-dev lld python3 espeak-ng sox libsox-fmt-all zlib1g-dev xz-utils googletest libgtest-dev g++-mingw-w64-x86-64-posix g++-mingw-w64-i686-posix nsis wine wine64 xvfb xdotool imagemagick dpkg-dev chromium nodejs npm"
+SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
 missing=""
 for p in $packages; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing="$missing $p"
 done
-[ -z "$missing" ] && exit 0
-echo "Installing:$missing"
-SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
-$SUDO apt-get update -qq
-DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+# nodejs from another archive may bring npm along without Debian's npm package.
+case " $missing " in *" npm "*) command -v npm >/dev/null && missing=$(echo "$missing" | sed 's/ npm//') ;; esac
+case " $missing " in *" nodejs "*) command -v node >/dev/null && missing=$(echo "$missing" | sed 's/ nodejs//') ;; esac
+if [ -n "$missing" ]; then
+  echo "Installing:$missing"
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
+fi
+
+# cpp-httplib's single header for the phone display. Debian's libcpp-httplib-dev
+# splits it into declarations and a Linux library, which cannot link for
+# Windows; its source package has upstream's header, with Debian's fixes.
+httplib="$root/build/third_party/cpp-httplib"
+[ -f "$httplib/httplib.h" ] && exit 0
+if ! grep -rqsE '^(deb-src |Types:.*deb-src)' /etc/apt/sources.list /etc/apt/sources.list.d/; then
+  # Source entries for the archive the machine already uses.
+  for list in /etc/apt/sources.list.d/*.sources; do
+    [ -f "$list" ] && grep -q '^URIs:.*debian' "$list" &&
+      sed 's/^Types: deb$/Types: deb-src/' "$list" | $SUDO tee /etc/apt/sources.list.d/zentrik-deb-src.sources >/dev/null && break
+  done
+  [ -f /etc/apt/sources.list ] && sed -n 's/^deb \(.*debian.*\)/deb-src \1/p' /etc/apt/sources.list |
+    $SUDO tee /etc/apt/sources.list.d/zentrik-deb-src.list >/dev/null
+  $SUDO apt-get update -qq
+fi
+unpack=$(mktemp -d)
+(cd "$unpack" && apt-get source -qq cpp-httplib >/dev/null 2>&1)
+header=$(ls "$unpack"/cpp-httplib-*/httplib.h 2>/dev/null | head -n 1)
+[ -n "$header" ] || { echo "apt-get source cpp-httplib gave no httplib.h"; rm -rf "$unpack"; exit 1; }
+mkdir -p "$httplib"
+cp "$header" "$unpack"/cpp-httplib-*/LICENSE "$httplib/"
+rm -rf "$unpack"
