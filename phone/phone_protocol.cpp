@@ -155,6 +155,7 @@ const char* StatusText(int status) {
     case 400: return "Bad Request";
     case 404: return "Not Found";
     case 405: return "Method Not Allowed";
+    case 408: return "Request Timeout";
     case 414: return "URI Too Long";
     case 431: return "Request Header Fields Too Large";
     case 503: return "Service Unavailable";

@@ -27,6 +27,7 @@ enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound };
 // What the gate made of the bytes received so far. Status 0: the head is not
 // complete yet and within its limits; 200: a GET or HEAD of a known path;
 // else the answer to give (400, 404, 405, 414 or 431) before closing.
+// (The server adds 408 for a head that is too slow and 503 over the limit.)
 struct RequestHead {
     int Status = 0;
     PhoneRoute Route = RouteNone;
