@@ -18,6 +18,13 @@ if [ -n "$missing" ]; then
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi
 
+# The browser tests' driver for Debian's chromium (no browser download), as
+# the committed lock file has it.
+phone_tests="$root/tests/phone"
+if [ ! -d "$phone_tests/node_modules" ] || [ "$phone_tests/package-lock.json" -nt "$phone_tests/node_modules" ]; then
+  (cd "$phone_tests" && npm ci --no-audit --no-fund --loglevel=error >/dev/null && touch node_modules)
+fi
+
 # cpp-httplib's single header for the phone display. Debian's libcpp-httplib-dev
 # splits it into declarations and a Linux library, which cannot link for
 # Windows; its source package has upstream's header, with Debian's fixes.
