@@ -3,8 +3,6 @@
 #include <windows.h>
 #include <shellapi.h>
 
-#include <cstdio>
-
 #include "app/app_state.h"
 #include "measure/measurement.h"
 #include "transponder/manual_entry.h"
@@ -30,9 +28,11 @@ void ShowSatelliteCombo() {
 // phone.
 void ShowAboutBox() {
     char text[sizeof kAboutText + sizeof App.PhoneAddresses + 64];
-    std::snprintf(text, sizeof text, "%s%s%s", kAboutText,
-                  App.PhoneAddresses[0] ? "\n\nPhone display, open on the phone:\n" : "",
-                  App.PhoneAddresses);
+    // wsprintfA rather than the C runtime's formatting, which alone would add
+    // some 28 KB to the program.
+    wsprintfA(text, "%s%s%s", kAboutText,
+              App.PhoneAddresses[0] ? "\n\nPhone display, open on the phone:\n" : "",
+              App.PhoneAddresses);
     MessageBoxA(App.MainWindow, text, "About", MB_OK);
 }
 

@@ -23,6 +23,9 @@ wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
 python3 "$root/tests/bench/startup_bench.py" "$root/build/windows"
 
+echo "== The phone display: poll to page, CPU with event streams, sizes"
+(cd "$root/tests/phone" && node phone_bench.js "$root/build/windows")
+
 echo "== Measuring through the BDA bridge against the BDA doubles"
 python3 "$root/tests/bench/bda_bench.py" "$root/build/windows" sim
 sh "$root/tests/bda/bda_prefix.sh" setup "$root/build/windows" >/dev/null &&
