@@ -10,6 +10,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <memory>
 #include <string>
 #include <thread>
 
@@ -72,6 +73,13 @@ std::string CurrentJson(PhoneSnapshot* snapshot) {
     return SignalJson(*snapshot, CaptionUtf8(*snapshot));
 }
 
+// Sends the snapshot as it is now, after 'before' (the stream's start, once),
+// and keeps it as the last one sent.
+bool SendSnapshot(httplib::DataSink& sink, PhoneSnapshot* last, const std::string& before) {
+    const std::string event = before + SignalEvent(CurrentJson(last));
+    return sink.write(event.data(), event.size());
+}
+
 // One event stream: the snapshot whenever it changes (looked at every 50 ms)
 // and at least once a second, until the client leaves or the server stops.
 void ServeEvents(httplib::Response& response) {
@@ -82,22 +90,14 @@ void ServeEvents(httplib::Response& response) {
         "text/event-stream", [last, started](size_t, httplib::DataSink& sink) {
             if (!*started) {
                 *started = true;
-                const std::string start = EventStreamStart();
-                PhoneSnapshot now;
-                const std::string event = start + SignalEvent(CurrentJson(&now));
-                *last = now;
-                return sink.write(event.data(), event.size());
+                return SendSnapshot(sink, last.get(), EventStreamStart());
             }
             for (int waited = 0; waited < kEventHeartbeatMilliseconds; waited += kEventPollMilliseconds) {
                 if (Phone.Stopping.load() || !sink.is_writable()) return false;
                 Sleep(kEventPollMilliseconds);
                 if (!SameSnapshot(TakePhoneSnapshot(Phone.Feed), *last)) break;
             }
-            if (Phone.Stopping.load()) return false;
-            PhoneSnapshot now;
-            const std::string event = SignalEvent(CurrentJson(&now));
-            *last = now;
-            return sink.write(event.data(), event.size());
+            return !Phone.Stopping.load() && SendSnapshot(sink, last.get(), std::string());
         });
 }
 

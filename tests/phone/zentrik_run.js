@@ -73,7 +73,8 @@ class Program {
     });
     this.exited = null;
     this.process = spawn("wine", [path.join(this.folder, "Zentrik.exe"), ...args], { env, stdio: "ignore" });
-    this.process.on("exit", (code) => { this.exited = code; });
+    // The exit code, or the signal that ended it.
+    this.process.on("exit", (code, signal) => { this.exited = code !== null ? code : signal; });
     this.window = null;
     await waitFor(() => {
       const found = run("xdotool", "search", "--onlyvisible", "--name", `^${TITLE}$`);
@@ -87,6 +88,9 @@ class Program {
     this.x = Number(geometry.X);
     this.y = Number(geometry.Y);
   }
+
+  // Whether a window of the program's title is on the screen.
+  visible() { return run("xdotool", "search", "--onlyvisible", "--name", `^${TITLE}$`) !== ""; }
 
   // The Linux process that runs the program under Wine.
   pid() {
@@ -144,8 +148,10 @@ class Program {
     return fs.readFileSync(this.log, "latin1").split("\n").filter((l) => l.includes(" QueryLock ")).length;
   }
 
-  // The texts of a message box of the program, or [] without one.
-  messageBox(title) {
+  // The texts of the message box with this caption, once it shows ([] when
+  // none came).
+  async messageBox(title) {
+    if (!await waitFor(() => run("xdotool", "search", "--onlyvisible", "--name", `^${title}$`) !== "", 30)) return [];
     const reader = path.join(BUILD, "tests", "windows", "read_message_box.exe");
     return run("wine", reader, title).split("\n").map((l) => l.trim()).filter(Boolean);
   }
@@ -156,14 +162,26 @@ class Program {
     await sleep(300);
   }
 
+  // Esc, or the close box when a message box had the keyboard last.
   async stop() {
     if (this.exited === null && this.process) {
       await this.key("Escape");
-      await waitFor(() => this.exited !== null, 20);
+      await waitFor(() => this.exited !== null, 5);
     }
-    if (this.exited === null && this.process) this.process.kill();
+    if (this.exited === null && this.process) {
+      await this.click(298, 14);
+      await waitFor(() => this.exited !== null, 15);
+    }
+    if (this.exited === null && this.process) this.kill();
     run("xdotool", "mousemove", "0", "0");
     return this.exited;
+  }
+
+  // Ends the program's own process, not only the wine command that started it.
+  kill() {
+    const pid = this.pid();
+    if (pid) process.kill(pid);
+    this.process.kill();
   }
 
   remove() { fs.rmSync(this.folder, { recursive: true, force: true }); }
