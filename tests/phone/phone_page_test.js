@@ -10,13 +10,15 @@ const { check, waitFor, sleep } = z;
 // The card locks at 37, rises to 62, loses the lock and starts over.
 const SCRIPT = "latency 20\nat 0 lock 1 level 37\nat 2500 lock 1 level 62\nat 5000 lock 0 level 0\nloop 7500\n";
 const HOTBIRD = "HotBird1-6   13.0e";
-const SOUND_BUTTON = [10, 77];
+const SOUND_BUTTON = [10, 77], LANGUAGE_BUTTON = [10, 42], CADENCE_BUTTON = [73, 174];
 
 const shown = (page) => page.evaluate(() => ({
   state: document.getElementById("state").textContent,
   level: document.getElementById("level").textContent,
   caption: document.getElementById("caption").textContent,
   played: window.zentrik.played.map((p) => p.name),
+  peak: window.zentrik.peak,
+  pauses: window.zentrik.pauses.join(" "),
 }));
 const shows = (page, test, seconds) => waitFor(async () => test(await shown(page)), seconds);
 
@@ -28,29 +30,42 @@ async function followsTheMeasurement(program, page) {
   await z.screenshot(page, "locked-37");
   check(await shows(page, (s) => s.state === "LOCKED" && s.level === "62%"), "the level follows the card: 62%");
   check(await shows(page, (s) => s.state === "SEARCHING" && s.level === "00%"), "the lock lost: SEARCHING at 00%");
+  check((await shown(page)).peak > 0, "the peak mark stays up while the level is gone");
   await z.screenshot(page, "searching");
+  check(await shows(page, (s) => s.peak > 0 && s.peak < 61.5), "and then sinks slowly from 62");
   const signal = JSON.parse((await z.get(program.port, "/api/signal")).body);
   check(signal.measuring === true && signal.caption === HOTBIRD && [37, 62, 0].includes(signal.level) &&
         signal.locked === (signal.level > 0) && signal.text === String(signal.level).padStart(2, "0") + "%",
         `/api/signal: ${JSON.stringify(signal)}`);
 }
 
-// Voice on the PC: after the tap the page speaks the two digits it shows,
-// from the program's files; Silent on the PC: the page falls quiet.
+// After the tap the page plays what the PC plays: the tone, then in Voice
+// the two digits it shows in the PC's language, from the program's files;
+// Silent on the PC: the page falls quiet.
 async function playsWhatThePcPlays(program, page) {
-  await program.click(...SOUND_BUTTON);  // tone -> voice
   await page.tap("#sound");
-  const pair = (s) => {
+  check(await shows(page, (s) => s.played.includes("tone"), 30), "tone: after the tap the page plays the tone");
+  check(await shows(page, (s) => s.pauses.includes("400 1200 400 1200")), "tone: 400 ms, then the cadence");
+  await program.click(...SOUND_BUTTON);  // tone -> voice
+  const pair = (language) => (s) => {
     const p = s.played;
     for (let i = 1; i < p.length; ++i)
-      if ((p[i - 1] === "en3" && p[i] === "en7") || (p[i - 1] === "en6" && p[i] === "en2")) return true;
+      if ((p[i - 1] === language + "3" && p[i] === language + "7") ||
+          (p[i - 1] === language + "6" && p[i] === language + "2")) return true;
     return false;
   };
-  check(await shows(page, pair, 30), "voice: the page speaks en3 en7 or en6 en2, the digits of 37 or 62");
+  check(await shows(page, pair("en"), 30), "voice: the page speaks en3 en7 or en6 en2, the digits of 37 or 62");
   const spoken = page.soundRequests.filter((r) => /^\/sounds\/en[0-9]\.wav$/.test(r.path));
   check(spoken.length > 0 && spoken.every((r) => r.status === 200),
         `the digits come from the program: ${spoken.map((r) => r.path + " " + r.status).join(", ")}`);
-  check((await shown(page)).played.every((name) => /^en[0-9]$/.test(name)), "only English digits in Voice");
+  const sinceVoice = (await shown(page)).played;
+  check(sinceVoice.slice(sinceVoice.lastIndexOf("tone") + 1).every((name) => /^en[0-9]$/.test(name)),
+        "only English digits in Voice");
+  check(await shows(page, (s) => s.pauses.endsWith("600 1200")), "voice: 600 ms between the digits, then the cadence");
+  await program.click(...CADENCE_BUTTON);  // SLOW -> FAST
+  check(await shows(page, (s) => s.pauses.endsWith("600 900 600 900")), "FAST on the PC: the page's cadence is 900 ms");
+  await program.click(...LANGUAGE_BUTTON);  // English -> Russian
+  check(await shows(page, pair("ru"), 30), "Russian on the PC: the page speaks ru3 ru7 or ru6 ru2");
   await z.screenshot(page, "sound-on");
   await program.click(...SOUND_BUTTON);  // voice -> silent
   check(await waitFor(() => page.evaluate(() => window.zentrik.data.sound === "silent")), "the PC went Silent");
