@@ -14,6 +14,10 @@
 #include <string>
 #include <thread>
 
+// Connections waiting for the accept. With the library's 5, a burst of
+// clients connecting at once had some of its connection attempts dropped:
+// those clients waited unanswered, where they should be served or told 503.
+#define CPPHTTPLIB_LISTEN_BACKLOG 64
 #include "httplib.h"
 #include "phone/phone_feed.h"
 #include "phone/phone_protocol.h"
@@ -157,7 +161,7 @@ void Refuse(SOCKET socket, int status) {
 // decides: the head complete and allowed (200), refused (its status), too
 // slow (408), or the client gone or the server stopping (0).
 RequestHead AwaitRequestHead(SOCKET socket) {
-    static thread_local char bytes[kMaxRequestHead + 1];
+    char bytes[kMaxRequestHead + 1];
     const ULONGLONG deadline = GetTickCount64() + kRequestHeadSeconds * 1000ULL;
     RequestHead head;
     int seen = 0;
