@@ -70,6 +70,17 @@ std::string CommandLine(const std::string& arguments) { return "\"C:\\Zentrik\\Z
 
 bool PhoneModuleLoaded() { return GetModuleHandleA(kPhoneModuleName) != nullptr; }
 
+// The program started on the simulated tuner with /phone on a free port,
+// silent; the port, or 0 when the display did not start.
+uint16_t StartWithPhoneDisplay(const std::string& script) {
+    UseSimulatedTuner(script);
+    StartProgram();
+    App.SoundMode.store(Silent);
+    const uint16_t port = FreePort();
+    StartPhoneDisplay(CommandLine("/phone:" + std::to_string(port)).c_str());
+    return PhoneModuleLoaded() ? port : 0;
+}
+
 }  // namespace
 
 TEST(PhoneDisplay, WithoutTheSwitchNothingIsLoadedAndABadPortIsTold) {
@@ -93,12 +104,8 @@ TEST(PhoneDisplay, WithoutTheSwitchNothingIsLoadedAndABadPortIsTold) {
 // reach the page's JSON; the About box names the address; stopping unloads
 // the server and closes the port.
 TEST(PhoneDisplay, ServesWhatThePollerAndTheStartPublish) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level 64\nat 2500 lock 0 level 64\n");
-    StartProgram();
-    App.SoundMode.store(Silent);
-    const uint16_t port = FreePort();
-    StartPhoneDisplay(CommandLine("/phone:" + std::to_string(port)).c_str());
-    ASSERT_TRUE(PhoneModuleLoaded());
+    const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 64\nat 2500 lock 0 level 64\n");
+    ASSERT_NE(port, 0);
     EXPECT_NE(Get(port, "/api/signal").find("\"measuring\":false,\"locked\":false"), std::string::npos);
     ASSERT_EQ(StartHotBird(), Accepted);
     ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 64; }));
@@ -174,12 +181,8 @@ TEST(PhoneDisplay, ClientsDoNotSlowTheWindow) {
     realBeginPaint = reinterpret_cast<BeginPaintFunction>(
         ReplaceImport("user32.dll", "BeginPaint", reinterpret_cast<void*>(&CountingBeginPaint)));
     ASSERT_NE(realBeginPaint, nullptr);
-    UseSimulatedTuner("latency 5\nat 0 lock 1 level 50\n");
-    StartProgram();
-    App.SoundMode.store(Silent);
-    const uint16_t port = FreePort();
-    StartPhoneDisplay(CommandLine("/phone:" + std::to_string(port)).c_str());
-    ASSERT_TRUE(PhoneModuleLoaded());
+    const uint16_t port = StartWithPhoneDisplay("latency 5\nat 0 lock 1 level 50\n");
+    ASSERT_NE(port, 0);
     ASSERT_EQ(StartHotBird(), Accepted);
     ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 50; }));
     const Pace quiet = PaceOver(2000);
