@@ -231,6 +231,25 @@ function rawRequest(port, pieces, pauseMs = 0, timeoutMs = 20000) {
   });
 }
 
+// An event stream held open: {status} once its answer's status line came (0
+// when the connection ended first), and close() to let it go.
+function openStream(port) {
+  return new Promise((resolve) => {
+    const socket = net.connect(port, "127.0.0.1");
+    let answer = "";
+    const stream = { status: 0, close: () => socket.destroy() };
+    const answered = () => {
+      const match = /^HTTP\/1\.[01] (\d{3})/.exec(answer);
+      stream.status = match ? Number(match[1]) : 0;
+      resolve(stream);
+    };
+    socket.on("data", (chunk) => { answer += chunk.toString("latin1"); if (answer.includes("\r\n")) answered(); });
+    socket.on("error", answered);
+    socket.on("close", answered);
+    socket.on("connect", () => socket.write("GET /events HTTP/1.1\r\nHost: x\r\n\r\n"));
+  });
+}
+
 async function launchBrowser() {
   const puppeteer = require("puppeteer-core");
   const profile = fs.mkdtempSync(path.join(os.tmpdir(), "zentrik-chromium-"));
@@ -268,5 +287,5 @@ async function closeBrowser(browser) {
   fs.rmSync(browser.profile, { recursive: true, force: true });
 }
 
-module.exports = { BUILD, Program, check, failures, waitFor, sleep, freePort, get, rawRequest,
+module.exports = { BUILD, Program, check, failures, waitFor, sleep, freePort, get, rawRequest, openStream,
                    launchBrowser, phonePage, screenshot, closeBrowser };

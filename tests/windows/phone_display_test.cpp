@@ -104,7 +104,7 @@ TEST(PhoneDisplay, WithoutTheSwitchNothingIsLoadedAndABadPortIsTold) {
 // reach the page's JSON; the About box names the address; stopping unloads
 // the server and closes the port.
 TEST(PhoneDisplay, ServesWhatThePollerAndTheStartPublish) {
-    const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 64\nat 2500 lock 0 level 64\n");
+    const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 64\non GATE:lost lock 0 level 64\n");
     ASSERT_NE(port, 0);
     EXPECT_NE(Get(port, "/api/signal").find("\"measuring\":false,\"locked\":false"), std::string::npos);
     ASSERT_EQ(StartHotBird(), Accepted);
@@ -120,6 +120,7 @@ TEST(PhoneDisplay, ServesWhatThePollerAndTheStartPublish) {
     const std::string tail = "Phone display, open on the phone:\nhttp://";
     EXPECT_NE(boxes[0].Text.find(tail), std::string::npos) << boxes[0].Text;
     EXPECT_NE(boxes[0].Text.find(":" + std::to_string(port) + "/\n"), std::string::npos) << boxes[0].Text;
+    OpenSimulatedGate("lost");
     ASSERT_TRUE(PumpUntil([] { return App.SignalLocked.load() == 0; }));
     EXPECT_NE(Get(port, "/api/signal").find("\"locked\":false,\"level\":0"), std::string::npos);
     StopMeasurement();
