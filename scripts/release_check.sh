@@ -39,5 +39,8 @@ for arch in "$@"; do
   eval "wait \$install_$arch" || status=1
   echo "-- $arch release installed"
   cat "$root/build/release-test/$arch/install.log"
+  # A prefix is over a gigabyte; the log and the screenshots stay.
+  WINEPREFIX="$root/build/release-test/$arch/wineprefix" wineserver -k 2>/dev/null
+  rm -rf "$root/build/release-test/$arch/wineprefix"
 done
 exit $status
