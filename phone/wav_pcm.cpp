@@ -29,7 +29,8 @@ struct WavChunks {
 bool FindChunks(const uint8_t* image, size_t size, WavChunks* chunks) {
     if (size < 12 || std::memcmp(image, "RIFF", 4) != 0 || std::memcmp(image + 8, "WAVE", 4) != 0)
         return false;
-    for (size_t at = 12; size - at >= 8;) {
+    // An odd chunk's pad byte may lie past the end: at can reach size + 1.
+    for (size_t at = 12; at <= size && size - at >= 8;) {
         const uint32_t length = Read32(image + at + 4);
         if (length > size - at - 8) return false;
         if (std::memcmp(image + at, "fmt ", 4) == 0) chunks->Format = image + at + 8, chunks->FormatSize = length;

@@ -103,3 +103,14 @@ TEST(WavAsPcm, DamagedImagesAreRefused) {
     EXPECT_FALSE(Decode(wrong, &pcm));
     EXPECT_TRUE(pcm.empty());
 }
+
+// A chunk of odd length is followed by a pad byte; when the chunk ends the
+// image, that byte is past the end and the search must stop there.
+TEST(WavAsPcm, AnOddChunkAtTheEndIsNotReadPast) {
+    std::string image = std::string("RIFF") + std::string(4, '\0') + "WAVE" + "junk" + std::string("\x11\0\0\0", 4) +
+                        std::string(17, 'x');
+    // Exactly as long as the image, so that the sanitizer sees any read beyond it.
+    std::vector<uint8_t> exact(image.begin(), image.end());
+    std::string pcm;
+    EXPECT_FALSE(WavAsPcm(exact.data(), exact.size(), &pcm));
+}
