@@ -53,7 +53,7 @@ add_library(zentrik_app STATIC
     ${ZENTRIK_CORE_SOURCES}
     app/app_state.cpp app/actions.cpp app/resources.cpp app/startup.cpp
     transponder/satellite_file.cpp transponder/manual_entry.cpp
-    tuner/tuner_control.cpp
+    tuner/tuner_control.cpp tuner/tuning_sequence.cpp
     measure/measurement.cpp
     skin/skin_sheet.cpp
     skin/controls.cpp skin/drawing.cpp skin/window_proc.cpp)
