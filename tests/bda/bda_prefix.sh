@@ -24,6 +24,9 @@ setup)
   # output, so that program runs with all of it redirected.
   wineserver -p 60 </dev/null >/dev/null 2>&1 || true
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Windows not left to a window manager: with none running, Wine would
+  # wait two seconds for one at every hidden window's destruction.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
   register "$doubles"
   [ -f "$bridge" ] && register "$bridge"
   echo "BDA prefix ready: $WINEPREFIX"
