@@ -165,6 +165,7 @@ private:
     BdaWorker* worker_ = nullptr;
     BdaSession* session_ = nullptr;  // the worker's; touched only while worker_ is set
     BdaProbeReport last_;            // the report as the latest job left it
+    bool overdue_ = false;           // the driver kept the latest job past its limit
     // One statistics read serves the lock check and the level read after it.
     bool levelFromLock_ = false;
     int32_t lockLevel_ = 0;
@@ -186,6 +187,7 @@ void FinishStatisticsPeriod(const LARGE_INTEGER& start) {
 
 bool BdaTuner::RunJob(BdaJob job, DWORD limitMs) {
     const bool ran = RunBdaJob(worker_, job, limitMs);
+    overdue_ = !ran;
     CopyBdaReport(session_, &last_);
     return ran;
 }
@@ -209,10 +211,11 @@ HRESULT BdaTuner::StartSession() {
 }
 
 // The graph is torn down on the worker; a worker stuck in the driver is left
-// to finish by itself.
+// to finish by itself, at once when the driver has already kept a job past
+// its limit.
 void BdaTuner::EndSession() {
     if (!worker_) return;
-    StopBdaWorker(worker_, TearDownJob, kTearDownLimitMs);
+    StopBdaWorker(worker_, TearDownJob, overdue_ ? 0 : kTearDownLimitMs);
     worker_ = nullptr;
     session_ = nullptr;
 }
