@@ -38,9 +38,16 @@ endif()
 set(generated ${CMAKE_BINARY_DIR}/generated)
 configure_file(${CMAKE_SOURCE_DIR}/resources/zentrik_version.h.in ${generated}/zentrik_version.h @ONLY)
 configure_file(${CMAKE_SOURCE_DIR}/resources/zentrik.manifest.in ${generated}/zentrik.manifest @ONLY)
-# What the release script and the installer need to know about this build.
+# What the release script, the installer and the test setup need to know about
+# this build; the last is the regsvr32 of its architecture in a 64-bit Wine
+# prefix (the 32-bit one lives in SysWOW64). Values are as a shell reads them.
+if(ZENTRIK_ARCH STREQUAL "x86")
+    set(ZENTRIK_REGSVR32 "C:\\windows\\syswow64\\regsvr32.exe")
+else()
+    set(ZENTRIK_REGSVR32 "regsvr32")
+endif()
 file(WRITE ${CMAKE_BINARY_DIR}/release.env
-     "ZENTRIK_VERSION=${PROJECT_VERSION}\nZENTRIK_ARCH=${ZENTRIK_ARCH}\n")
+     "ZENTRIK_VERSION=${PROJECT_VERSION}\nZENTRIK_ARCH=${ZENTRIK_ARCH}\nZENTRIK_REGSVR32='${ZENTRIK_REGSVR32}'\n")
 
 # The read-me carries the version in its first line; it is checked here rather
 # than generated so that the file in the repository stays the one users read.

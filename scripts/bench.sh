@@ -17,7 +17,7 @@ cmake -S "$root" -B "$root/build/windows" -DCMAKE_BUILD_TYPE=Release \
   cmake --build "$root/build/windows" -j2 >/dev/null || exit 1
 wine_env_start "$root/build/windows/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
-register_sim_tuner "$root/build/windows/simtuner/ZentrikSimTuner.dll"
+register_com_server "$root/build/windows" "$root/build/windows/simtuner/ZentrikSimTuner.dll"
 cd "$root/build/windows/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null

@@ -9,11 +9,11 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build="$root/build/windows"
 cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
-  cmake --build "$build" -j2 --target Zentrik ZentrikSimTuner >/dev/null || exit 1
+  cmake --build "$build" -j2 --target Zentrik ZentrikSimTuner prefix_tool >/dev/null || exit 1
 had_display=${DISPLAY:-}
 wine_env_start "$build/wineprefix"
 trap 'wine_env_stop' EXIT INT TERM
-register_sim_tuner "$build/simtuner/ZentrikSimTuner.dll"
+register_com_server "$build" "$build/simtuner/ZentrikSimTuner.dll"
 if [ -n "$had_display" ]; then
   wine "$build/Zentrik.exe"
 else

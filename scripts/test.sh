@@ -1,7 +1,10 @@
 #!/bin/sh
-# Installs what is missing, builds both halves and runs every test:
-# the native byte-level tests under the sanitizers, then the Windows suites
-# through Wine on a virtual display with a private prefix.
+# Installs what is missing, builds everything and runs every test: the native
+# byte-level tests under the sanitizers; the Windows suites of both
+# architectures through Wine, each against its own build and its own tuner
+# DLLs, side by side in lanes of their own; the release artifacts, checked
+# statically and installed as a user would. Ends with one summary line per
+# architecture.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh" || exit 1
@@ -13,30 +16,72 @@ cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
   cmake --build "$root/build/native" -j2 >/dev/null || { echo "native build failed"; exit 1; }
 ctest --test-dir "$root/build/native" --output-on-failure -j2 || status=1
 
-if [ ! -f "$root/resources/sheet/skin_sheet.payload" ]; then
-  # The Windows half needs the rendered skin sheet; until it is committed the
-  # Windows suites cannot build, and this says so instead of failing silently.
-  echo "SKIPPED: Windows build and suites (resources/sheet/skin_sheet.payload not rendered yet)"
-  exit $status
-fi
+# Each architecture's test build, and its first lane id (two lanes each).
+ARCHES="x64 x86"
+build_of() { case $1 in x64) echo "$root/build/windows" ;; x86) echo "$root/build/windows-x86" ;; esac; }
+toolchain_of() { case $1 in x64) echo mingw-w64-x86_64 ;; x86) echo mingw-w64-i686 ;; esac; }
+first_lane_of() { case $1 in x64) echo 0 ;; x86) echo 2 ;; esac; }
 
-echo "== Windows build"
-cmake -S "$root" -B "$root/build/windows" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
-  cmake --build "$root/build/windows" -j2 >/dev/null || { echo "Windows build failed"; exit 1; }
-
-echo "== Windows tests under Wine"
-# Two lanes, each with its own virtual display and prefix: two tests at a
-# time, never two in one lane.
-trap 'wine_env_stop' EXIT INT TERM
-wine_lanes_start "$root/build/windows/wineprefix" 2 "$root/build/windows/simtuner/ZentrikSimTuner.dll"
-ctest --test-dir "$root/build/windows" --output-on-failure --timeout 60 -j2 \
-  --resource-spec-file "$LANES_FILE" || status=1
-# The views the painting tests saved, as PNG files a person can look at.
-artifacts="$root/build/windows/tests/windows/artifacts"
-for view in "$artifacts"/*.bmp; do
-  [ -f "$view" ] && convert "$view" "${view%.bmp}.png" && rm -f "$view"
+for arch in $ARCHES; do
+  echo "== Windows build, $arch"
+  cmake -S "$root" -B "$(build_of $arch)" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$(toolchain_of $arch).cmake" >/dev/null &&
+    cmake --build "$(build_of $arch)" -j2 >/dev/null || { echo "Windows build ($arch) failed"; exit 1; }
 done
-[ -d "$artifacts" ] && echo "Screens of the tested views: $artifacts"
-"$root/scripts/release_check.sh" || status=1
+
+trap 'wine_env_stop' EXIT INT TERM
+echo "== Windows test prefixes"
+runnable=""
+for arch in $ARCHES; do
+  build=$(build_of $arch)
+  wine_lanes_start "$build" 2 "$(first_lane_of $arch)"
+  WINEPREFIX="$build/wineprefix-lane0" runs_programs_of "$build" && runnable="$runnable $arch"
+done
+
+# ctest's own summary line: "97% tests passed, 3 tests failed out of 116".
+counts_of() {   # $1 = ctest output; prints "passed failed"
+  sed -n 's/.*tests passed, \([0-9]*\) tests\{0,1\} failed out of \([0-9]*\).*/\1 \2/p' "$1" |
+    tail -n 1 | { read -r failed total && echo "$((total - failed)) $failed" || echo "0 1"; }
+}
+
+echo "== Windows suites under Wine:$runnable, side by side"
+for arch in $runnable; do
+  build=$(build_of $arch)
+  ctest --test-dir "$build" --output-on-failure --timeout 120 -j2 \
+    --resource-spec-file "$build/lanes.json" > "$build/suite.log" 2>&1 &
+  eval "suite_$arch=\$!"
+done
+for arch in $runnable; do
+  build=$(build_of $arch)
+  eval "wait \$suite_$arch" || status=1
+  echo "-- $arch suite"
+  cat "$build/suite.log"
+  # The views the painting tests saved, as PNG files a person can look at.
+  artifacts="$build/tests/windows/artifacts"
+  for view in "$artifacts"/*.bmp; do
+    [ -f "$view" ] && convert "$view" "${view%.bmp}.png" && rm -f "$view"
+  done
+  [ -d "$artifacts" ] && echo "Screens of the tested $arch views: $artifacts"
+done
+
+"$root/scripts/release_check.sh" "$root/build/windows" "$root/build/windows-x86" $runnable || status=1
+
+echo "== Summary"
+for arch in $ARCHES; do
+  case " $runnable " in
+    *" $arch "*)
+      set -- $(counts_of "$(build_of $arch)/suite.log")
+      passed=$1 failed=$2
+      # The install test of the architecture counts as one more.
+      if grep -q "^0 failed$" "$root/build/release-test/$arch/install.log" 2>/dev/null; then
+        passed=$((passed + 1))
+      else
+        failed=$((failed + 1))
+      fi
+      echo "$arch: $passed passed, $failed failed"
+      [ "$failed" -eq 0 ] || status=1
+      ;;
+    *) echo "$arch: skipped: this machine cannot run $arch Windows programs (kernel or Wine)" ;;
+  esac
+done
 exit $status

@@ -27,14 +27,33 @@ start_virtual_display() {
   done
 }
 
-# Creates the prefix if needed and keeps one wineserver for the whole run.
+# The Wine a prefix is made by: its version, and whether the 32-bit half was
+# installed beside the 64-bit one. A prefix that wine64 made alone cannot start
+# a 32-bit program once wine32 is there ("could not load kernel32.dll").
+wine_flavour() {
+  halves=64-bit
+  [ -x /usr/lib/wine/wine ] && halves=multiarch
+  echo "$(wine --version 2>/dev/null) $halves"
+}
+
+# Creates the prefix if needed, made again when another Wine made it, and
+# keeps one wineserver for the whole run. The stamp names the Wine that made it.
 prepare_prefix() {   # $1 = prefix folder; WINEPREFIX and DISPLAY already set
+  stamp="$1/zentrik-prefix-made-by"
+  if [ -f "$1/system.reg" ] && [ "$(cat "$stamp" 2>/dev/null)" != "$(wine_flavour)" ]; then
+    echo "Wine prefix $1 was made by another Wine ($(cat "$stamp" 2>/dev/null || echo unknown)): making it again"
+    rm -rf "$1"
+  fi
   mkdir -p "$1"
-  [ -f "$1/system.reg" ] || wineboot -i >/dev/null 2>&1 || true
-  wineserver -p 60 2>/dev/null || true
+  if [ ! -f "$1/system.reg" ]; then
+    wineboot -i </dev/null >/dev/null 2>&1 || true
+    wine_flavour > "$stamp"
+  fi
+  # Detached from the caller's output: ctest waits for every holder of its pipe.
+  wineserver -p 60 </dev/null >/dev/null 2>&1 || true
   # A new prefix has no .txt association, so the read-me would open nowhere;
   # on Windows text files open in Notepad.
-  wine reg add 'HKCR\.txt' /ve /d txtfile /f >/dev/null 2>&1 || true
+  wine reg add 'HKCR\.txt' /ve /d txtfile /f </dev/null >/dev/null 2>&1 || true
 }
 
 wine_env_start() {   # $1 = prefix folder, $2 = "virtual" to force a virtual display
@@ -47,35 +66,34 @@ wine_env_start() {   # $1 = prefix folder, $2 = "virtual" to force a virtual dis
   prepare_prefix "$1"
 }
 
-# Test lanes: each has its own virtual display and prefix (the first lane
-# uses the given prefix, the others a sibling of it), so tests that move the
-# pointer or take the focus can run side by side. Writes the ctest resource
-# file LANES_FILE and exports ZENTRIK_LANE<i>_DISPLAY and _PREFIX, which
-# tests/windows/in_lane.sh reads; DISPLAY and WINEPREFIX are lane 0's.
-wine_lanes_start() {   # $1 = first prefix, $2 = lane count, $3 = simulated tuner DLL
+# Test lanes: each has its own virtual display and prefix, so tests that move
+# the pointer or take the focus can run side by side. The lanes of one build
+# (one architecture) have the ids first..first+count-1 and prefixes under the
+# build; their ctest resource file is BUILD/lanes.json. Exports
+# ZENTRIK_LANE<id>_DISPLAY and _PREFIX, which tests/windows/in_lane.sh reads.
+wine_lanes_start() {   # $1 = build folder, $2 = lane count, $3 = first lane id
   export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
-  LANES_FILE="$1.lanes.json"
   ids=""
   boots=""
   i=0
   while [ $i -lt "$2" ]; do
-    prefix=$1; [ $i -gt 0 ] && prefix="$1-lane$i"
+    id=$(($3 + i))
+    prefix="$1/wineprefix-lane$i"
     start_virtual_display
-    export "ZENTRIK_LANE${i}_DISPLAY=$VIRTUAL_DISPLAY" "ZENTRIK_LANE${i}_PREFIX=$prefix"
+    export "ZENTRIK_LANE${id}_DISPLAY=$VIRTUAL_DISPLAY" "ZENTRIK_LANE${id}_PREFIX=$prefix"
     STARTED_PREFIXES="$STARTED_PREFIXES $prefix"
     # New prefixes are booted side by side.
     # Windows not left to a window manager: with none running, Wine would
     # wait two seconds for one at every hidden window's destruction.
     (export WINEPREFIX="$prefix" DISPLAY="$VIRTUAL_DISPLAY"
-     prepare_prefix "$prefix"; register_sim_tuner "$3"
-     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1) &
+     prepare_prefix "$prefix"; register_com_server "$1" "$1/simtuner/ZentrikSimTuner.dll"
+     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1) &
     boots="$boots $!"
-    ids="$ids${ids:+,}{\"id\":\"$i\",\"slots\":1}"
+    ids="$ids${ids:+,}{\"id\":\"$id\",\"slots\":1}"
     i=$((i + 1))
   done
   for boot in $boots; do wait "$boot"; done
-  printf '{"version":{"major":1,"minor":0},"local":[{"lanes":[%s]}]}\n' "$ids" > "$LANES_FILE"
-  export DISPLAY="$ZENTRIK_LANE0_DISPLAY" WINEPREFIX="$1"
+  printf '{"version":{"major":1,"minor":0},"local":[{"lanes":[%s]}]}\n' "$ids" > "$1/lanes.json"
 }
 
 wine_env_stop() {
@@ -88,7 +106,25 @@ wine_env_stop() {
   return 0
 }
 
-# Registers the simulated tuner for the current user of the prefix.
-register_sim_tuner() {   # $1 = path of ZentrikSimTuner.dll
-  [ -f "$1" ] && wine regsvr32 /s "$(winepath -w "$1" 2>/dev/null)" >/dev/null 2>&1 || true
+# What the build says of itself (release.env): ZENTRIK_ARCH, ZENTRIK_REGSVR32...
+build_fact() {   # $1 = build folder, $2 = name
+  sed -n "s/^$2=//p" "$1/release.env" | tr -d "'"
+}
+
+# Registers (or with "/u" unregisters) a tuner DLL of the build for the
+# current user of the prefix, then lets Wine see the per-user class (see
+# tests/wine/class_mirror.h). The build's prefix_tool.exe has the DLL's
+# architecture, so it writes the registry view the DLL was registered in.
+register_com_server() {   # $1 = build folder, $2 = DLL, $3 = "/u" to unregister
+  [ -f "$2" ] || return 1
+  wine "$(build_fact "$1" ZENTRIK_REGSVR32)" /s ${3:-} "$(winepath -w "$2" 2>/dev/null </dev/null)" </dev/null >/dev/null 2>&1 &&
+    wine "$1/tests/windows/prefix_tool.exe" mirror </dev/null >/dev/null 2>&1
+}
+
+# Whether this machine runs the build's programs: the kernel and the installed
+# Wine must run 32-bit ones for an x86 build. Asked of a console program of the
+# build itself.
+runs_programs_of() {   # $1 = build folder
+  [ "$(wine "$1/tests/windows/prefix_tool.exe" arch </dev/null 2>/dev/null | tr -d '\r')" = \
+    "$(build_fact "$1" ZENTRIK_ARCH)" ]
 }

@@ -4,6 +4,11 @@
 //                                 InitializeControl) the lock state and the
 //                                 level ReadSignalLevel reports, locked or not;
 //                                 level "-": ReadSignalLevel writes nothing
+//   on PATH lock 0|1 level N      while the file PATH exists, this signal
+//                                 instead of the timeline's (the last such
+//                                 line whose file exists wins): a test moves
+//                                 the signal on when it has seen what it
+//                                 waited for, however slow the machine
 //   loop MS                       the timeline repeats every MS
 //   fail METHOD HRESULT           METHOD returns HRESULT (hex 0x.. or decimal).
 //                                 METHOD is a tuner-control method name,
@@ -89,6 +94,8 @@ SignalPoint SimConfig::SignalAt(uint32_t ms) const {
         if (p.AtMs > ms) break;
         now = p;
     }
+    for (const SignalGate& gate : Gates)
+        if (GetFileAttributesA(gate.Path.c_str()) != INVALID_FILE_ATTRIBUTES) now = gate.Signal;
     return now;
 }
 
@@ -108,6 +115,22 @@ std::vector<std::string> ScriptWords(const std::string& line) {
     return words;
 }
 
+namespace {
+
+// "lock 0|1 level N|-" after the directive's own word and argument.
+bool ParseSignal(const std::vector<std::string>& w, SignalPoint* point) {
+    long long lock = 0, level = 0;
+    if (w.size() != 6 || w[2] != "lock" || w[4] != "level" || !ParseNumber(w[3], &lock) ||
+        (lock != 0 && lock != 1) || (w[5] != "-" && !ParseNumber(w[5], &level)))
+        return false;
+    point->Locked = lock == 1;
+    point->Level = static_cast<int32_t>(level);
+    point->WritesLevel = w[5] != "-";
+    return true;
+}
+
+}  // namespace
+
 void ParseScript(const std::string& text, SimConfig& config) {
     for (size_t start = 0; start < text.size();) {
         const size_t end = std::min(text.find('\n', start), text.size());
@@ -115,16 +138,18 @@ void ParseScript(const std::string& text, SimConfig& config) {
         start = end + 1;
         const std::vector<std::string> w = ScriptWords(line);
         if (w.empty()) continue;
-        long long a = 0, b = 0, c = 0;
+        long long a = 0;
+        SignalPoint point{0, false, 0};
         if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
             config.LatencyMs = static_cast<uint32_t>(a);
         } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
             config.LoopMs = static_cast<uint32_t>(a);
-        } else if (w[0] == "at" && w.size() == 6 && w[2] == "lock" && w[4] == "level" &&
-                   ParseNumber(w[1], &a) && a >= 0 && ParseNumber(w[3], &b) &&
-                   (b == 0 || b == 1) && (w[5] == "-" || ParseNumber(w[5], &c))) {
-            config.Timeline.push_back(
-                {static_cast<uint32_t>(a), b == 1, static_cast<int32_t>(c), w[5] != "-"});
+        } else if (w[0] == "at" && ParseSignal(w, &point) && ParseNumber(w[1], &a) && a >= 0) {
+            point.AtMs = static_cast<uint32_t>(a);
+            config.Timeline.push_back(point);
+            config.Scripted = true;
+        } else if (w[0] == "on" && ParseSignal(w, &point)) {
+            config.Gates.push_back({w[1], point});
             config.Scripted = true;
         } else if (w[0] == "fail" && w.size() == 3 && ParseNumber(w[2], &a)) {
             config.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
@@ -160,6 +185,9 @@ uint32_t MsSinceProcessStart() {
 
 void LogLine(const char* format, ...) {
     if (g_log == INVALID_HANDLE_VALUE) return;
+    // The time is taken under the lock too, so that the lines of two threads
+    // reach the file in the order of their times.
+    std::lock_guard<std::mutex> guard(g_logMutex);
     char text[512];
     const int head = std::snprintf(text, sizeof text, "%lu %lu ",
                                    static_cast<unsigned long>(MsSinceProcessStart()),
@@ -172,7 +200,6 @@ void LogLine(const char* format, ...) {
     size_t length = std::min(static_cast<size_t>(head + body), sizeof text - 3);
     text[length++] = '\r';
     text[length++] = '\n';
-    std::lock_guard<std::mutex> guard(g_logMutex);
     DWORD written = 0;
     WriteFile(g_log, text, static_cast<DWORD>(length), &written, nullptr);
     FlushFileBuffers(g_log);

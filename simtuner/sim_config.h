@@ -16,17 +16,25 @@ struct SignalPoint {
     bool WritesLevel = true;  // false: ReadSignalLevel leaves the caller's value alone
 };
 
+// A signal that holds while a file exists.
+struct SignalGate {
+    std::string Path;
+    SignalPoint Signal;
+};
+
 struct SimConfig {
     uint32_t LatencyMs = 20;
-    bool Scripted = false;              // a script with at least one "at" line
+    bool Scripted = false;              // a script with at least one "at" or "on" line
     std::vector<SignalPoint> Timeline;  // sorted by AtMs
+    std::vector<SignalGate> Gates;      // in script order
     uint32_t LoopMs = 0;                // 0: the last point holds forever
     std::map<std::string, HRESULT> Failures;  // method name -> forced result
     std::wstring LogPath;
     std::vector<std::string> Problems;  // script lines that could not be read
 
     bool FailureFor(const char* method, HRESULT* result) const;
-    // The scripted signal at a time on the timeline.
+    // The scripted signal at a time on the timeline, or that of a gate whose
+    // file exists.
     SignalPoint SignalAt(uint32_t ms) const;
 };
 

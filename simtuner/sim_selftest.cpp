@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "tuner/tuner_interface.h"
+#include "tests/wine/class_mirror.h"
 
 namespace {
 
@@ -459,6 +460,7 @@ void CheckRegistration(const std::wstring& dllPath) {
     CheckHr(unreg(), S_OK, "DllUnregisterServer");
     Check(ReadString(HKEY_CURRENT_USER, server, nullptr) == L"<missing>", "unregistered: no InprocServer32 key");
     CheckHr(reg(), S_OK, "DllRegisterServer");
+    Check(MirrorTunerClass(), "the registration mirrored for Wine");
     wchar_t loaded[MAX_PATH];
     GetModuleFileNameW(dll, loaded, MAX_PATH);
     Check(lstrcmpiW(ReadString(HKEY_CURRENT_USER, server, nullptr).c_str(), loaded) == 0,

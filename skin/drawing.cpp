@@ -61,12 +61,16 @@ void PaintSearchLine() {
     if (App.SweepX > 305) App.SweepX = 42;
 }
 
-// 2.65 pixels a percent from the strip's left edge. A card may report more
-// than 100 (or less than 0): the bar still ends inside the strip, never over
-// the window's chrome.
+// 2.65 pixels a percent from the strip's left edge, truncated: 265 * level
+// / 100 in whole numbers. In floating point, level * 2.65 is only right when
+// rounded to double precision; the x86 build's x87 unit keeps more bits and
+// truncates 52.99... to 52 at level 20, so the bar fell one pixel short at
+// every fifth level. Whole numbers give the same edge on any processor.
+// A card may report more than 100 (or less than 0): the bar still ends inside
+// the strip, never over the window's chrome.
 LONG BarRightEdge(int32_t level) {
     const int32_t shown = level < 0 ? 0 : level > 100 ? 100 : level;
-    return static_cast<LONG>(shown * 2.65 + App.BarFill.left);
+    return App.BarFill.left + shown * 265 / 100;
 }
 
 void PaintReadout() {

@@ -13,27 +13,19 @@ LONG SetString(HKEY key, const wchar_t* name, const wchar_t* value) {
                           static_cast<DWORD>((lstrlenW(value) + 1) * sizeof(wchar_t)));
 }
 
-// "CLSID\{...}" with the given prefix ("" under HKCR, "Software\Classes\" under HKCU).
-void ClassKeyPath(const wchar_t* prefix, wchar_t path[kClassKeyChars]) {
+// The per-user class key: Software\Classes\CLSID\{...} under HKCU.
+void ClassKeyPath(wchar_t path[kClassKeyChars]) {
     wchar_t id[40];
     StringFromGUID2(kTunerFilterClassId, id, 40);
-    lstrcpyW(path, prefix);
-    lstrcatW(path, L"CLSID\\");
+    lstrcpyW(path, L"Software\\Classes\\CLSID\\");
     lstrcatW(path, id);
 }
 
-// Wine (8.x) looks class ids up only in HKEY_CLASSES_ROOT, without the
-// per-user HKCU\Software\Classes; there the entries are also written to HKCR.
-bool RunningUnderWine() {
-    HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    return ntdll && GetProcAddress(ntdll, "wine_get_version");
-}
-
-HRESULT RegisterUnder(HKEY root, const wchar_t* prefix, const wchar_t* description, const wchar_t* path) {
+HRESULT RegisterForUser(const wchar_t* description, const wchar_t* path) {
     wchar_t classKeyPath[kClassKeyChars];
-    ClassKeyPath(prefix, classKeyPath);
+    ClassKeyPath(classKeyPath);
     HKEY classKey = nullptr, serverKey = nullptr;
-    if (RegCreateKeyExW(root, classKeyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &classKey, nullptr) !=
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, classKeyPath, 0, nullptr, 0, KEY_WRITE, nullptr, &classKey, nullptr) !=
         ERROR_SUCCESS)
         return SELFREG_E_CLASS;
     LONG status = SetString(classKey, nullptr, description);
@@ -47,21 +39,19 @@ HRESULT RegisterUnder(HKEY root, const wchar_t* prefix, const wchar_t* descripti
     return status == ERROR_SUCCESS ? S_OK : SELFREG_E_CLASS;
 }
 
-HRESULT UnregisterUnder(HKEY root, const wchar_t* prefix) {
+HRESULT UnregisterForUser() {
     wchar_t classKeyPath[kClassKeyChars];
-    ClassKeyPath(prefix, classKeyPath);
+    ClassKeyPath(classKeyPath);
     HKEY classKey = nullptr;
-    LONG status = RegOpenKeyExW(root, classKeyPath, 0, KEY_ALL_ACCESS, &classKey);
+    LONG status = RegOpenKeyExW(HKEY_CURRENT_USER, classKeyPath, 0, KEY_ALL_ACCESS, &classKey);
     if (status == ERROR_FILE_NOT_FOUND) return S_OK;
     if (status != ERROR_SUCCESS) return SELFREG_E_CLASS;
     status = RegDeleteKeyW(classKey, L"InprocServer32");
     RegCloseKey(classKey);
     if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return SELFREG_E_CLASS;
-    status = RegDeleteKeyW(root, classKeyPath);
+    status = RegDeleteKeyW(HKEY_CURRENT_USER, classKeyPath);
     return (status == ERROR_SUCCESS || status == ERROR_FILE_NOT_FOUND) ? S_OK : SELFREG_E_CLASS;
 }
-
-constexpr wchar_t kUserClasses[] = L"Software\\Classes\\";
 
 }  // namespace
 
@@ -75,17 +65,7 @@ HRESULT RegisterTunerServer(const wchar_t* description) {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(module, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
-    HRESULT result = RegisterUnder(HKEY_CURRENT_USER, kUserClasses, description, path);
-    if (SUCCEEDED(result) && RunningUnderWine())
-        result = RegisterUnder(HKEY_CLASSES_ROOT, L"", description, path);
-    return result;
+    return RegisterForUser(description, path);
 }
 
-HRESULT UnregisterTunerServer() {
-    HRESULT result = UnregisterUnder(HKEY_CURRENT_USER, kUserClasses);
-    if (RunningUnderWine()) {
-        const HRESULT mirror = UnregisterUnder(HKEY_CLASSES_ROOT, L"");
-        if (SUCCEEDED(result)) result = mirror;
-    }
-    return result;
-}
+HRESULT UnregisterTunerServer() { return UnregisterForUser(); }

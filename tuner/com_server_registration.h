@@ -4,6 +4,6 @@
 #include <windows.h>
 
 // HKCU\Software\Classes\CLSID\{class}\InprocServer32 = the path of the DLL
-// this code is linked into, ThreadingModel Both; under Wine also mirrored to HKCR.
+// this code is linked into, ThreadingModel Both.
 HRESULT RegisterTunerServer(const wchar_t* description);
 HRESULT UnregisterTunerServer();

@@ -39,17 +39,17 @@ std::wstring Environment(const wchar_t* name) {
 
 uint32_t NowMs() { return GetTickCount(); }
 
-// "at MS locked L strength S quality Q [present P]"
-bool ParseAt(const std::vector<std::string>& w, SignalState* point) {
-    long long at = 0, locked = 0, strength = 0, quality = 0, present = -1;
+// "at MS|on PATH locked L strength S quality Q [present P]": the signal after
+// the directive's word and argument.
+bool ParseSignal(const std::vector<std::string>& w, SignalState* point) {
+    long long locked = 0, strength = 0, quality = 0, present = -1;
     if (w.size() != 8 && w.size() != 10) return false;
-    if (!ParseNumber(w[1], &at) || at < 0 || w[2] != "locked" || !ParseNumber(w[3], &locked) ||
+    if (w[2] != "locked" || !ParseNumber(w[3], &locked) ||
         (locked != 0 && locked != 1) || w[4] != "strength" || !ParseNumber(w[5], &strength) ||
         w[6] != "quality" || !ParseNumber(w[7], &quality))
         return false;
     if (w.size() == 10 && (w[8] != "present" || !ParseNumber(w[9], &present) || present < 0 || present > 1))
         return false;
-    point->AtMs = static_cast<uint32_t>(at);
     point->Locked = locked == 1;
     point->Present = present < 0 ? point->Locked : present == 1;
     point->Strength = static_cast<LONG>(strength);
@@ -57,13 +57,15 @@ bool ParseAt(const std::vector<std::string>& w, SignalState* point) {
     return true;
 }
 
-// at, loop, latency, nodevice, fail, hang, glitch
+// at, on, loop, latency, nodevice, fail, hang, glitch
 bool ParseSignalLine(const std::vector<std::string>& w, DoublesScript& script) {
     long long a = 0, b = 0;
     SignalState point;
-    if (w[0] == "at") {
-        if (!ParseAt(w, &point)) return false;
+    if (w[0] == "at" && ParseSignal(w, &point) && ParseNumber(w[1], &a) && a >= 0) {
+        point.AtMs = static_cast<uint32_t>(a);
         script.Timeline.push_back(point);
+    } else if (w[0] == "on" && ParseSignal(w, &point)) {
+        script.Gates.push_back({w[1], point});
     } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
         script.LoopMs = static_cast<uint32_t>(a);
     } else if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
@@ -186,6 +188,8 @@ SignalState SignalNow() {
         if (p.AtMs > ms) break;
         now = p;
     }
+    for (const SignalGate& gate : script.Gates)
+        if (GetFileAttributesA(gate.Path.c_str()) != INVALID_FILE_ATTRIBUTES) now = gate.Signal;
     if (script.Card.LockModulation != kAnyModulation && script.Card.LockModulation != g_tunedModulation) {
         now.Locked = false;  // the carrier is there, but the demodulator cannot lock
         now.Quality = 0;
@@ -212,6 +216,8 @@ bool ForcedResult(const char* object, const char* method, HRESULT* result) {
 
 static void WriteLine(const char* body) {
     if (g_log == INVALID_HANDLE_VALUE) return;
+    // Timed under the lock: lines reach the file in the order of their times.
+    std::lock_guard<std::mutex> guard(g_logMutex);
     static const DWORD start = GetTickCount();
     char text[600];
     int n = std::snprintf(text, sizeof text - 2, "%lu %lu %s", static_cast<unsigned long>(GetTickCount() - start),
@@ -220,7 +226,6 @@ static void WriteLine(const char* body) {
     if (n > static_cast<int>(sizeof text) - 3) n = sizeof text - 3;
     text[n++] = '\r';
     text[n++] = '\n';
-    std::lock_guard<std::mutex> guard(g_logMutex);
     DWORD written = 0;
     WriteFile(g_log, text, static_cast<DWORD>(n), &written, nullptr);
 }

@@ -45,8 +45,16 @@ struct CardShape {
     bool Flip = false;         // every other statistics read finds no signal
 };
 
+// A signal that holds while a file exists: a test moves the signal on once it
+// has seen what it waited for, however slow the machine.
+struct SignalGate {
+    std::string Path;
+    SignalState Signal;
+};
+
 struct DoublesScript {
     std::vector<SignalState> Timeline;  // sorted by AtMs
+    std::vector<SignalGate> Gates;      // in script order; the last whose file exists wins
     uint32_t LoopMs = 0;
     uint32_t LatencyMs = 0;
     bool NoDevice = false;

@@ -105,8 +105,8 @@ def search_line(shot, p):
 
 
 def searching(shot, p):
-    """The whole searching face: the line, and the read-out in red."""
-    return search_line(shot, p) and p.readout(shot, RED) > 20
+    """The whole searching face: the line, and the read-out 00% in red."""
+    return search_line(shot, p) and p.readout_differs(shot, "00%", RED, 0) == 0
 
 
 def check_tune(tune, expected, what):
@@ -116,8 +116,10 @@ def check_tune(tune, expected, what):
 
 def scenario_hotbird():
     """From the list: tune, search, lock, level, lock lost, Esc."""
-    # The search lasts 3 s, so the searching face is seen even on a slow start.
-    p = BdaProgram(SEARCHING + "at 3000 locked 1 strength 50 quality 50\nat 8000 locked 0 strength 0 quality 0\n")
+    # Each state holds until the test has seen it: the lock comes once the
+    # search was seen, the loss once the level was.
+    p = BdaProgram(SEARCHING + "on GATE:lock locked 1 strength 50 quality 50\n"
+                   "on GATE:lost locked 0 strength 0 quality 0\n")
     try:
         p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
         tune = p.wait_tune()
@@ -126,12 +128,14 @@ def scenario_hotbird():
                    "HotBird reaches the card as 10723000 kHz, 29900 ksym/s, horizontal, 9750/10600 MHz switching at 11700")
         check(tune is not None and tune["lnbsource"] in (-1, 0) and all(s == 0 for s in node_sources(p.log_text())),
               f"and without DiSEqC (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
-        check(p.wait_screen("searching", lambda s: searching(s, p), 5) is not None,
+        check(p.wait_screen("searching", lambda s: searching(s, p), 15) is not None,
               "before the lock: the red searching line and a red 00%")
+        p.open_gate("lock")
         locked = p.wait_screen("level-50", lambda s: bar_at(s, p, 50), 15)
         check(locked is not None, "the scripted lock at strength 50 paints the bar to 50%")
-        check(locked is not None and p.readout(locked, TEXT) > 20 and p.readout(locked, RED) == 0,
-              "and the read-out in dark text")
+        check(locked is not None and p.readout_differs(locked, "50%", TEXT, 50) == 0,
+              "and the read-out: 50% in dark text")
+        p.open_gate("lost")
         check(p.wait_screen("lock-lost", lambda s: searching(s, p), 15) is not None,
               "the lock lost: the red searching line again")
         p.key("Escape")
@@ -179,7 +183,7 @@ def scenario_keypad():
 def set_tuner_device(present):
     """Puts the tuner double into, or takes it out of, the BDA tuner category."""
     path = e2e.run("winepath", "-w", DOUBLES)
-    subprocess.run(["wine", "regsvr32", "/s"] + ([] if present else ["/u"]) + ["/n", "/i:tuner", path],
+    subprocess.run(["wine", e2e.REGSVR32, "/s"] + ([] if present else ["/u"]) + ["/n", "/i:tuner", path],
                    check=False, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL, stdin=subprocess.DEVNULL)
 
 
@@ -304,8 +308,7 @@ def probe_card():
 
 def registry_view():
     """The reg.exe option for the registry view of this build's architecture."""
-    with open(os.path.join(e2e.BUILD, "release.env")) as f:
-        return "/reg:32" if "ZENTRIK_ARCH=x86" in f.read().split() else "/reg:64"
+    return "/reg:32" if e2e.ARCH == "x86" else "/reg:64"
 
 
 def probe_hidden_filter():

@@ -19,6 +19,11 @@ ARTIFACTS = os.path.join(BUILD, "tests", "e2e-artifacts")
 # The window title carries the version the build was made with.
 with open(os.path.join(BUILD, "generated", "zentrik_version.h")) as _header:
     TITLE = "Zentrik " + re.search(r'#define ZENTRIK_VERSION "([^"]+)"', _header.read()).group(1)
+# What the build says of itself: its architecture and the regsvr32 that
+# registers its DLLs.
+with open(os.path.join(BUILD, "release.env")) as _env:
+    FACTS = dict(line.rstrip("\n").replace("'", "").split("=", 1) for line in _env if "=" in line)
+ARCH, REGSVR32 = FACTS["ZENTRIK_ARCH"], FACTS["ZENTRIK_REGSVR32"]
 BAR = (240, 240, 255)
 SCREEN = (128, 197, 255)
 RED, TEXT = (255, 0, 0), (0, 0, 30)
@@ -27,6 +32,10 @@ SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "re
 # Faces on the skin sheet: (x, y, width, height).
 FAST_NORMAL, FAST_HOVER = (498, 1, 74, 27), (498, 29, 74, 27)
 LIPS, RUSSIAN_FLAG, EMPTY_SOCKET = (430, 168, 20, 15), (410, 168, 20, 15), (5, 35, 20, 15)
+# The small read-out: where its text starts, and the area around it that is
+# compared (the strip, or the bar, and the text on it; not the searching line).
+READOUT_AT = ("160", "87")
+READOUT_AREA = (150, 86, 80, 26)
 
 
 def run(*args, check=True):
@@ -37,6 +46,19 @@ def windows_path(path):
     """The path as the program sees it: a prefix maps drive Z: to the root.
     (Asking winepath costs a Wine start, two seconds on a busy machine.)"""
     return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+def pixels_differ(first, x, y, second, sx, sy, w, h):
+    """How many pixels of a w x h area at (x, y) of one picture differ from
+    the area at (sx, sy) of another."""
+    result = subprocess.run(
+        ["compare", "-metric", "AE", "(", first, "-alpha", "off", "-crop", f"{w}x{h}+{x}+{y}", "+repage", ")",
+         "(", second, "-alpha", "off", "-crop", f"{w}x{h}+{sx}+{sy}", "+repage", ")", "null:"],
+        capture_output=True, text=True)
+    try:
+        return int(float(result.stderr.split()[0]))
+    except (IndexError, ValueError):
+        return w * h
 
 
 def wait_for(condition, seconds=15.0):
@@ -62,8 +84,10 @@ class Program:
         if prepare:
             prepare(self.folder)
         self.log = os.path.join(self.folder, "tuner.log")
+        # "GATE:name" in a script names a file of this run's folder; the signal
+        # it gates holds once open_gate(name) has made the file.
         with open(os.path.join(self.folder, "tuner.script"), "w") as f:
-            f.write(script)
+            f.write(script.replace("GATE:", windows_path(self.folder) + "\\"))
         env = dict(os.environ)
         env[self.SCRIPT_VARIABLE] = windows_path(os.path.join(self.folder, "tuner.script"))
         env[self.LOG_VARIABLE] = windows_path(self.log)
@@ -80,6 +104,9 @@ class Program:
         time.sleep(0.5)
         geometry = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", self.window).split())
         self.x, self.y = int(geometry["X"]), int(geometry["Y"])
+
+    def open_gate(self, name):
+        open(os.path.join(self.folder, name), "w").close()
 
     def click(self, x, y, repeat=1):
         run("xdotool", "mousemove", str(self.x + x), str(self.y + y))
@@ -117,27 +144,29 @@ class Program:
     def face_differs(self, shot, x, y, face):
         """How many pixels of the window at (x, y) differ from the sheet's face."""
         fx, fy, w, h = face
-        result = subprocess.run(
-            ["compare", "-metric", "AE", "(", shot, "-alpha", "off", "-crop", f"{w}x{h}+{x}+{y}", "+repage", ")",
-             "(", SHEET, "-alpha", "off", "-crop", f"{w}x{h}+{fx}+{fy}", "+repage", ")", "null:"],
-            capture_output=True, text=True)
-        try:
-            return int(float(result.stderr.split()[0]))
-        except (IndexError, ValueError):
-            return w * h
+        return pixels_differ(shot, x, y, SHEET, fx, fy, w, h)
 
-    def pixels(self, shot, x, y, w, h):
-        """The colours of a rectangle of the window, as (r, g, b) tuples."""
-        text = run("convert", shot, "-alpha", "off", "-crop", f"{w}x{h}+{x}+{y}", "+repage", "-depth", "8", "txt:-")
-        colours = []
-        for line in text.splitlines()[1:]:
-            values = line.split("(")[1].split(")")[0].split(",")
-            colours.append(tuple(int(float(v)) for v in values[:3]))
-        return colours
+    def readout_differs(self, shot, text, colour, level):
+        """How many pixels of the small read-out's area differ from the text
+        drawn there in that colour, over the bar of that level, by the
+        program's own font code with the fonts installed here (whatever face
+        they give, antialiased or not). Missing text, another colour or
+        another place all differ."""
+        expected = self.expected_readout(text, colour, level)
+        x, y, w, h = READOUT_AREA
+        return pixels_differ(shot, x, y, expected, x, y, w, h)
 
-    def readout(self, shot, colour):
-        """How many pixels of the small read-out are in the given text colour."""
-        return sum(1 for c in self.pixels(shot, 160, 87, 50, 22) if c == colour)
+    def expected_readout(self, text, colour, level):
+        name = os.path.join(self.folder, f"expected-{text[:2]}-{'%02x%02x%02x' % colour}-{level}")
+        if not os.path.exists(name + ".bmp"):
+            edge = 42 + 265 * min(max(level, 0), 100) // 100
+            bar = ["-fill", "rgb%s" % (BAR,), "-draw", f"rectangle 42,88 {edge - 1},111"] if level else []
+            run("convert", SHEET, "-crop", "350x200+0+0", "+repage", "-alpha", "off", *bar,
+                "BMP3:" + name + "-background.bmp")
+            run("wine", os.path.join(BUILD, "tests", "windows", "expected_text.exe"),
+                windows_path(name + "-background.bmp"), windows_path(name + ".bmp"),
+                *READOUT_AT, "%02x%02x%02x" % colour, text)
+        return name + ".bmp"
 
     def polls(self):
         return sum(1 for line in self.log_text().splitlines() if " QueryLock " in line)
@@ -232,7 +261,7 @@ def type_on_keypad(p, text):
 
 
 def scenario_list():
-    p = Program("latency 20\nat 0 lock 0 level 0\nat 4000 lock 1 level 50\n")
+    p = Program("latency 20\nat 0 lock 0 level 0\non GATE:lock lock 1 level 50\n")
     try:
         p.key("h", "h", "Return")  # HellasSat, then HotBird; Enter starts it
         calls = p.tuned(["SetLnbSelection 0", "SetLnbFrequency 9750", "SetPolarity 0",
@@ -240,13 +269,14 @@ def scenario_list():
         check(calls[-6:] == ["SetLnbSelection 0", "SetLnbFrequency 9750", "SetPolarity 0",
                              "SetSymbolRate 29900", "SetTransponderFrequency 10723", "SetDiseqc 0"],
               f"HotBird tunes 10723/0/29900 (got {calls[-6:]})")
-        # The lock comes 4 s into the tuner's timeline: until then, searching.
-        check(p.shows("searching", lambda s: p.pixel(s, 43, 113)[0] > 200 and p.readout(s, RED) > 20),
+        # No lock until the test has seen the search.
+        check(p.shows("searching", lambda s: p.pixel(s, 43, 113)[0] > 200 and p.readout_differs(s, "00%", RED, 0) == 0),
               "no signal yet: the red searching line and a red 00%")
+        p.open_gate("lock")
         check(p.shows("level-50", lambda s: p.pixel(s, 100, 111) == BAR and p.pixel(s, 173, 111) == BAR
                       and p.pixel(s, 174, 111) != BAR), "at 50% the bar ends at x 173")
-        check(p.shows("level-50", lambda s: p.readout(s, TEXT) > 20 and p.readout(s, RED) == 0),
-              "the read-out in dark text")
+        check(p.shows("level-50", lambda s: p.readout_differs(s, "50%", TEXT, 50) == 0),
+              "the read-out: 50% in dark text")
         p.click(200, 100, repeat=2)
         check(p.shows("big-readout", lambda s: p.pixel(s, 45, 100) == SCREEN),
               "double-click: the big read-out covers the bar")

@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
-"""The release as a user meets it, in a fresh Wine prefix on a virtual display:
-the installer (silent install, files, shortcut, Apps & features entry, the
-installed program with the demo tuner, uninstall keeping only a changed list,
-reinstall over it, the default architecture) and the portable x64 zip (unpack,
-register the demo tuner, run, unregister). Prints the install and uninstall
-times.
+"""The release of one architecture as a user meets it, in a fresh Wine prefix
+on a virtual display: the installer (silent install, files, shortcut, Apps &
+features entry, the installed program with the demo tuner, uninstall keeping
+only a changed list, reinstall over it; for x86 the default install, for x64
+the one asked for with /ARCH=x64) and the portable zip (unpack, register the
+demo tuner, run, unregister). Prints the install and uninstall times.
 
-usage: install_test.py DIST_DIR VERSION   (DISPLAY and a fresh WINEPREFIX set)
+usage: install_test.py DIST_DIR VERSION ARCH BUILD_DIR
+  (DISPLAY and a fresh WINEPREFIX set; BUILD_DIR is the test build of ARCH,
+  whose prefix_tool.exe lets Wine see what regsvr32 registered per user)
 """
 import os
 import shutil
@@ -17,7 +19,7 @@ import tempfile
 import time
 import zipfile
 
-DIST, VERSION = os.path.abspath(sys.argv[1]), sys.argv[2]
+DIST, VERSION, ARCH, BUILD = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv[3], os.path.abspath(sys.argv[4])
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SHEET = os.path.join(ROOT, "resources", "sheet", "skin_sheet.png")
 DEFAULT_LIST = os.path.join(ROOT, "resources", "satellite_default.ini")
@@ -26,6 +28,9 @@ SETUP = os.path.join(DIST, f"Zentrik-{VERSION}-setup.exe")
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zentrik"
 TUNER_CLASS = "{E82536A0-94DA-11D2-A463-00A0C95D308D}"
 MACHINE_X86, MACHINE_X64 = 0x14C, 0x8664
+MACHINE = {"x86": MACHINE_X86, "x64": MACHINE_X64}[ARCH]
+# x86 is what the installer chooses by itself; x64 is asked for.
+ARCH_SWITCHES = [] if ARCH == "x86" else ["/ARCH=x64"]
 # The skin's title strip, never covered by a control: what the window face is checked by.
 TITLE_STRIP = (40, 2, 200, 24)
 # Shortcuts must not reach the desktop of the machine running the test.
@@ -72,6 +77,12 @@ def registry(key):
     return values
 
 
+def mirror_registration():
+    """Wine looks classes up machine-wide only; the test prefix copies what
+    regsvr32 registered for the user (tests/wine/class_mirror.h)."""
+    run("wine", os.path.join(BUILD, "tests", "windows", "prefix_tool.exe"), "mirror", check_rc=True)
+
+
 def registered_tuner():
     return registry(rf"HKCU\Software\Classes\CLSID\{TUNER_CLASS}\InprocServer32").get("(Default)", "")
 
@@ -91,6 +102,7 @@ def timed(*args):
 
 def install(*switches):
     rc, seconds = timed("wine", SETUP, "/S", *switches)
+    mirror_registration()
     check(rc == 0, f"silent install {' '.join(switches)}: exit code {rc}, {seconds:.1f} s")
     return seconds
 
@@ -105,6 +117,7 @@ def uninstall(folder):
             break
         time.sleep(0.1)
     seconds = time.monotonic() - start
+    mirror_registration()
     check(not registry(UNINSTALL_KEY), f"silent uninstall: {seconds:.1f} s")
     return seconds
 
@@ -133,7 +146,7 @@ class Program:
 
     def face_matches_the_skin(self):
         os.makedirs(ARTIFACTS, exist_ok=True)
-        shot = os.path.join(ARTIFACTS, f"{self.name}.png")
+        shot = os.path.join(ARTIFACTS, f"{ARCH}-{self.name}.png")
         run("import", "-window", "root", "-crop", f"350x200+{self.x}+{self.y}", "+repage", shot)
         x, y, w, h = TITLE_STRIP
         crop = f"{w}x{h}+{x}+{y}"
@@ -218,12 +231,13 @@ def leftovers(folder):
 def test_installer():
     folder = os.path.join(shell_folder("LOCALAPPDATA"), "Programs", "Zentrik")
     shortcut = os.path.join(shell_folder("APPDATA"), "Microsoft", "Windows", "Start Menu", "Programs", "Zentrik.lnk")
-    print(f"--- installer {os.path.getsize(SETUP)} bytes, into {folder}")
+    print(f"--- installer {os.path.getsize(SETUP)} bytes, the {ARCH} program into {folder}")
     times = {"install": [], "uninstall": []}
 
     # 1-3: a first install, as it is found, and the program running on the demo tuner.
-    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
-    installed_files_are_right(folder, MACHINE_X64)
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
+    installed_files_are_right(folder, MACHINE)
+    check(registry(UNINSTALL_KEY).get("Architecture") == ARCH, f"and is recorded as {ARCH}")
     shortcut_and_entry_are_right(folder, shortcut)
     check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
           f"demo tuner registered for the user: {registered_tuner()}")
@@ -238,7 +252,7 @@ def test_installer():
     check(registered_tuner() == "", "demo tuner unregistered")
 
     # 4: a list the user changed is all that stays.
-    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
     run_program(folder, "reinstalled")
     edited = open(DEFAULT_LIST, "rb").read().replace(b"[AMC1   103.0w]=3740v29270;", b"[My dish   13.0e]=10723h29900;")
     with open(os.path.join(folder, "satellite.ini"), "wb") as f:
@@ -248,7 +262,7 @@ def test_installer():
     check(not os.path.exists(shortcut) and registered_tuner() == "", "shortcut and demo registration gone")
 
     # 5: installing again keeps the list, and the program uses it.
-    times["install"].append(install("/ARCH=x64", "/DEMO=1"))
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
     check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "the kept list survives the install")
     run_program(folder, "over-the-kept-list")
     check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "and the program's start")
@@ -256,14 +270,15 @@ def test_installer():
     check(leftovers(folder) == ["satellite.ini"], "the changed list stays again")
     shutil.rmtree(folder, ignore_errors=True)
 
-    # Without a tuner filter registered, the 32-bit program is the default.
-    times["install"].append(install("/DEMO=0", "/BRIDGE=0"))
-    check(os.path.isfile(os.path.join(folder, "Zentrik.exe")) and
-          pe_machine(os.path.join(folder, "Zentrik.exe")) == MACHINE_X86, "the default install is the 32-bit program")
-    check(registry(UNINSTALL_KEY).get("Architecture") == "x86", "and is recorded as x86")
-    times["uninstall"].append(uninstall(folder))
-    check(not os.path.exists(folder), f"nothing left: {leftovers(folder)}")
-    if zipfile.ZipFile(os.path.join(DIST, f"Zentrik-{VERSION}-x64.zip")).namelist().count("bridge/ZentrikBdaTuner.dll"):
+    if ARCH == "x86":
+        # Without a tuner filter registered, the 32-bit program is the default.
+        times["install"].append(install("/DEMO=0", "/BRIDGE=0"))
+        check(os.path.isfile(os.path.join(folder, "Zentrik.exe")) and
+              pe_machine(os.path.join(folder, "Zentrik.exe")) == MACHINE_X86,
+              "without a demo the default install is the 32-bit program too")
+        times["uninstall"].append(uninstall(folder))
+        check(not os.path.exists(folder), f"nothing left: {leftovers(folder)}")
+    if zipfile.ZipFile(os.path.join(DIST, f"Zentrik-{VERSION}-{ARCH}.zip")).namelist().count("bridge/ZentrikBdaTuner.dll"):
         test_bridge(folder, times)
     for kind, values in times.items():
         print(f"{kind} under Wine: " + ", ".join(f"{v:.1f} s" for v in values))
@@ -272,13 +287,13 @@ def test_installer():
 def test_bridge(folder, times):
     """The BDA bridge registers where no filter is, gives way to a demo tuner
     chosen with it, and goes on uninstall."""
-    times["install"].append(install("/ARCH=x64", "/DEMO=0", "/BRIDGE=1"))
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=0", "/BRIDGE=1"))
     check(os.path.isfile(os.path.join(folder, "bridge", "bdaprobe.exe")), "installed: bridge/bdaprobe.exe")
     check(registered_tuner().lower().endswith(r"zentrik\bridge\zentrikbdatuner.dll"),
           f"the bridge registered for the user: {registered_tuner()}")
     times["uninstall"].append(uninstall(folder))
     check(registered_tuner() == "" and not os.path.exists(folder), "the bridge unregistered and removed")
-    times["install"].append(install("/ARCH=x64", "/DEMO=1", "/BRIDGE=1"))
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1", "/BRIDGE=1"))
     check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
           f"with the demo chosen too, the demo is registered: {registered_tuner()}")
     times["uninstall"].append(uninstall(folder))
@@ -286,16 +301,18 @@ def test_bridge(folder, times):
 
 
 def test_zip():
-    archive = os.path.join(DIST, f"Zentrik-{VERSION}-x64.zip")
+    archive = os.path.join(DIST, f"Zentrik-{VERSION}-{ARCH}.zip")
     folder = tempfile.mkdtemp(prefix="zentrik-zip-")
     print(f"--- {os.path.basename(archive)} unpacked into {folder}")
     zipfile.ZipFile(archive).extractall(folder)
     script = windows_path(os.path.join(folder, "demo", "register-demo-tuner.cmd"))
     run("wine", "cmd", "/c", script, "/s")
+    mirror_registration()
     check(os.path.samefile(unix_path(registered_tuner()), os.path.join(folder, "demo", "ZentrikSimTuner.dll")),
           f"register-demo-tuner.cmd registers the demo tuner: {registered_tuner()}")
     run_program(folder, "portable")
     run("wine", "cmd", "/c", script.replace("register-demo-tuner", "unregister-demo-tuner"), "/s")
+    mirror_registration()
     check(registered_tuner() == "", "unregister-demo-tuner.cmd unregisters it")
     shutil.rmtree(folder, ignore_errors=True)
 

@@ -59,11 +59,16 @@ Capture DrawnInMemory(const std::function<void(HDC, uint32_t*)>& draw) {
     return capture;
 }
 
-// Copies the window's surface and saves it as a bitmap file.
-Capture CaptureWindow(const char* view) {
-    const Capture capture = DrawnInMemory([](HDC memory, uint32_t*) {
+// The window's surface as it is now.
+Capture CopyWindow() {
+    return DrawnInMemory([](HDC memory, uint32_t*) {
         BitBlt(memory, 0, 0, kWidth, kHeight, App.WindowDC, 0, 0, SRCCOPY);
     });
+}
+
+// Copies the window's surface and saves it as a bitmap file.
+Capture CaptureWindow(const char* view) {
+    const Capture capture = CopyWindow();
     const BITMAPINFOHEADER info = WindowBitmapHeader();
     CreateDirectoryA("artifacts", nullptr);
     const std::string path = std::string("artifacts\\") + view + ".bmp";
@@ -230,6 +235,21 @@ TEST(Paint, BarEdgeFollowsTheLevel) {
     view = CaptureWindow("measuring-level-100");
     EXPECT_EQ(view.At(306, 100), kBarColour);
     EXPECT_NE(view.At(307, 100), kBarColour);
+}
+
+// Every level, on both architectures: the edge is 42 + 265 * level / 100
+// truncated (level 1: 44, 50: 174, 100: 307), however the processor computes.
+TEST(Paint, BarEdgeAtEveryLevel) {
+    StartPainted();
+    for (int32_t level = 1; level <= 100; ++level) {
+        SCOPED_TRACE(level);
+        ShowMeasuring(level, "42%");
+        const Capture view = CopyWindow();
+        const int edge = 42 + 265 * level / 100;
+        // Below the read-out's text cell, which ends at y 108.
+        EXPECT_EQ(view.At(edge - 1, 110), kBarColour);
+        EXPECT_NE(view.At(edge, 110), kBarColour);
+    }
 }
 
 // A card that reports more than full scale: the bar ends at the strip's
