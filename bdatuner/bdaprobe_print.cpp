@@ -80,7 +80,7 @@ void PrintFilter(const BdaProbeReport& report, int which) {
         std::printf(": no BDA topology\n");
         return;
     }
-    std::printf(":%s\n    pin types:", filter.HasDeviceControl ? " change transactions;" : "");
+    std::printf("%s:\n    pin types:", filter.HasDeviceControl ? ", with change transactions" : "");
     for (int i = 0; i < filter.PinTypeCount; ++i)
         std::printf(" %lu", static_cast<unsigned long>(filter.PinTypes[i]));
     std::printf("%s\n    template connections:", filter.PinTypeCount ? "" : " none given");

@@ -100,8 +100,8 @@ def bar_at(shot, p, level):
 
 
 def search_line(shot, p):
-    """The moving red line of the search (two pixels high at y 112-113), and no bar."""
-    return sum(1 for c in p.pixels(shot, 42, 113, 265, 1) if c == RED) > 5 and p.pixel(shot, 45, 111) != BAR
+    """The red line of the search, which always starts at the bar's left end, and no bar."""
+    return p.pixel(shot, 43, 113)[0] > 200 and p.pixel(shot, 45, 111) != BAR
 
 
 def searching(shot, p):

@@ -87,88 +87,78 @@ def tune_with_level(p, what, cause):
     return ok
 
 
-def scenario_receiver():
-    """A two-filter card: the demodulator node, the one with statistics, is the receiver component's."""
-    p = measure_hotbird("receiver\n" + LOCKED)
+def measured(script, what, cause, check_log):
+    """HotBird measured with the doubles' script: the level, then the log's own
+    check, then the end; cause says what an old bridge would make of it."""
+    p = measure_hotbird(script)
     try:
-        tune_with_level(p, "the lock and level of a two-filter card reach the bar (50%)",
-                        "no statistics node answered")
-        receivers = made_by(p.log_text(), "Receiver")
-        sources = {owner.split("#")[0] for _, _, owner in locks_answered(p.log_text())}
-        check(bool(receivers) and sources == {"Receiver"},
-              f"the lock is read from the receiver's demodulator (receivers {receivers}, lock from {sources})")
+        tune_with_level(p, what, cause)
+        check_log(p.log_text())
         finish(p)
     finally:
         p.close()
+
+
+def scenario_receiver():
+    """A two-filter card: the demodulator node, the one with statistics, is the receiver component's."""
+    def read_from_receiver(text):
+        receivers = made_by(text, "Receiver")
+        sources = {owner.split("#")[0] for _, _, owner in locks_answered(text)}
+        check(bool(receivers) and sources == {"Receiver"},
+              f"the lock is read from the receiver's demodulator (receivers {receivers}, lock from {sources})")
+    measured("receiver\n" + LOCKED, "the lock and level of a two-filter card reach the bar (50%)",
+             "no statistics node answered", read_from_receiver)
 
 
 def scenario_pins():
     """The nodes open only at the pins the topology names (2 -> 3), not at 0 -> 1."""
-    p = measure_hotbird("pins 2 3\n" + LOCKED)
-    try:
-        tune_with_level(p, "nodes reached at the topology's pins give lock and level (50%)",
-                        "no node opened at pins 0 -> 1")
-        opened = opened_nodes(p.log_text())
+    def opened_at_named_pins(text):
+        opened = opened_nodes(text)
         check(bool(opened) and all((i, o) == (2, 3) for i, o, _ in opened),
               f"every node was opened at pins 2 -> 3 (opened {opened})")
-        finish(p)
-    finally:
-        p.close()
+    measured("pins 2 3\n" + LOCKED, "nodes reached at the topology's pins give lock and level (50%)",
+             "no node opened at pins 0 -> 1", opened_at_named_pins)
 
 
 def scenario_provider_strength():
     """No node has signal statistics: the network provider's own strength stands in."""
-    p = measure_hotbird("nostatistics\n" + bda.SEARCHING + "at 1000 locked 1 strength 50 quality 50\n")
-    try:
-        tune_with_level(p, "the network provider's strength gives lock and level (50%)",
-                        "no statistics node answered")
-        asked = [rest for _, _, obj, what, rest in log_lines(p.log_text())
+    def read_from_provider(text):
+        asked = [rest for _, _, obj, what, rest in log_lines(text)
                  if obj.startswith("Provider#") and what == "get_SignalStrength"]
         check(any(r.startswith("0x00000000 50") for r in asked),
               f"read from ITuner::get_SignalStrength ({len(asked)} reads)")
-        finish(p)
-    finally:
-        p.close()
+    measured("nostatistics\n" + bda.SEARCHING + "at 1000 locked 1 strength 50 quality 50\n",
+             "the network provider's strength gives lock and level (50%)", "no statistics node answered",
+             read_from_provider)
 
 
 def scenario_rf_unlocked():
     """The RF tuner node's lock is a PLL lock the driver never sets: the demodulator's counts."""
-    p = measure_hotbird("rfunlocked\n" + LOCKED)
-    try:
-        tune_with_level(p, "the demodulator's lock shows (50%) although the RF node never locks",
-                        "the lock read from the RF node")
-        types = {node_type for _, node_type, _ in locks_answered(p.log_text())}
+    def read_from_demodulator(text):
+        types = {node_type for _, node_type, _ in locks_answered(text)}
         check(types == {1}, f"the lock is read from the demodulator, node type 1 (read from types {types})")
-        finish(p)
-    finally:
-        p.close()
+    measured("rfunlocked\n" + LOCKED, "the demodulator's lock shows (50%) although the RF node never locks",
+             "the lock read from the RF node", read_from_demodulator)
 
 
 def scenario_dvbs2():
     """A DVB-S2 transponder that locks only with 8PSK: QPSK first, 8PSK once QPSK finds nothing."""
-    p = measure_hotbird(f"modulation {PSK8}\n" + LOCKED)
-    try:
-        tune_with_level(p, "the 8PSK transponder locks (50%)", "QPSK only")
+    def qpsk_then_8psk(text):
         sent = [(ms, int(rest.split()[rest.split().index("modulation") + 1]))
-                for ms, _, _, what, rest in log_lines(p.log_text()) if what == "TUNE" and "modulation" in rest]
+                for ms, _, _, what, rest in log_lines(text) if what == "TUNE" and "modulation" in rest]
         check([m for _, m in sent] == [QPSK, PSK8], f"tuned with QPSK, then 8PSK (sent {sent})")
         check(len(sent) == 2 and sent[1][0] - sent[0][0] >= MODULATION_DWELL_MS,
               f"8PSK only after QPSK had its {MODULATION_DWELL_MS} ms (sent {sent})")
-        finish(p)
-    finally:
-        p.close()
+    measured(f"modulation {PSK8}\n" + LOCKED, "the 8PSK transponder locks (50%)", "QPSK only", qpsk_then_8psk)
 
 
 def scenario_unset_modulation():
     """A driver that refuses a tune request naming a modulation: it is asked again without."""
-    p = measure_hotbird("modulation unset\n" + LOCKED)
-    try:
-        tune_with_level(p, "the card locks (50%) with the modulation left to the driver", "the tune refused")
-        last = (tunes(p.log_text()) or [{}])[-1]
+    def sent_unset(text):
+        last = (tunes(text) or [{}])[-1]
         check(last.get("modulation") == UNSET, f"the request that went through names no modulation ({last})")
-        finish(p)
-    finally:
-        p.close()
+    measured("modulation unset\n" + LOCKED, "the card locks (50%) with the modulation left to the driver",
+             "the tune refused", sent_unset)
 
 
 def diseqc_applied(text):
@@ -208,14 +198,11 @@ def scenario_diseqc_and_glitch():
 
 def scenario_busy():
     """The first tuner is held by another program and will not run: the next one is used."""
-    p = measure_hotbird("tuners 2\nfail Tuner.Run 0x800700AA\n" + LOCKED)
-    try:
-        tune_with_level(p, "the second tuner measures (50%)", "the first tuner's failure")
-        ran = [obj for _, _, obj, what, rest in log_lines(p.log_text()) if what == "Run" and rest.startswith("0x0000")]
+    def ran_twin(text):
+        ran = [obj for _, _, obj, what, rest in log_lines(text) if what == "Run" and rest.startswith("0x0000")]
         check(any(o.startswith("Twin#") for o in ran), f"the graph runs with the other tuner (ran {ran})")
-        finish(p)
-    finally:
-        p.close()
+    measured("tuners 2\nfail Tuner.Run 0x800700AA\n" + LOCKED, "the second tuner measures (50%)",
+             "the first tuner's failure", ran_twin)
 
 
 @contextlib.contextmanager
@@ -231,41 +218,30 @@ def device_setting(value):
 
 def scenario_twin_by_path():
     """Two tuners with one friendly name: the Device setting names the second by its device path."""
+    def opened_only_twin(text):
+        check(made_by(text, "Twin") and not made_by(text, "Tuner"),
+              f"only the named twin was opened (twins {made_by(text, 'Twin')}, others {made_by(text, 'Tuner')})")
     with device_setting(TWIN_PATH):
-        p = measure_hotbird("tuners 2\n" + LOCKED)
-        try:
-            tune_with_level(p, "the tuner named by device path measures (50%)", "no device of that name")
-            text = p.log_text()
-            check(made_by(text, "Twin") and not made_by(text, "Tuner"),
-                  f"only the named twin was opened (twins {made_by(text, 'Twin')}, others {made_by(text, 'Tuner')})")
-            finish(p)
-        finally:
-            p.close()
+        measured("tuners 2\n" + LOCKED, "the tuner named by device path measures (50%)", "no device of that name",
+                 opened_only_twin)
 
 
 def scenario_cold():
     """A cold tuner connects only after a tune request: a default one goes first."""
-    p = measure_hotbird("cold\n" + LOCKED)
-    try:
-        tune_with_level(p, "the cold tuner measures (50%)", "the connection refused")
-        sent = [t["frequency"] for t in tunes(p.log_text())]
+    def default_request_first(text):
+        sent = [t["frequency"] for t in tunes(text)]
         check(sent[:1] == [-1] and 10723000 in sent, f"a default request, then HotBird's (frequencies {sent})")
-        finish(p)
-    finally:
-        p.close()
+    measured("cold\n" + LOCKED, "the cold tuner measures (50%)", "the connection refused", default_request_first)
 
 
 def scenario_generic_provider():
     """No DVB-S network provider on the PC: Microsoft's generic one drives the card."""
-    p = measure_hotbird("fail Create.Provider 0x80040154\n" + LOCKED)
-    try:
-        tune_with_level(p, "the generic provider's graph measures (50%)", "no DVB-S network provider")
-        generic = [obj for _, _, obj, what, _ in log_lines(p.log_text()) if what == "TUNE"]
+    def tuned_by_generic(text):
+        generic = [obj for _, _, obj, what, _ in log_lines(text) if what == "TUNE"]
         check(bool(generic) and all(o.startswith("Generic#") for o in generic),
               f"the tune requests go through the generic provider ({generic})")
-        finish(p)
-    finally:
-        p.close()
+    measured("fail Create.Provider 0x80040154\n" + LOCKED, "the generic provider's graph measures (50%)",
+             "no DVB-S network provider", tuned_by_generic)
 
 
 def scenario_blocked_statistics():
