@@ -57,6 +57,7 @@ HRESULT SubmitSearchedTune(BdaSession* s) {
 // The other modulation, when the one tried has found no lock in its time.
 void RetuneJob(void* session) {
     BdaSession* s = Of(session);
+    s->RetunePending = false;
     if (s->Built && s->Tuned) Publish(s, SubmitSearchedTune(s));
 }
 
@@ -97,6 +98,7 @@ void TuneJob(void* session) {
                              E_INVALIDARG);
     } else {
         StartModulationSearch(&s->Search);
+        s->RetunePending = false;
         result = SubmitSearchedTune(s);
     }
     Publish(s, result);
@@ -108,8 +110,10 @@ void ReadJob(void* session) {
     if (s->Built) ReadBdaSignal(&s->Graph, &reading);
     const int32_t level = reading.Answered ? LevelPercent(reading.Readings, reading.Locked, &s->Judge) : 0;
     const bool locked = reading.Answered && reading.Locked;
-    if (s->Tuned && NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs)))
-        PostBdaJob(s->Worker, RetuneJob);
+    // Reads queued behind a slow one must not switch again before the switch is sent.
+    if (s->Tuned && !s->RetunePending &&
+        NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs)))
+        s->RetunePending = PostBdaJob(s->Worker, RetuneJob);
     EnterCriticalSection(&s->Lock);
     BdaProbeReport& r = s->Report;
     r.Answered = reading.Answered;

@@ -21,6 +21,7 @@ struct BdaSession {
     BdaTuneRequest Request;
     bool Tuned = false;
     ULONGLONG TunedAtMs = 0;
+    bool RetunePending = false;  // the other modulation is queued, not sent yet
     StrengthJudge Judge;
     ModulationSearch Search;
 };

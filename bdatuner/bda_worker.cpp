@@ -147,10 +147,11 @@ bool RunBdaJob(BdaWorker* worker, BdaJob job, DWORD limitMs) {
     return ran;
 }
 
-void PostBdaJob(BdaWorker* worker, BdaJob job) {
+bool PostBdaJob(BdaWorker* worker, BdaJob job) {
     EnterCriticalSection(&worker->Lock);
-    Enqueue(worker, job, false);
+    const bool queued = Enqueue(worker, job, false) != 0;
     LeaveCriticalSection(&worker->Lock);
+    return queued;
 }
 
 bool StopBdaWorker(BdaWorker* worker, BdaJob last, DWORD limitMs) {

@@ -31,8 +31,9 @@ BdaWorker* StartBdaWorker(void* context, void (*destroy)(void* context));
 // it has not (it still runs later). A job already waiting in the queue is not
 // queued twice: the caller waits for that one.
 bool RunBdaJob(BdaWorker* worker, BdaJob job, DWORD limitMs);
-// Queues job(context) without waiting; may be called from a job.
-void PostBdaJob(BdaWorker* worker, BdaJob job);
+// Queues job(context) without waiting; may be called from a job. False when
+// the queue had no room.
+bool PostBdaJob(BdaWorker* worker, BdaJob job);
 // Queues last(context) as the final job and lets go of the worker, waiting up
 // to limitMs for the thread to end; false when it had not ended by then (it
 // ends by itself once the driver returns, and destroys the context then).
