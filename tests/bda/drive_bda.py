@@ -75,6 +75,11 @@ def run_and_stopped(text):
 class BdaProgram(e2e.Program):
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_BDA_SCRIPT", "ZENTRIK_BDA_LOG"
 
+    def wait_built(self, seconds=15):
+        """Waits until the bridge has found the card's nodes, the last step of its
+        start: input sent before may meet a window still busy starting."""
+        return e2e.wait_for(lambda: " GetControlNode 0x00000000 " in self.log_text(), seconds)
+
     def wait_tune(self, seconds=10):
         for _ in range(int(seconds * 10)):
             if tunes(self.log_text()):
@@ -166,6 +171,7 @@ def scenario_keypad():
     """A typed line with DiSEqC position B."""
     p = BdaProgram(SEARCHING)
     try:
+        p.wait_built()
         p.click(73, 174)  # MODE 0 -> keypad
         e2e.type_on_keypad(p, "C11743H8000B")
         p.click(272, 174)  # FIND>

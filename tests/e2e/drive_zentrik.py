@@ -93,16 +93,20 @@ class Program:
         env[self.LOG_VARIABLE] = windows_path(self.log)
         self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window = None
+        self.window, geometry = None, ""
         for _ in range(100):
             found = run("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$", check=False)
             if found:
                 self.window = found.split()[0]
-                break
+                time.sleep(0.5)
+                # Wine may replace the X window of a new window while the program
+                # still sets it up: then the window is looked up again.
+                geometry = run("xdotool", "getwindowgeometry", "--shell", self.window, check=False)
+                if geometry:
+                    break
             time.sleep(0.1)
-        assert self.window, "the window did not appear"
-        time.sleep(0.5)
-        geometry = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", self.window).split())
+        assert geometry, "the window did not appear"
+        geometry = dict(line.split("=") for line in geometry.split())
         self.x, self.y = int(geometry["X"]), int(geometry["Y"])
 
     def open_gate(self, name):
