@@ -4,7 +4,10 @@
 TONE is a short 16-bit PCM beep at 8000 samples/s with soft edges; EN0..EN9 and
 RU0..RU9 are the digits spoken by espeak-ng's English and Russian voices,
 trimmed of silence and stored as Microsoft ADPCM, mono, 44100 samples/s. The
-files are committed, so the build needs none of these tools.
+files are committed, so the build needs none of these tools. The same sources
+give the same bytes: sox dithers with a fixed seed (-R).
+
+usage: make_sounds.py [FOLDER]   (default: resources/sounds)
 """
 import os
 import struct
@@ -12,7 +15,8 @@ import subprocess
 import sys
 import tempfile
 
-OUT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "resources", "sounds")
+OUT = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(os.path.abspath(__file__)), "..",
+                                                         "resources", "sounds")
 WORDS = {
     "EN": ["zero", "one", "two", "three", "four", "five", "six", "seven", "eight", "nine"],
     "RU": ["ноль", "один", "два", "три", "четыре", "пять", "шесть", "семь", "восемь", "девять"],
@@ -23,6 +27,11 @@ MAX_DIGIT_SECONDS = 0.52  # well within the 600 ms before the next digit
 
 def run(*args):
     subprocess.run(args, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+
+
+def sox(*args):
+    """sox with its random dither seeded the same every run."""
+    run("sox", "-R", *args)
 
 
 def seconds(path):
@@ -49,22 +58,22 @@ def make_digit(prefix, digit, tmp):
     spoken = os.path.join(tmp, f"{prefix}{digit}_raw.wav")
     trimmed = os.path.join(tmp, f"{prefix}{digit}_trim.wav")
     run("espeak-ng", "-v", VOICE[prefix], "-s", "190", "-w", spoken, WORDS[prefix][digit])
-    run("sox", spoken, "-r", "44100", "-c", "1", "-b", "16", trimmed,
+    sox(spoken, "-r", "44100", "-c", "1", "-b", "16", trimmed,
         "silence", "1", "0.005", "0.5%", "reverse", "silence", "1", "0.005", "0.5%", "reverse",
         "norm", "-1")
     length = seconds(trimmed)
     if length > MAX_DIGIT_SECONDS:  # speed up, keeping the pitch
         faster = os.path.join(tmp, f"{prefix}{digit}_fast.wav")
-        run("sox", trimmed, faster, "tempo", "-s", f"{length / MAX_DIGIT_SECONDS:.3f}")
+        sox(trimmed, faster, "tempo", "-s", f"{length / MAX_DIGIT_SECONDS:.3f}")
         trimmed = faster
     target = os.path.join(OUT, f"{prefix}{digit}.wav")
-    run("sox", trimmed, "-e", "ms-adpcm", target)
+    sox(trimmed, "-e", "ms-adpcm", target)
     keep_fmt_and_data(target)
 
 
 def make_tone():
     target = os.path.join(OUT, "TONE.wav")
-    run("sox", "-n", "-r", "8000", "-b", "16", "-c", "1", "-e", "signed-integer", target,
+    sox("-n", "-r", "8000", "-b", "16", "-c", "1", "-e", "signed-integer", target,
         "synth", "0.25", "sine", "880", "synth", "0.25", "sine", "mix", "1760",
         "fade", "h", "0.02", "0.25", "0.08", "vol", "0.6")
     keep_fmt_and_data(target)

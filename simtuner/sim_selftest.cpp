@@ -7,13 +7,16 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include <atomic>
 #include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <sstream>
+#include <mutex>
 #include <string>
 #include <vector>
 
+#include "tests/windows/import_hook.h"
 #include "tuner/tuner_interface.h"
 #include "tests/wine/class_mirror.h"
 
@@ -40,19 +43,54 @@ std::string Env(const char* name) {
     return (n > 0 && n < sizeof buffer) ? std::string(buffer, n) : std::string();
 }
 
-double NowMs() {
-    static LARGE_INTEGER frequency = [] {
-        LARGE_INTEGER f;
-        QueryPerformanceFrequency(&f);
-        return f;
-    }();
-    LARGE_INTEGER now;
-    QueryPerformanceCounter(&now);
-    return 1000.0 * static_cast<double>(now.QuadPart) / static_cast<double>(frequency.QuadPart);
+// ---- the simulated tuner's clock, as the scenarios set it ----
+// The DLL's imports of GetTickCount64 and Sleep are pointed here: its timeline
+// sees the time a scenario sets, and its pauses are recorded (and move its
+// clock on) instead of being waited through. Nothing then depends on how fast
+// the machine is.
+std::atomic<ULONGLONG> g_clockMs{1000000};
+std::mutex g_pausesMutex;
+std::vector<DWORD> g_pauses;
+// While set, the first pause waits until a second call pauses as well, so that
+// two calls are certain to be inside the tuner at once.
+std::atomic<bool> g_holdForSecondCall{false};
+HANDLE g_secondCallPaused = nullptr;
+
+ULONGLONG WINAPI TestClock() { return g_clockMs.load(); }
+
+void WINAPI RecordedPause(DWORD milliseconds) {
+    size_t pausing;
+    {
+        std::lock_guard<std::mutex> guard(g_pausesMutex);
+        g_pauses.push_back(milliseconds);
+        pausing = g_pauses.size();
+    }
+    g_clockMs += milliseconds;
+    if (!g_holdForSecondCall.load()) return;
+    if (pausing == 1) WaitForSingleObject(g_secondCallPaused, 20000);  // only a fault waits that long
+    else SetEvent(g_secondCallPaused);
 }
 
-void SleepUntil(double ms) {
-    while (NowMs() < ms) Sleep(5);
+// The pauses the DLL asked for since the last call; forgets them.
+std::vector<DWORD> TakePauses() {
+    std::lock_guard<std::mutex> guard(g_pausesMutex);
+    std::vector<DWORD> pauses;
+    pauses.swap(g_pauses);
+    return pauses;
+}
+
+bool AllPausesAre(const std::vector<DWORD>& pauses, DWORD milliseconds) {
+    for (DWORD pause : pauses)
+        if (pause != milliseconds) return false;
+    return !pauses.empty();
+}
+
+// Loads the DLL (CoCreateInstance then finds it loaded) and gives it the clock.
+bool UseTestClock() {
+    HMODULE dll = LoadLibraryW(L"ZentrikSimTuner.dll");
+    g_secondCallPaused = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+    return dll && ReplaceImportOf(dll, "KERNEL32.dll", "GetTickCount64", reinterpret_cast<void*>(&TestClock)) &&
+           ReplaceImportOf(dll, "KERNEL32.dll", "Sleep", reinterpret_cast<void*>(&RecordedPause));
 }
 
 // One parsed log line: "<ms> <thread> <Method> <argument> <result>" or a FAULT line.
@@ -144,13 +182,11 @@ struct PollResult {
     int32_t Level = -1;
     HRESULT LevelResult = E_UNEXPECTED;
     DWORD Thread = 0;
-    HANDLE Go = nullptr;
 };
 
 // A polling thread as Zentrik runs it: no CoInitialize, no marshalling.
 DWORD WINAPI PollThread(void* p) {
     PollResult* r = static_cast<PollResult*>(p);
-    if (r->Go) WaitForSingleObject(r->Go, INFINITE);
     r->Thread = GetCurrentThreadId();
     r->Lock = r->Control->QueryLock();
     r->LevelResult = r->Control->ReadSignalLevel(&r->Level);
@@ -171,6 +207,7 @@ PollResult PollOnNewThread(ITunerControl* control) {
 // Script: latency 30; no lock until 1000; lock 42 from 1000; 77 from 2000; lost at 3000.
 void CaseBasic() {
     CoInitialize(nullptr);
+    Check(UseTestClock(), "the DLL loads and takes the test's clock");
     IUnknown* filter = nullptr;
     CheckHr(CreateFilter(&filter), S_OK, "CoCreateInstance of the filter class, IBaseFilter, context 1");
     if (!filter) return;
@@ -200,8 +237,8 @@ void CaseBasic() {
     int32_t level = -7;
     reinterpret_cast<LevelSlot>(Slot(control, kReadSignalLevelSlot))(control, &level);
     Check(level == 0, "raw slot 36 writes level 0 before InitializeControl");
+    const ULONGLONG start = g_clockMs.load();  // the timeline counts from here
     CheckHr(reinterpret_cast<VoidSlot>(Slot(control, 11))(control), S_OK, "raw slot 11 (InitializeControl)");
-    const double start = NowMs();
     Check(reinterpret_cast<VoidSlot>(Slot(control, 12))(control) < 0, "raw slot 12 (QueryLock): no lock at start");
     {
         const std::vector<LogEntry> log = ReadLog();
@@ -227,25 +264,26 @@ void CaseBasic() {
     CheckHr(control->Unused10(), E_NOTIMPL, "unused slot 10 answers E_NOTIMPL");
     CheckHr(control->Unused35(), E_NOTIMPL, "unused slot 35 answers E_NOTIMPL");
 
-    const double before = NowMs();
+    TakePauses();
     const HRESULT early = control->QueryLock();
-    const double took = NowMs() - before;
+    const std::vector<DWORD> queryPauses = TakePauses();
     Check(early < 0, "no lock before 1000 ms of the script");
-    Check(took >= 25.0, "QueryLock sleeps the scripted 30 ms latency");
+    Check(queryPauses.size() == 1 && queryPauses[0] == 30, "QueryLock pauses the scripted 30 ms latency");
     level = -1;
     control->ReadSignalLevel(&level);
     Check(level == 0, "level 0 without lock");
+    Check(AllPausesAre(TakePauses(), 30), "and so does ReadSignalLevel");
 
-    SleepUntil(start + 1300);
+    g_clockMs = start + 1300;
     const PollResult first = PollOnNewThread(control);
     Check(first.Lock >= 0, "lock at 1300 ms, asked from a thread without CoInitialize");
     Check(first.Level == 42 && first.LevelResult == S_OK, "level 42 at 1300 ms from that thread");
-    SleepUntil(start + 2300);
+    g_clockMs = start + 2300;
     level = -1;
     Check(control->QueryLock() >= 0, "lock at 2300 ms");
     control->ReadSignalLevel(&level);
     Check(level == 77, "level 77 at 2300 ms");
-    SleepUntil(start + 3300);
+    g_clockMs = start + 3300;
     level = -1;
     Check(control->QueryLock() < 0, "lock lost at 3300 ms");
     control->ReadSignalLevel(&level);
@@ -260,18 +298,18 @@ void CaseBasic() {
     Check(CountCalls(log, "SetFec", "6", "0x00000000") == 1 && CountCalls(log, "SetSymbolRate", "27500", "") == 1,
           "log records the Set arguments");
 
-    // Two threads at once: the simulator must notice.
+    // Two threads at once: the simulator must notice. The first call's pause
+    // lasts until the second call is inside the tuner too.
     PollResult a, b;
     a.Control = b.Control = control;
-    a.Go = b.Go = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    TakePauses();
+    g_holdForSecondCall = true;
     HANDLE threads[2] = {CreateThread(nullptr, 0, PollThread, &a, 0, nullptr),
                          CreateThread(nullptr, 0, PollThread, &b, 0, nullptr)};
-    Sleep(50);
-    SetEvent(a.Go);
     WaitForMultipleObjects(2, threads, TRUE, 20000);
+    g_holdForSecondCall = false;
     CloseHandle(threads[0]);
     CloseHandle(threads[1]);
-    CloseHandle(a.Go);
     log = ReadLog();
     Check(CountContaining(log, "FAULT overlap") >= 1, "overlapping calls from two threads are reported");
 
@@ -287,6 +325,7 @@ void CaseBasic() {
 // Script: failures on some methods; no latency line, so the default applies.
 void CaseFailures() {
     CoInitialize(nullptr);
+    Check(UseTestClock(), "the DLL loads and takes the test's clock");
     IUnknown* filter = nullptr;
     CheckHr(CreateFilter(&filter), S_OK, "creation not affected by method failures");
     if (!filter) return;
@@ -299,9 +338,10 @@ void CaseFailures() {
     CheckHr(control->SetPolarity(1), E_FAIL, "scripted SetPolarity failure 0x80004005");
     CheckHr(control->SetSymbolRate(22000), S_OK, "SetSymbolRate unaffected");
     CheckHr(control->SetDiseqc(3), static_cast<HRESULT>(1), "scripted success code 1 of SetDiseqc returned as is");
-    const double before = NowMs();
+    TakePauses();
     Check(control->QueryLock() < 0, "no lock while the control never initialised");
-    Check(NowMs() - before >= 15.0, "default latency of about 20 ms");
+    const std::vector<DWORD> pauses = TakePauses();
+    Check(pauses.size() == 1 && pauses[0] == 20, "the default latency: a 20 ms pause");
     int32_t level = -1;
     CheckHr(control->ReadSignalLevel(&level), static_cast<HRESULT>(0x80070005), "scripted ReadSignalLevel failure");
     Check(level == 0, "level still written on a scripted failure");
@@ -381,14 +421,15 @@ void CaseQueryFails() {
 // No script, ZENTRIK_SIM_LATENCY=1: the default dish sweep.
 void CaseDemo() {
     CoInitialize(nullptr);
+    Check(UseTestClock(), "the DLL loads and takes the test's clock");
     IUnknown* filter = nullptr;
     CheckHr(CreateFilter(&filter), S_OK, "creation");
     if (!filter) return;
     HRESULT hr;
     ITunerControl* control = QueryControl(filter, &hr);
     if (!control) { Check(false, "tuner control"); return; }
+    const ULONGLONG start = g_clockMs.load();  // the sweep counts from here
     CheckHr(control->InitializeControl(), S_OK, "InitializeControl");
-    const double start = NowMs();
     control->SetFec(6);
     control->SetLnbSelection(1);
     control->SetLnbFrequency(10600);
@@ -396,34 +437,32 @@ void CaseDemo() {
     control->SetSymbolRate(27500);
     control->SetTransponderFrequency(12245);
     control->SetDiseqc(0);
+    TakePauses();
     bool earlyLock = false, locked = false, inRange = true;
-    double lockAt = 0, callTime = 0;
-    int calls = 0;
+    ULONGLONG lockAt = 0;
     std::vector<int32_t> levels;
-    while (NowMs() - start < 7000) {
-        const double t0 = NowMs();
+    // A poll every 50 ms of the sweep's time, for seven seconds of it.
+    for (ULONGLONG at = g_clockMs.load(); at - start < 7000; at += 50) {
+        g_clockMs = at;
         const bool lock = control->QueryLock() >= 0;
-        callTime += NowMs() - t0;
-        ++calls;
+        const ULONGLONG seen = g_clockMs.load() - start;
         if (lock) {
             int32_t level = -1;
             control->ReadSignalLevel(&level);
             if (level < 1 || level > 100) inRange = false;
-            if (!locked) lockAt = NowMs() - start;
+            if (!locked) lockAt = seen;
             locked = true;
             levels.push_back(level);
-        } else if (NowMs() - start < 3000) {
         } else if (locked) {
             inRange = false;  // the lock must hold once found, this early in the sweep
         }
-        if (lock && NowMs() - start < 3000) earlyLock = true;
-        Sleep(50);
+        if (lock && seen < 4000) earlyLock = true;
     }
-    Check(!earlyLock, "no lock during the first seconds of the sweep");
-    Check(locked && lockAt < 5500, "lock found a few seconds into the sweep");
+    Check(!earlyLock, "no lock during the first four seconds of the sweep");
+    Check(locked && lockAt < 4100, "lock found four seconds into the sweep");
     Check(inRange, "levels within 1..100 while locked, lock held");
     Check(levels.size() > 10 && levels.back() > levels.front() + 8, "level rises as the dish turns towards the peak");
-    Check(calls > 0 && callTime / calls < 12.0, "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default");
+    Check(AllPausesAre(TakePauses(), 1), "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default: 1 ms pauses");
     control->Release();
     filter->Release();
     CoUninitialize();

@@ -169,11 +169,10 @@ LRESULT CALLBACK ComboKeyFilter(HWND window, UINT message, WPARAM wParam, LPARAM
         if (wParam == 'M' && setup) ModeAction();
         else if (wParam == VK_DOWN && setup) SendMessageA(App.SatelliteCombo, CB_SHOWDROPDOWN, TRUE, 0);
         else if (wParam == VK_RETURN && setup) StartAction();  // a refusal has shown its own message
-        else if (wParam == VK_ESCAPE) {
-            // The list went with the window: there is no list left to pass the key to.
-            DestroyWindow(App.MainWindow);
-            return 0;
-        }
+        else if (wParam == VK_ESCAPE) DestroyWindow(App.MainWindow);
+        // Esc, or a tuning step that failed inside Enter, took the window and
+        // the list with it: there is no list left to pass the key to.
+        if (!IsWindow(window)) return 0;
     }
     return CallWindowProcA(App.SavedComboProc, window, message, wParam, lParam);
 }

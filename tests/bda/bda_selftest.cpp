@@ -150,16 +150,28 @@ struct Poll {
     LONG LastStrength = 0;
 };
 
-// Polls as Zentrik's measuring thread does: another thread, no COM.
+// The file that lets the scripted lock come (an "on" line of the script).
+std::wstring LockGate() {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    return std::wstring(temp) + L"bda-selftest.lock";
+}
+
+// Polls as Zentrik's measuring thread does: another thread, no COM. The lock
+// comes once this thread has seen the search, and the polling goes on until
+// it has held for a few readings (or, only on a fault, for a long time).
 DWORD WINAPI PollSignal(void* argument) {
     Poll* poll = static_cast<Poll*>(argument);
     poll->Thread = GetCurrentThreadId();
     const DWORD start = GetTickCount();
-    while (GetTickCount() - start < 2500) {
+    int lockedReadings = 0;
+    while (lockedReadings < 5 && GetTickCount() - start < 20000) {
         BOOLEAN locked = FALSE;
         poll->Statistics->get_SignalLocked(&locked);
         poll->Statistics->get_SignalStrength(&poll->LastStrength);
         poll->Locks.push_back({GetTickCount() - start, locked});
+        if (!locked) CloseHandle(CreateFileW(LockGate().c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
+        lockedReadings += locked ? 1 : 0;
         Sleep(40);
     }
     return 0;
@@ -339,8 +351,12 @@ bool AllDestroyed(const std::vector<std::string>& log, std::string* left) {
 
 void CaseGraph() {
     std::vector<std::string> log;
+    DeleteFileW(LockGate().c_str());
+    std::wstring gate = LockGate();
     const std::string out = RunChild("graph", "at 0 locked 0 strength 0 quality 0\n"
-                                              "at 800 locked 1 strength 61 quality 72\n", &log);
+                                              "on " + std::string(gate.begin(), gate.end()) +
+                                              " locked 1 strength 61 quality 72\n", &log);
+    DeleteFileW(gate.c_str());
     Check(Has(out, "build 0x00000000 name Zentrik Test DVB-S Tuner"),
           "the device enumerator finds the tuner by its category, with its name, and the graph connects", out);
     Check(Has(out, "run 0x00000000") && Has(out, "result 0x00000000"), "the graph runs and tunes", out);

@@ -9,9 +9,10 @@ Tone mode and in Voice mode, and each captured sound is compared with the
 embedded one (the tone sample for sample, the digits as decoded from their
 ADPCM), in the order the feedback cycle plays them. The test program is asked
 to keep real time (ZENTRIK_TEST_REAL_TIME), so each sound plays out whole.
-The cadence itself is asserted exactly by the test program, on the pauses the
-feedback thread asked for; here the starts are only checked against bounds
-wide enough for a loaded machine, which still tell the cycles apart.
+The cadence is asserted exactly by the test program, on the pauses the
+feedback thread asked for. Here, where the times are the machine's (Wine opens
+each stream a little after the call, by how much depends on the load), the
+gaps between the sounds are printed, not asserted.
 
 usage: capture_sounds.py BUILD_DIR   (run with DISPLAY and WINEPREFIX set)
 """
@@ -26,14 +27,6 @@ BUILD = os.path.abspath(sys.argv[1])
 SOURCE = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SOUNDS = os.path.join(SOURCE, "resources", "sounds")
 TESTS = os.path.join(BUILD, "tests", "windows")
-
-# Wine opens each stream a little after the call: about 20 ms on a quiet
-# machine, but gaps of 1539 and 1613 ms for 1600, and 472 for 600, were seen
-# under load. The bounds only keep the cycles apart: a tone every 1600 ms is
-# not one every 2 cycles, nor every 1300 (the fast cadence, which the test
-# program itself asserts to the millisecond).
-def within(gap, expected, below, above):
-    return expected - below <= gap <= expected + above
 
 failures = []
 checks = 0
@@ -108,8 +101,7 @@ def main():
         check(all(samples == tone for _, samples in got),
               f"each was the tone, sample for sample ({len(tone)} samples)")
         gaps = [round((b[0] - a[0]) * 1000) for a, b in zip(got, got[1:])]
-        check(gaps and all(within(gap, 1600, 250, 1000) for gap in gaps),
-              f"a tone about every 1600 ms: {gaps} ms apart")
+        print(f"     the tones started {gaps} ms apart (the program asked for 1600)")
 
     with tempfile.TemporaryDirectory() as folder:
         run_test(folder, "Feedback.VoiceSpeaksBothDigitsInTheChosenLanguage")
@@ -127,10 +119,8 @@ def main():
         starts = [start for start, _ in got]
         apart = [round((starts[i + 1] - starts[i]) * 1000) for i in range(0, len(starts) - 1, 2)]
         cycles = [round((starts[i + 2] - starts[i]) * 1000) for i in range(0, len(starts) - 2, 2)]
-        check(apart and all(within(gap, 600, 250, 600) for gap in apart),
-              f"the second digit about 600 ms after the first: {apart} ms")
-        check(cycles and all(within(gap, 1800, 250, 1000) for gap in cycles),
-              f"the pair again about every 1800 ms: {cycles} ms")
+        print(f"     the second digit started {apart} ms after the first (asked: 600),"
+              f" the pairs {cycles} ms apart (asked: 1800)")
     print(f"capture: {checks - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 

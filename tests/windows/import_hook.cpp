@@ -7,9 +7,9 @@
 
 namespace {
 
-// Finds the import address slot of a function in this program's own image.
-void** ImportSlot(const char* dll, const char* function) {
-    auto* base = reinterpret_cast<uint8_t*>(GetModuleHandleA(nullptr));
+// Finds the import address slot of a function in a loaded image.
+void** ImportSlot(HMODULE module, const char* dll, const char* function) {
+    auto* base = reinterpret_cast<uint8_t*>(module);
     auto* dos = reinterpret_cast<IMAGE_DOS_HEADER*>(base);
     auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + dos->e_lfanew);
     const auto& directory = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT];
@@ -31,7 +31,11 @@ void** ImportSlot(const char* dll, const char* function) {
 }  // namespace
 
 void* ReplaceImport(const char* dll, const char* function, void* replacement) {
-    void** slot = ImportSlot(dll, function);
+    return ReplaceImportOf(GetModuleHandleA(nullptr), dll, function, replacement);
+}
+
+void* ReplaceImportOf(HMODULE module, const char* dll, const char* function, void* replacement) {
+    void** slot = ImportSlot(module, dll, function);
     if (!slot) return nullptr;
     DWORD protection;
     VirtualProtect(slot, sizeof *slot, PAGE_READWRITE, &protection);

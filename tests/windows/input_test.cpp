@@ -323,6 +323,23 @@ TEST(ComboKeys, EscapeDoesNotReachTheDestroyedList) {
     EXPECT_EQ(RunUntilQuit(), 0);
 }
 
+// The same when a tuning step fails inside Enter: its message is shown, the
+// window goes, and the key stops there too.
+TEST(ComboKeys, EnterWhoseTuningFailsDoesNotReachTheDestroyedList) {
+    UseSimulatedTuner("latency 0\nfail SetPolarity 0x80004005\n");
+    StartProgram();
+    ChooseHotBird();
+    listProc = App.SavedComboProc;
+    App.SavedComboProc = WatchListProc;
+    SendMessageA(App.ComboKeyTarget, WM_KEYDOWN, VK_RETURN, 0);
+    EXPECT_FALSE(IsWindow(App.MainWindow));
+    EXPECT_EQ(messagesForAGoneList, 0);
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 1u);
+    EXPECT_EQ(boxes[0].Text, "Set polarity failed");
+    EXPECT_EQ(RunUntilQuit(), 0);
+}
+
 TEST(ComboKeys, EnterStartsTheChosenSatellite) {
     Start();
     ChooseHotBird();

@@ -52,3 +52,10 @@ bool LogHasOverlap() {
         if (call.Method == "FAULT") return true;
     return false;
 }
+
+std::string TunerScriptAndLog() {
+    std::ifstream script(TestFile(".script")), log(TestFile(".log"));
+    std::ostringstream text;
+    text << "tuner script:\n" << script.rdbuf() << "tuner log:\n" << log.rdbuf();
+    return text.str();
+}

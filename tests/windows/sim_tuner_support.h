@@ -18,3 +18,5 @@ std::vector<TunerCall> TunerLog();
 // The calls of one method name, or every call but the polling ones.
 std::vector<std::string> TuningCalls(const std::vector<TunerCall>& log);
 bool LogHasOverlap();
+// The script and the log as they are now, for a failed test's report.
+std::string TunerScriptAndLog();
