@@ -1,7 +1,7 @@
 // ZentrikBdaTuner.dll: the tuner filter class backed by any BDA DVB-S card.
 // The program's Set calls are stored; the tune request goes out at SetDiseqc,
 // the last step of the program's fixed tuning sequence. Lock and level come
-// from the tuner's BDA signal statistics.
+// from the card's BDA signal statistics, one read serving both.
 #include "bdatuner/bda_tuner.h"
 
 #include <new>
