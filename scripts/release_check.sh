@@ -12,15 +12,15 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 x64_build=$1 x86_build=$2
 shift 2
 status=0
-echo "== clang build"
+phase "clang build"
 "$root/scripts/clang_check.sh" || status=1
 "$root/scripts/release.sh" >/dev/null || { echo "release build failed"; exit 1; }
 . "$root/build/release-x64/release.env"
-echo "== release artifacts, static checks"
+phase "release artifacts, static checks"
 python3 "$root/tests/release/check_binaries.py" "$root/dist" "$ZENTRIK_VERSION" || status=1
 
 trap 'wine_env_stop' EXIT INT TERM
-echo "== release artifacts, installed under Wine:" "$@"
+phase "release artifacts, installed under Wine:" "$@"
 for arch in "$@"; do
   out="$root/build/release-test/$arch"
   rm -rf "$out"

@@ -11,7 +11,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine_env.sh"
 
 status=0
-echo "== native build and tests"
+phase "native build and tests"
 cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
   cmake --build "$root/build/native" -j2 >/dev/null || { echo "native build failed"; exit 1; }
 ctest --test-dir "$root/build/native" --output-on-failure -j2 || status=1
@@ -23,14 +23,14 @@ toolchain_of() { case $1 in x64) echo mingw-w64-x86_64 ;; x86) echo mingw-w64-i6
 first_lane_of() { case $1 in x64) echo 0 ;; x86) echo 2 ;; esac; }
 
 for arch in $ARCHES; do
-  echo "== Windows build, $arch"
+  phase "Windows build, $arch"
   cmake -S "$root" -B "$(build_of $arch)" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$(toolchain_of $arch).cmake" >/dev/null &&
     cmake --build "$(build_of $arch)" -j2 >/dev/null || { echo "Windows build ($arch) failed"; exit 1; }
 done
 
 trap 'wine_env_stop' EXIT INT TERM
-echo "== Windows test prefixes"
+phase "Windows test prefixes"
 runnable=""
 for arch in $ARCHES; do
   build=$(build_of $arch)
@@ -44,7 +44,7 @@ counts_of() {   # $1 = ctest output; prints "passed failed"
     tail -n 1 | { read -r failed total && echo "$((total - failed)) $failed" || echo "0 1"; }
 }
 
-echo "== Windows suites under Wine:$runnable, side by side"
+phase "Windows suites under Wine:$runnable, side by side"
 for arch in $runnable; do
   build=$(build_of $arch)
   ctest --test-dir "$build" --output-on-failure --timeout 120 -j2 \
@@ -66,7 +66,7 @@ done
 
 "$root/scripts/release_check.sh" "$root/build/windows" "$root/build/windows-x86" $runnable || status=1
 
-echo "== Summary"
+phase "Summary"
 for arch in $ARCHES; do
   case " $runnable " in
     *" $arch "*)
@@ -78,7 +78,8 @@ for arch in $ARCHES; do
       else
         failed=$((failed + 1))
       fi
-      echo "$arch: $passed passed, $failed failed"
+      seconds=$(sed -n 's/^Total Test time (real) = *\([0-9]*\).*/\1/p' "$(build_of $arch)/suite.log")
+      echo "$arch: $passed passed, $failed failed (its Windows suite: ${seconds:-?} s)"
       [ "$failed" -eq 0 ] || status=1
       ;;
     *) echo "$arch: skipped: this machine cannot run $arch Windows programs (kernel or Wine)" ;;

@@ -3,6 +3,13 @@
 # the X servers and wineservers started here.
 STARTED_XVFB=""
 STARTED_PREFIXES=""
+ZENTRIK_RUN_START=${ZENTRIK_RUN_START:-$(date +%s)}
+export ZENTRIK_RUN_START
+
+# A step's heading, with the seconds since the run began.
+phase() {
+  echo "== $* ($(($(date +%s) - ZENTRIK_RUN_START)) s)"
+}
 
 # Starts Xvfb on the first free display number; sets VIRTUAL_DISPLAY. Another
 # user may take a number between the look and the start, so a server that

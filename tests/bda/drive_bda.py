@@ -75,12 +75,12 @@ def run_and_stopped(text):
 class BdaProgram(e2e.Program):
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_BDA_SCRIPT", "ZENTRIK_BDA_LOG"
 
-    def wait_built(self, seconds=15):
+    def wait_built(self, seconds=e2e.GIVE_UP):
         """Waits until the bridge has found the card's nodes, the last step of its
         start: input sent before may meet a window still busy starting."""
         return e2e.wait_for(lambda: " GetControlNode 0x00000000 " in self.log_text(), seconds)
 
-    def wait_tune(self, seconds=10):
+    def wait_tune(self, seconds=e2e.GIVE_UP):
         for _ in range(int(seconds * 10)):
             if tunes(self.log_text()):
                 return tunes(self.log_text())[-1]
@@ -133,15 +133,15 @@ def scenario_hotbird():
                    "HotBird reaches the card as 10723000 kHz, 29900 ksym/s, horizontal, 9750/10600 MHz switching at 11700")
         check(tune is not None and tune["lnbsource"] in (-1, 0) and all(s == 0 for s in node_sources(p.log_text())),
               f"and without DiSEqC (locator {tune and tune['lnbsource']}, node {node_sources(p.log_text())})")
-        check(p.wait_screen("searching", lambda s: searching(s, p), 15) is not None,
+        check(p.wait_screen("searching", lambda s: searching(s, p), e2e.GIVE_UP) is not None,
               "before the lock: the red searching line and a red 00%")
         p.open_gate("lock")
-        locked = p.wait_screen("level-50", lambda s: bar_at(s, p, 50), 15)
+        locked = p.wait_screen("level-50", lambda s: bar_at(s, p, 50), e2e.GIVE_UP)
         check(locked is not None, "the scripted lock at strength 50 paints the bar to 50%")
         check(locked is not None and p.readout_differs(locked, "50%", TEXT, 50) == 0,
               "and the read-out: 50% in dark text")
         p.open_gate("lost")
-        check(p.wait_screen("lock-lost", lambda s: searching(s, p), 15) is not None,
+        check(p.wait_screen("lock-lost", lambda s: searching(s, p), e2e.GIVE_UP) is not None,
               "the lock lost: the red searching line again")
         p.key("Escape")
         check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
@@ -237,7 +237,7 @@ def scenario_statistics_fail():
         check(p.wait_tune() is not None, "the tune request reaches the card")
         # One shot may catch the searching line at its start, where it draws
         # nothing yet: the screen is shot until the line shows.
-        shot = p.wait_screen("statistics-fail", lambda s: searching(s, p), 15)
+        shot = p.wait_screen("statistics-fail", lambda s: searching(s, p), e2e.GIVE_UP)
         check(shot is not None and not bar_at(shot, p, 50),
               "statistics that fail read as no lock: the red searching line, no bar")
         p.key("Escape")

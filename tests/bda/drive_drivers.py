@@ -21,9 +21,9 @@ MODULATION_DWELL_MS = 3000  # the bridge's QPSK/8PSK alternation
 QPSK, PSK8, UNSET = 20, 27, -1
 
 
-def shows_level_50(p, name, seconds=10):
-    """Whether the bar reaches 50% within the time (a give-up deadline)."""
-    return p.wait_screen(name, lambda s: bar_at(s, p, 50), seconds) is not None
+def shows_level_50(p, name):
+    """Whether the bar reaches 50% (before the give-up deadline)."""
+    return p.wait_screen(name, lambda s: bar_at(s, p, 50), bda.e2e.GIVE_UP) is not None
 
 
 def measure_hotbird(script):
@@ -178,7 +178,7 @@ def reads_since(text, marker):
 def glitch_then_level(p):
     """After the one stray strength reading the bar stays at 50%: looked at once
     ten more readings have been taken, so the screen has had them to show."""
-    check(bda.e2e.wait_for(lambda: reads_since(p.log_text(), "GLITCH") >= 10, 10), "the stray reading was read")
+    check(bda.e2e.wait_for(lambda: reads_since(p.log_text(), "GLITCH") >= 10), "the stray reading was read")
     shots = [bar_at(p.shot(f"after-glitch-{i}"), p, 50) for i in range(3)]
     check(all(shots), f"after a stray reading of 40000 the bar still shows 50% (in shots: {shots})")
 
@@ -260,8 +260,8 @@ def scenario_blocked_statistics():
     p = measure_hotbird(LOCKED + "hang 2000 Node.get_SignalLocked 60000\n")
     try:
         check(shows_level_50(p, "before-block"), "locked at 50% before the driver blocks")
-        check(bda.e2e.wait_for(lambda: " HANG " in p.log_text(), 10), "a statistics call blocks")
-        check(p.wait_screen("blocked", lambda s: search_line(s, p), 10) is not None,
+        check(bda.e2e.wait_for(lambda: " HANG " in p.log_text()), "a statistics call blocks")
+        check(p.wait_screen("blocked", lambda s: search_line(s, p), bda.e2e.GIVE_UP) is not None,
               "the read that overran reads as no lock: the searching line")
         p.key("Escape")
         pressed = time.monotonic()
@@ -269,7 +269,8 @@ def scenario_blocked_statistics():
         # already knows blocked at once, so the program ends in about the
         # second its shutdown takes; the deadline here is three times the five
         # seconds, so that load cannot break the test, and a quarter of the
-        # blocked minute, which a bridge that waits for the driver runs into.
+        # blocked minute, which a bridge that waits for the driver runs into
+        # (shorter than the other waits' give-up on purpose).
         code = p.wait_exit(15)
         print(f"     (Esc to exit: {time.monotonic() - pressed:.1f} s)")
         check(code == 0, f"Esc ends the program with exit code 0 while the driver call blocks (code {code})")

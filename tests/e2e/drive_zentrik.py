@@ -61,10 +61,13 @@ def pixels_differ(first, x, y, second, sx, sy, w, h):
         return w * h
 
 
-def wait_for(condition, seconds=15.0):
-    """Polls until the condition holds; whether it did within the (generous)
-    time. Only a fault should ever reach the deadline, however loaded the
-    machine."""
+# How long anything is waited for before a run gives up: only a fault should
+# ever reach it, however loaded the machine.
+GIVE_UP = 30.0
+
+
+def wait_for(condition, seconds=GIVE_UP):
+    """Polls until the condition holds; whether it did before giving up."""
     deadline = time.monotonic() + seconds
     while not condition():
         if time.monotonic() > deadline:
@@ -93,19 +96,16 @@ class Program:
         env[self.LOG_VARIABLE] = windows_path(self.log)
         self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window, geometry = None, ""
-        for _ in range(100):
-            found = run("xdotool", "search", "--onlyvisible", "--name", f"^{TITLE}$", check=False)
-            if found:
-                self.window = found.split()[0]
-                time.sleep(0.5)
-                # Wine may replace the X window of a new window while the program
-                # still sets it up: then the window is looked up again.
-                geometry = run("xdotool", "getwindowgeometry", "--shell", self.window, check=False)
-                if geometry:
-                    break
-            time.sleep(0.1)
-        assert geometry, "the window did not appear"
+        geometry = ""
+        deadline = time.monotonic() + GIVE_UP
+        while not geometry and time.monotonic() < deadline:
+            self.window = find_window(TITLE)
+            assert self.window, "the window did not appear"
+            time.sleep(0.5)
+            # Wine may replace the X window of a new window while the program
+            # still sets it up: then the window is looked up again.
+            geometry = run("xdotool", "getwindowgeometry", "--shell", self.window, check=False)
+        assert geometry, "the window kept going away"
         geometry = dict(line.split("=") for line in geometry.split())
         self.x, self.y = int(geometry["X"]), int(geometry["Y"])
 
@@ -118,7 +118,7 @@ class Program:
         run("xdotool", "click", "--repeat", str(repeat), "--delay", "60", "1")
         time.sleep(0.15)
 
-    def shows(self, name, looks_right, seconds=10.0):
+    def shows(self, name, looks_right, seconds=GIVE_UP):
         """Shoots the window until it looks right (or the time is up); whether
         it did. The last shot is kept under the name."""
         return wait_for(lambda: looks_right(self.shot(name)), seconds)
@@ -214,7 +214,7 @@ class Program:
         self.key("Return")
         return texts
 
-    def wait_exit(self, seconds=15):
+    def wait_exit(self, seconds=GIVE_UP):
         try:
             return self.process.wait(seconds)
         except subprocess.TimeoutExpired:
@@ -240,17 +240,23 @@ def check(ok, what):
 def message_box_texts(title):
     """The texts of the message box with this caption, read from its controls."""
     reader = os.path.join(BUILD, "tests", "windows", "read_message_box.exe")
-    result = subprocess.run(["wine", reader, title], capture_output=True, text=True, timeout=30)
+    result = subprocess.run(["wine", reader, title], capture_output=True, text=True, timeout=2 * GIVE_UP)
     return [line.strip() for line in result.stdout.splitlines() if line.strip()]
 
 
-def message_box(title):
-    for _ in range(50):
-        found = run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check=False)
+def find_window(title):
+    """The first visible window with this title, once there is one; None on giving up."""
+    deadline = time.monotonic() + GIVE_UP
+    while time.monotonic() < deadline:
+        found = run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check=False).split()
         if found:
-            return found.split()[0]
+            return found[0]
         time.sleep(0.1)
     return None
+
+
+def message_box(title):
+    return find_window(title)
 
 
 def type_on_keypad(p, text):

@@ -109,11 +109,11 @@ struct StandInWorkers {
 DWORD WINAPI EndWorkersDuringTheWaits(void* param) {
     SleepForRealOnThisThread();
     auto* workers = static_cast<StandInWorkers*>(param);
-    workers->PollerWaitSeen = WaitForHeldSleep(10000);
+    workers->PollerWaitSeen = WaitForHeldSleep(kGiveUpMs);
     HoldNextSleepOf(200);  // armed again before the held wait goes on
     App.PollerRunning.store(0);
     ReleaseHeldSleep();
-    workers->FeedbackWaitSeen = WaitForHeldSleep(10000);
+    workers->FeedbackWaitSeen = WaitForHeldSleep(kGiveUpMs);
     workers->FeedbackEndedAt = GetTickCount64();
     App.FeedbackRunning.store(0);
     ReleaseHeldSleep();
@@ -153,7 +153,7 @@ namespace {
 
 DWORD WINAPI EndBothWorkersDuringTheFirstWait(void* seen) {
     SleepForRealOnThisThread();
-    *static_cast<bool*>(seen) = WaitForHeldSleep(10000);
+    *static_cast<bool*>(seen) = WaitForHeldSleep(kGiveUpMs);
     App.PollerRunning.store(0);
     App.FeedbackRunning.store(0);
     ReleaseHeldSleep();

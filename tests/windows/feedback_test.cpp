@@ -44,7 +44,7 @@ std::vector<PlayedSound> MeasureUntil(const char* script, int16_t mode, int16_t 
         // Every sound from here on has its cycle's pause taken after the switch.
         ForgetPlayedSounds();
     }
-    EXPECT_TRUE(PumpUntil([&] { return PlayedSounds().size() >= sounds; }, 20000));
+    EXPECT_TRUE(PumpUntil([&] { return PlayedSounds().size() >= sounds; }));
     StopMeasurement();
     std::vector<PlayedSound> played = PlayedSounds();
     if (played.size() > sounds) played.resize(sounds);
@@ -130,7 +130,7 @@ std::vector<PlayedSound> ChangeBetweenTheDigits(const std::function<void()>& cha
     App.SoundMode.store(Voice);
     HoldNextSleepOf(600);
     EXPECT_EQ(StartHotBird(), Accepted);
-    const bool held = WaitForHeldSleep(20000);
+    const bool held = WaitForHeldSleep(kGiveUpMs);
     EXPECT_TRUE(held) << "the pause between the digits";
     EXPECT_EQ(PlayedSounds().size(), 1u);
     change();

@@ -36,14 +36,13 @@ bool SameRect(const RECT& a, const RECT& b) {
 
 }  // namespace
 
-// The simulated tuner's timeline starts at start-up; a first phase of 1.5 s
-// leaves a slow start on a loaded machine time to see it.
+// Each reading holds until the test has seen it; then the next gate opens.
 TEST(SignalPoller, FollowsLockAndLevel) {
     UseSimulatedTuner("latency 2\n"
-                      "at 0 lock 1 level 5\nat 1500 lock 1 level 7\nat 2100 lock 1 level 42\n"
-                      "at 2700 lock 1 level 99\nat 3300 lock 1 level 100\n"
-                      "at 3900 lock 1 level -4\nat 4500 lock 1 level 37\n"
-                      "at 5100 lock 0 level 37\n");
+                      "at 0 lock 1 level 5\non GATE:1 lock 1 level 7\non GATE:2 lock 1 level 42\n"
+                      "on GATE:3 lock 1 level 99\non GATE:4 lock 1 level 100\n"
+                      "on GATE:5 lock 1 level -4\non GATE:6 lock 1 level 37\n"
+                      "on GATE:7 lock 0 level 37\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
@@ -52,12 +51,13 @@ TEST(SignalPoller, FollowsLockAndLevel) {
         const char* Text;
     } readings[] = {{5, "05%"}, {7, "07%"}, {42, "42%"}, {99, "99%"},
                     {100, "99%"}, {-4, "00%"}, {37, "37%"}, {0, "00%"}};
+    int gate = 0;
     for (const auto& reading : readings) {
         SCOPED_TRACE(reading.Level);
-        // Level and text are read together: each reading stands for 600 ms.
         EXPECT_TRUE(PumpUntil([&] {
             return App.SignalLevel.load() == reading.Level && Text() == reading.Text;
         })) << App.SignalLevel.load() << " " << Text();
+        OpenSimulatedGate(std::to_string(++gate));
     }
     StopMeasurement();
     EXPECT_EQ(Text(), "00%");
@@ -68,11 +68,12 @@ TEST(SignalPoller, FollowsLockAndLevel) {
 // A card that answers a read without writing leaves the last level standing,
 // so the bar and the sound go on rather than dropping to nothing.
 TEST(SignalPoller, AReadThatWritesNothingKeepsTheLastLevel) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level 42\nat 1500 lock 1 level -\n");
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 42\non GATE:silent lock 1 level -\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
     EXPECT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 42; }));
+    OpenSimulatedGate("silent");
     EXPECT_TRUE(PumpUntil([] {
         return PollsLogged("ReadSignalLevel", [](const TunerCall& c) { return c.Argument == "-"; }) >= 5;
     }));
@@ -105,11 +106,12 @@ TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
 // Losing the lock resets only a positive level: a level already at or below
 // zero is left as the card last wrote it.
 TEST(SignalPoller, LockLostBelowZeroWritesNothing) {
-    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\nat 1500 lock 0 level -4\n");
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level -4\non GATE:lost lock 0 level -4\n");
     StartProgram();
     App.SoundMode.store(Silent);
     StartListMeasurement();
     ASSERT_TRUE(PumpUntil([] { return App.SignalLevel.load() == -4; }));
+    OpenSimulatedGate("lost");
     EXPECT_TRUE(PumpUntil([] {
         return PollsLogged("QueryLock", [](const TunerCall& c) { return c.Result != "0x00000000"; }) >= 5;
     }));

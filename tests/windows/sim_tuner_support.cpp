@@ -7,17 +7,34 @@
 
 namespace {
 
-std::string TestFile(const char* suffix) {
+std::string TestFile(const std::string& suffix) {
     char folder[MAX_PATH];
     GetTempPathA(MAX_PATH, folder);
     return std::string(folder) + "zentrik-" + std::to_string(GetCurrentProcessId()) + suffix;
 }
 
+// The gates of this process: an earlier process of the same id may have left some.
+std::string GatePath(const std::string& name) { return TestFile(".gate-" + name); }
+
+void RemoveGates() {
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA(GatePath("*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    do DeleteFileA((std::string(folder) + found.cFileName).c_str());
+    while (FindNextFileA(search, &found));
+    FindClose(search);
+}
+
 }  // namespace
 
 void UseSimulatedTuner(const std::string& script) {
+    RemoveGates();
+    std::string text = script;
+    for (size_t at; (at = text.find("GATE:")) != std::string::npos;) text.replace(at, 5, GatePath(""));
     const std::string scriptPath = TestFile(".script");
-    std::ofstream(scriptPath) << script;
+    std::ofstream(scriptPath) << text;
     const std::string logPath = TestFile(".log");
     DeleteFileA(logPath.c_str());
     SetEnvironmentVariableA("ZENTRIK_SIM_SCRIPT", scriptPath.c_str());
@@ -59,3 +76,5 @@ std::string TunerScriptAndLog() {
     text << "tuner script:\n" << script.rdbuf() << "tuner log:\n" << log.rdbuf();
     return text.str();
 }
+
+void OpenSimulatedGate(const std::string& name) { std::ofstream(GatePath(name)) << name; }

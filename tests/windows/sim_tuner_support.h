@@ -12,8 +12,12 @@ struct TunerCall {
 };
 
 // Writes the script and the log path into the environment the simulated
-// tuner reads when it is first created in this process.
+// tuner reads when it is first created in this process. "GATE:name" in the
+// script names a file of this test; the signal of its "on" line holds once
+// OpenSimulatedGate(name) has made it, so a test moves the signal on when it
+// has seen what it waited for, however slow the machine.
 void UseSimulatedTuner(const std::string& script);
+void OpenSimulatedGate(const std::string& name);
 std::vector<TunerCall> TunerLog();
 // The calls of one method name, or every call but the polling ones.
 std::vector<std::string> TuningCalls(const std::vector<TunerCall>& log);

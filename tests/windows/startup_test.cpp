@@ -148,10 +148,10 @@ namespace {
 // the flag is still set when the first one ends.
 DWORD WINAPI EndThePollerInTheSecondWait(void* seen) {
     SleepForRealOnThisThread();
-    bool first = WaitForHeldSleep(10000) && App.RunMode.load() == ::Setup;
+    bool first = WaitForHeldSleep(kGiveUpMs) && App.RunMode.load() == ::Setup;
     HoldNextSleepOf(1000);
     ReleaseHeldSleep();
-    *static_cast<bool*>(seen) = first && WaitForHeldSleep(10000);
+    *static_cast<bool*>(seen) = first && WaitForHeldSleep(kGiveUpMs);
     App.PollerRunning.store(0);
     ReleaseHeldSleep();
     return 0;

@@ -6,6 +6,10 @@
 
 #include "app/actions.h"
 
+// How long a test waits for anything before it gives up: only a fault should
+// ever reach it, however loaded the machine.
+constexpr DWORD kGiveUpMs = 30000;
+
 // Start-up as the entry point does it, without the message loop.
 HWND StartProgram();
 // The same start-up in a given working folder (for the list file's cases).
@@ -34,9 +38,9 @@ COLORREF SheetPixel(int x, int y);
 void PumpMessages(DWORD milliseconds);
 // Dispatches messages until the condition holds, for at most the given time;
 // whether it came to hold. The deadline is generous: only a fault reaches it.
-bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000);
+bool PumpUntil(const std::function<bool()>& condition, DWORD milliseconds = kGiveUpMs);
 // The same without dispatching, for conditions that painting would undo.
-bool PollUntil(const std::function<bool()>& condition, DWORD milliseconds = 10000);
+bool PollUntil(const std::function<bool()>& condition, DWORD milliseconds = kGiveUpMs);
 // Runs the program's own message loop until the quit message; its exit code.
 int RunUntilQuit();
 std::string ProgramFolder();
