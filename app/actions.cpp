@@ -24,6 +24,18 @@ void ShowSatelliteCombo() {
     SetFocus(App.SatelliteCombo);
 }
 
+// With the phone display on, the box ends with the addresses to type on the
+// phone.
+void ShowAboutBox() {
+    char text[sizeof kAboutText + sizeof App.PhoneAddresses + 64];
+    // wsprintfA rather than the C runtime's formatting, which alone would add
+    // some 28 KB to the program.
+    wsprintfA(text, "%s%s%s", kAboutText,
+              App.PhoneAddresses[0] ? "\n\nPhone display, open on the phone:\n" : "",
+              App.PhoneAddresses);
+    MessageBoxA(App.MainWindow, text, "About", MB_OK);
+}
+
 }  // namespace
 
 void ModeAction() {
@@ -64,7 +76,7 @@ void WaitForFlagClear(const std::atomic<uint8_t>& flag) {
 
 StartResult StartAction() {
     if (App.RunMode.load() == Measuring) {
-        MessageBoxA(App.MainWindow, kAboutText, "About", MB_OK);
+        ShowAboutBox();
         return Accepted;
     }
     // Right after a measurement was ended its workers may still be finishing.
@@ -73,6 +85,7 @@ StartResult StartAction() {
     const StartResult result =
         App.InputMode == ManualMode ? ParseEntryLine() : ReadSatelliteEntry();
     if (result != Accepted) return result;
+    PublishCaption(&App.SharedCaption, App.MeasureCaption);
     StartMeasurement();
     return Accepted;
 }

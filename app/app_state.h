@@ -9,13 +9,10 @@
 #include "transponder/transponder.h"
 #include "transponder/entry_line.h"
 #include "measure/level_text.h"
+#include "app/modes.h"
+#include "phone/phone_feed.h"
 
 struct ITunerControl;
-
-enum RunModeValue : int16_t { Setup = 0, Measuring = 1 };
-enum InputModeValue : int16_t { ListMode = 0, ManualMode = 1 };
-enum SoundModeValue : int16_t { Tone = 0, Voice = 1, Silent = 2, Muted = 3 };
-enum VoiceLanguageValue : int16_t { English = 0, Russian = 1 };
 
 // The two pauses between feedback cycles, in milliseconds.
 constexpr int32_t kSlowCadence = 1200;
@@ -43,12 +40,17 @@ struct AppState {
     // Live measurement
     std::atomic<int32_t> SignalLevel{0};
     LevelTextWord LevelText{PackLevelText("00%")};
+    // The last lock check's answer, 1 locked, for readers outside the window.
+    std::atomic<uint8_t> SignalLocked{0};
     std::atomic<uint8_t> PollerRunning{0};
     std::atomic<uint8_t> FeedbackRunning{0};
 
     // Texts
     ::EntryLine EntryLine;
-    char MeasureCaption[32] = {};
+    char MeasureCaption[kCaptionLength] = {};
+    // MeasureCaption as other threads may read it: published whole at the
+    // start of each measurement.
+    PublishedCaption SharedCaption;
     static constexpr char KeypadAlphabet[17] = "1234567890HVAB<C";
 
     // Pointer and hover state
@@ -84,6 +86,10 @@ struct AppState {
     uint32_t DefaultListSize = 0;
     IUnknown* TunerFilter = nullptr;
     ITunerControl* TunerControl = nullptr;
+    // The phone display (ZentrikPhone.dll), loaded only with /phone, and the
+    // addresses the About box ends with while it serves.
+    HMODULE PhoneModule = nullptr;
+    char PhoneAddresses[kPhoneAddressesSize] = {};
 };
 
 extern AppState App;

@@ -59,6 +59,7 @@ endif()
 add_library(zentrik_app STATIC
     ${ZENTRIK_CORE_SOURCES}
     app/app_state.cpp app/actions.cpp app/resources.cpp app/startup.cpp
+    phone/phone_display.cpp
     transponder/satellite_file.cpp transponder/manual_entry.cpp
     tuner/tuner_control.cpp tuner/tuning_sequence.cpp
     measure/measurement.cpp
@@ -101,6 +102,9 @@ set_source_files_properties(resources/zentrik.rc PROPERTIES OBJECT_DEPENDS "${em
 
 add_executable(Zentrik WIN32 app/main.cpp resources/zentrik.rc)
 add_dependencies(Zentrik packed_sheet)
+# The phone display's server, beside the program (loaded only with /phone).
+add_subdirectory(${CMAKE_SOURCE_DIR}/phone ${CMAKE_BINARY_DIR}/phone)
+add_dependencies(Zentrik ZentrikPhone)
 target_include_directories(Zentrik PRIVATE ${generated} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(Zentrik PRIVATE zentrik_app)
 # The read-me and the manual travel beside the program; the middle button

@@ -9,8 +9,8 @@
 ; tuner's class id, when an earlier 64-bit install is upgraded, or when the
 ; user asks (the components page, or /ARCH=x64 on the command line).
 ;
-; Command line: /S silent; /ARCH=x86|x64; /DEMO=1|0 and /BRIDGE=1|0 choose the
-; optional components; /D=folder the install folder (last, unquoted).
+; Command line: /S silent; /ARCH=x86|x64; /DEMO=1|0, /BRIDGE=1|0 and /PHONE=1|0
+; choose the optional components; /D=folder the install folder (last, unquoted).
 ;
 ; satellite.ini is not installed: the program writes its default list at the
 ; first start. The uninstaller removes it only while it still equals that
@@ -31,6 +31,7 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Zentrik"
 !define TUNER_CLASS "{E82536A0-94DA-11D2-A463-00A0C95D308D}"
 !define WINDOW_CLASS "ZentrikMainWindow"
+!define PHONE_SHORTCUT "$SMPROGRAMS\Zentrik (phone display).lnk"
 
 Name "${PRODUCT} ${VERSION}"
 OutFile "${OUTFILE}"
@@ -114,7 +115,9 @@ FunctionEnd
 
 ; Only the files this installer puts there are removed, by name: the folder
 ; may be one the user chose and shares with other files.
-!macro RemoveTunerComponents
+!macro RemoveOptionalComponents
+  Delete "$INSTDIR\ZentrikPhone.dll"
+  Delete "${PHONE_SHORTCUT}"
   Delete "$INSTDIR\demo\ZentrikSimTuner.dll"
   RMDir "$INSTDIR\demo"
   Delete "$INSTDIR\bridge\ZentrikBdaTuner.dll"
@@ -144,11 +147,11 @@ FunctionEnd
 
 ; --- install -----------------------------------------------------------------
 
-; An install over an earlier one starts from its files without the tuner
+; An install over an earlier one starts from its files without the optional
 ; components: the components chosen now bring theirs back.
 Section "-Unregister what an earlier install registered"
   Call UnregisterOwnTuners
-  !insertmacro RemoveTunerComponents
+  !insertmacro RemoveOptionalComponents
 SectionEnd
 
 SectionGroup /e "Program"
@@ -195,6 +198,15 @@ SectionEnd
 Section /o "Demo tuner (no card)" SecDemo
   Call RegisteredTunerInView
   !insertmacro TunerComponent "The demo tuner" demo ZentrikSimTuner.dll DemoTunerRegistered
+SectionEnd
+
+; The phone display: its server beside the program and a second shortcut
+; that starts the program with /phone. Without it the program never opens a
+; socket.
+Section /o "Phone display (second shortcut)" SecPhone
+  !insertmacro InstallForArch . ZentrikPhone.dll
+  CreateShortcut "${PHONE_SHORTCUT}" "$INSTDIR\Zentrik.exe" "/phone" "$INSTDIR\Zentrik.exe" 0 \
+    SW_SHOWNORMAL "" "Satellite dish alignment aid, with the level on a phone"
 SectionEnd
 
 !ifdef BRIDGE
@@ -303,6 +315,7 @@ Function .onInit
   ${EndIf}
   ${GetParameters} $R0
   !insertmacro OptionalComponent DEMO ${SecDemo}
+  !insertmacro OptionalComponent PHONE ${SecPhone}
 !ifdef BRIDGE
   !insertmacro OptionalComponent BRIDGE ${SecBridge}
 !endif
@@ -369,7 +382,7 @@ Section "Uninstall"
   Delete "$INSTDIR\pictures\buttons.png"
   Delete "$INSTDIR\pictures\small-buttons.png"
   RMDir "$INSTDIR\pictures"
-  !insertmacro RemoveTunerComponents
+  !insertmacro RemoveOptionalComponents
   ; The list the program wrote goes only while it is still the default.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\satellite_default.ini" "${SOURCE}\resources\satellite_default.ini"

@@ -80,7 +80,9 @@ void StartMeasurement() {
 
 unsigned __stdcall SignalPoller(void*) {
     while (App.RunMode.load() == Measuring) {
-        if (App.TunerControl->QueryLock() >= 0) {
+        const bool locked = App.TunerControl->QueryLock() >= 0;
+        App.SignalLocked.store(locked ? 1 : 0);
+        if (locked) {
             // The card writes the level in place; a call that writes nothing
             // leaves the last reading standing.
             int32_t level = App.SignalLevel.load();
@@ -95,6 +97,7 @@ unsigned __stdcall SignalPoller(void*) {
     }
     WriteLevelText(&App.LevelText, 0);
     App.SignalLevel.store(0);
+    App.SignalLocked.store(0);
     App.PollerRunning.store(0);
     return 0;
 }

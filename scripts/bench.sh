@@ -23,6 +23,14 @@ wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
 python3 "$root/tests/bench/startup_bench.py" "$root/build/windows"
 
+echo "== The phone display: poll to page, CPU with event streams, sizes"
+(cd "$root/tests/phone" && node phone_bench.js "$root/build/windows")
+# The x86 program too, when its test build is there (scripts/test.sh makes it).
+x86="$root/build/windows-x86"
+if [ -f "$x86/ZentrikPhone.dll" ] && register_com_server "$x86" "$x86/simtuner/ZentrikSimTuner.dll"; then
+  (cd "$root/tests/phone" && node phone_bench.js "$x86")
+fi
+
 echo "== Measuring through the BDA bridge against the BDA doubles"
 python3 "$root/tests/bench/bda_bench.py" "$root/build/windows" sim
 build="$root/build/windows"

@@ -32,7 +32,7 @@ for arch in x86 x64; do
   echo "== $arch build"
   cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
-  targets="Zentrik ZentrikSimTuner"
+  targets="Zentrik ZentrikPhone ZentrikSimTuner"
   [ -f "$root/bdatuner/CMakeLists.txt" ] && targets="$targets ZentrikBdaTuner bdaprobe"
   cmake --build "$build" -j2 --target $targets >/dev/null
   . "$build/release.env"
@@ -41,6 +41,7 @@ for arch in x86 x64; do
   out="$stage/$arch"
   mkdir -p "$out/demo"
   $strip -o "$out/Zentrik.exe" "$build/Zentrik.exe"
+  $strip -o "$out/ZentrikPhone.dll" "$build/ZentrikPhone.dll"
   cp "$root/ReadMe.txt" "$out/ReadMe.txt"
   sed 's/$/\r/' "$root/LICENSE" > "$out/LICENSE.txt"
   cp -r "$root/manual/." "$out/"

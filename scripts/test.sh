@@ -62,6 +62,7 @@ for arch in $runnable; do
     [ -f "$view" ] && convert "$view" "${view%.bmp}.png" && rm -f "$view"
   done
   [ -d "$artifacts" ] && echo "Screens of the tested $arch views: $artifacts"
+  [ -d "$build/tests/phone-artifacts" ] && echo "Screens of the phone page ($arch): $build/tests/phone-artifacts"
 done
 
 "$root/scripts/release_check.sh" "$root/build/windows" "$root/build/windows-x86" $runnable || status=1

@@ -7,8 +7,9 @@ usage: check_binaries.py DIST_DIR VERSION
 For each of Zentrik-VERSION-x86.zip and Zentrik-VERSION-x64.zip: the PE machine
 of every exe and DLL, the GUI subsystem of Zentrik.exe, imports from Windows
 system DLLs only, the manifest's architecture matching the PE machine, every
-embedded resource, the version in VERSIONINFO, and the sizes (printed; the exe
-and the installer are held to their targets).
+embedded resource, the version in VERSIONINFO, the phone display's DLL beside
+the program (not imported by it), and the sizes (printed; the exe, the DLL and
+the installer are held to their targets).
 """
 import io
 import os
@@ -20,11 +21,14 @@ import zipfile
 MACHINES = {"x86": 0x14C, "x64": 0x8664}
 MANIFEST_ARCH = {0x14C: "x86", 0x8664: "amd64"}
 GUI_SUBSYSTEM = 2
-EXE_LIMIT = 420 * 1024
-INSTALLER_LIMIT = 1024 * 1024
+EXE_LIMIT = 256 * 1024
+# The phone display's server, with its HTTP library and C++ runtime inside.
+PHONE_DLL_LIMIT = 2 * 1024 * 1024
+INSTALLER_LIMIT = 2 * 1024 * 1024
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
                "oleaut32.dll", "comctl32.dll", "winmm.dll", "msvcrt.dll", "ntdll.dll", "shlwapi.dll",
-               "uuid.dll", "setupapi.dll", "ksuser.dll", "version.dll", "strmiids.dll"}
+               "uuid.dll", "setupapi.dll", "ksuser.dll", "version.dll", "strmiids.dll",
+               "ws2_32.dll", "iphlpapi.dll"}
 RT_ICON_GROUP, RT_RCDATA, RT_VERSION, RT_MANIFEST = 14, 10, 16, 24
 RCDATA_NAMES = {"TRP", "SATDATA", "TONE", "IMGRES"} | {f"{l}{d}" for l in ("EN", "RU") for d in range(10)}
 
@@ -129,6 +133,15 @@ def check_program(checks, label, data, machine, version):
                   f"{label}: VERSIONINFO says {version}")
     checks.expect("MIT License" in info and "All rights reserved" not in info, f"{label}: VERSIONINFO copyright")
     checks.expect(len(data) <= EXE_LIMIT, f"{label}: {len(data)} bytes stripped (target {EXE_LIMIT})")
+    checks.expect("zentrikphone.dll" not in [d.lower() for d in pe.imports()], f"{label}: does not import ZentrikPhone.dll")
+
+
+def check_phone_module(checks, label, data, machine):
+    """The phone display: the program must not depend on it (it is loaded only
+    with /phone), and it carries its page."""
+    pe = check_image(checks, label, data, machine)
+    checks.expect((RT_RCDATA, "PHONEPAGE") in pe.resources(), f"{label}: carries its page")
+    checks.expect(len(data) <= PHONE_DLL_LIMIT, f"{label}: {len(data)} bytes stripped (target {PHONE_DLL_LIMIT})")
 
 
 def check_zip(checks, path, arch, version):
@@ -136,11 +149,12 @@ def check_zip(checks, path, arch, version):
     with zipfile.ZipFile(path) as archive:
         names = set(archive.namelist())
         print(f"--- {os.path.basename(path)} ({os.path.getsize(path)} bytes): {' '.join(sorted(names))}")
-        for required in ("Zentrik.exe", "ReadMe.txt", "LICENSE.txt", "Zentrik.html",
+        for required in ("Zentrik.exe", "ZentrikPhone.dll", "ReadMe.txt", "LICENSE.txt", "Zentrik.html",
                          "demo/ZentrikSimTuner.dll", "demo/register-demo-tuner.cmd",
                          "demo/unregister-demo-tuner.cmd"):
             checks.expect(required in names, f"{arch}: holds {required}")
         check_program(checks, f"{arch} Zentrik.exe", archive.read("Zentrik.exe"), machine, version)
+        check_phone_module(checks, f"{arch} ZentrikPhone.dll", archive.read("ZentrikPhone.dll"), machine)
         for name in sorted(n for n in names if n.lower().endswith((".dll", ".exe")) and n != "Zentrik.exe"):
             data = archive.read(name)
             check_image(checks, f"{arch} {name}", data, machine)

@@ -206,6 +206,18 @@ def installed_files_are_right(folder, machine):
               "BDA bridge of that machine")
 
 
+def phone_display_is_installed(folder, shortcut, machine):
+    """The optional phone display: its DLL beside the program, and a second
+    shortcut that starts the program with /phone."""
+    dll = os.path.join(folder, "ZentrikPhone.dll")
+    check(os.path.isfile(dll) and pe_machine(dll) == machine, "installed: ZentrikPhone.dll of the program's machine")
+    check(os.path.isfile(shortcut), "Start-menu shortcut 'Zentrik (phone display).lnk'")
+    if os.path.isfile(shortcut):
+        data = open(shortcut, "rb").read()
+        check(b"/phone" in data or "/phone".encode("utf-16-le") in data,
+              "the phone shortcut starts the program with /phone")
+
+
 def shortcut_and_entry_are_right(folder, shortcut):
     check(os.path.isfile(shortcut), "Start-menu shortcut Zentrik.lnk")
     if os.path.isfile(shortcut):
@@ -235,10 +247,12 @@ def test_installer():
     times = {"install": [], "uninstall": []}
 
     # 1-3: a first install, as it is found, and the program running on the demo tuner.
-    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
+    phone_shortcut = os.path.join(os.path.dirname(shortcut), "Zentrik (phone display).lnk")
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1", "/PHONE=1"))
     installed_files_are_right(folder, MACHINE)
     check(registry(UNINSTALL_KEY).get("Architecture") == ARCH, f"and is recorded as {ARCH}")
     shortcut_and_entry_are_right(folder, shortcut)
+    phone_display_is_installed(folder, phone_shortcut, MACHINE)
     check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
           f"demo tuner registered for the user: {registered_tuner()}")
     run_program(folder, "installed")
@@ -248,11 +262,13 @@ def test_installer():
     # An unchanged list is the program's own: uninstalling takes everything.
     times["uninstall"].append(uninstall(folder))
     check(not os.path.exists(folder), f"nothing left after uninstalling: {leftovers(folder)}")
-    check(not os.path.exists(shortcut), "shortcut removed")
+    check(not os.path.exists(shortcut) and not os.path.exists(phone_shortcut), "shortcuts removed")
     check(registered_tuner() == "", "demo tuner unregistered")
 
     # 4: a list the user changed is all that stays.
     times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
+    check(not os.path.exists(phone_shortcut) and not os.path.exists(os.path.join(folder, "ZentrikPhone.dll")),
+          "without the phone display component: no phone shortcut, no ZentrikPhone.dll")
     run_program(folder, "reinstalled")
     edited = open(DEFAULT_LIST, "rb").read().replace(b"[AMC1   103.0w]=3740v29270;", b"[My dish   13.0e]=10723h29900;")
     with open(os.path.join(folder, "satellite.ini"), "wb") as f:

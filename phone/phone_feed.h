@@ -1,0 +1,67 @@
+// What the program publishes for the phone display, and the small versioned
+// record through which ZentrikPhone.dll reads it. The DLL sees only the
+// published fields, never the state record's layout, and writes none of them.
+#pragma once
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+
+constexpr int kCaptionLength = 32;
+// The About box's list of addresses: a few lines of "http://a.b.c.d:port/".
+constexpr size_t kPhoneAddressesSize = 256;
+
+// The measurement's caption, published whole by its one writer (the UI
+// thread, at the start of a measurement) for readers on other threads: a
+// sequence count that is odd while the words are rewritten, so a reader that
+// overlapped a rewrite knows to read again.
+struct PublishedCaption {
+    std::atomic<uint32_t> Sequence{0};
+    std::atomic<uint32_t> Words[kCaptionLength / 4] = {};
+};
+
+void PublishCaption(PublishedCaption* published, const char* caption);
+// Copies the caption of one publication, never a mix of two.
+void ReadPublishedCaption(const PublishedCaption& published, char caption[kCaptionLength]);
+
+constexpr uint32_t kPhoneFeedVersion = 1;
+
+// Pointers to the published fields, each read whole. A DLL that finds another
+// version or a smaller record refuses to start.
+struct PhoneFeed {
+    uint32_t Version;
+    uint32_t Size;
+    const std::atomic<int16_t>* RunMode;
+    const std::atomic<uint8_t>* SignalLocked;
+    const std::atomic<int32_t>* SignalLevel;
+    const std::atomic<uint32_t>* LevelText;  // the packed four characters
+    const PublishedCaption* Caption;
+    const std::atomic<int16_t>* SoundMode;
+    const std::atomic<int16_t>* VoiceLanguage;
+    const std::atomic<int32_t>* Cadence;
+};
+
+// One reading of everything the page shows and plays.
+struct PhoneSnapshot {
+    bool Measuring = false;
+    bool Locked = false;
+    int32_t Level = 0;
+    char LevelText[4] = {'0', '0', '%', '\0'};
+    char Caption[kCaptionLength] = {};
+    int16_t SoundMode = 0;
+    int16_t VoiceLanguage = 0;
+    int32_t Cadence = 0;
+};
+
+PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);
+bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b);
+
+// The DLL's entry points, looked up by these names.
+enum PhoneStartResult : int32_t { PhoneStarted = 0, PhonePortInUse = 1, PhoneNoNetwork = 2,
+                                  PhoneWrongFeed = 3 };
+using StartPhoneServerFunction = int32_t (*)(const PhoneFeed* feed, uint16_t port);
+using StopPhoneServerFunction = void (*)();
+using PhoneServerAddressesFunction = void (*)(char* text, uint32_t size);
+constexpr char kPhoneModuleName[] = "ZentrikPhone.dll";
+constexpr char kStartPhoneServerName[] = "StartPhoneServer";
+constexpr char kStopPhoneServerName[] = "StopPhoneServer";
+constexpr char kPhoneServerAddressesName[] = "PhoneServerAddresses";

@@ -1,0 +1,42 @@
+// The phone display's byte-level input from the network and from the
+// program's resources: any bytes as a request head (the gate must stay inside
+// them and decide consistently), as a caption to escape (the JSON must stay
+// one line), and as a WAV image to decode.
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "phone/phone_protocol.h"
+#include "phone/wav_pcm.h"
+
+namespace {
+
+// A JSON string the escaper wrote: in quotes, on one line, without control
+// characters.
+bool OneJsonLine(const std::string& json) {
+    if (json.size() < 2 || json.front() != '"' || json.back() != '"') return false;
+    for (const char c : json)
+        if (static_cast<unsigned char>(c) < 0x20) return false;
+    return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+    const char* bytes = reinterpret_cast<const char*>(data);
+    const RequestHead head = ScanRequestHead(bytes, size);
+    if (head.Status == 200) {
+        if (head.Length == 0 || head.Length > size || head.Route == RouteNone) abort();
+        // The complete head decides alone: what follows it changes nothing.
+        const RequestHead alone = ScanRequestHead(bytes, head.Length);
+        if (alone.Status != 200 || alone.Route != head.Route || alone.Sound != head.Sound) abort();
+        if (head.Route == RouteSound && !SoundResourceName(head.Sound)) abort();
+    }
+    std::string json;
+    AppendJsonString(&json, bytes, size);
+    if (!OneJsonLine(json)) abort();
+    std::string pcm;
+    if (WavAsPcm(data, size, &pcm) && (pcm.size() < 44 || pcm.compare(0, 4, "RIFF") != 0)) abort();
+    return 0;
+}
