@@ -5,6 +5,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh" || exit 1
 . "$root/scripts/wine_env.sh"
+. "$root/scripts/builds.sh"
 
 echo "== Packer against zlib -9 and xz -9, on the skin sheet"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/packer_bench" "$root/tests/bench/packer_bench.cpp" \
@@ -12,9 +13,7 @@ c++ -std=c++17 -O2 -I"$root" -o "$root/build/packer_bench" "$root/tests/bench/pa
   "$root/build/packer_bench" "$root/resources/sheet/skin_sheet.payload"
 
 echo "== The running program under Wine"
-cmake -S "$root" -B "$root/build/windows" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
-  cmake --build "$root/build/windows" -j2 >/dev/null || exit 1
+build_windows x64 || exit 1
 wine_env_start "$root/build/windows/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
 register_com_server "$root/build/windows" "$root/build/windows/simtuner/ZentrikSimTuner.dll"

@@ -7,6 +7,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh"
+. "$root/scripts/builds.sh"
 dist="$root/dist"
 stage="$root/build/release-stage"
 rm -rf "$stage" "$dist"
@@ -24,17 +25,12 @@ manual_pictures() {   # $1 = folder
 }
 
 for arch in x86 x64; do
-  case $arch in
-    x86) toolchain=mingw-w64-i686 strip=i686-w64-mingw32-strip ;;
-    x64) toolchain=mingw-w64-x86_64 strip=x86_64-w64-mingw32-strip ;;
-  esac
-  build="$root/build/release-$arch"
+  strip=$(cpu_of $arch)-w64-mingw32-strip
+  build=$(build_of $arch)
   echo "== $arch build"
-  cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=MinSizeRel -DBUILD_TESTING=OFF \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$toolchain.cmake" >/dev/null
   targets="Zentrik ZentrikPhone ZentrikSimTuner"
   [ -f "$root/bdatuner/CMakeLists.txt" ] && targets="$targets ZentrikBdaTuner bdaprobe"
-  cmake --build "$build" -j2 --target $targets >/dev/null
+  build_windows $arch $targets
   . "$build/release.env"
 
   # The portable folder: the program, its papers and manual, the demo tuner.

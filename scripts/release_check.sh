@@ -5,17 +5,16 @@
 # own, side by side. Before that, clang builds the program as a second opinion
 # on the code. scripts/test.sh runs it last, with its two test builds.
 #
-# usage: release_check.sh X64_TEST_BUILD X86_TEST_BUILD [ARCH...]
+# usage: release_check.sh [ARCH...]   (the architectures to install)
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 . "$root/scripts/wine_env.sh"
-x64_build=$1 x86_build=$2
-shift 2
+. "$root/scripts/builds.sh"
 status=0
 phase "clang build"
 "$root/scripts/clang_check.sh" || status=1
 "$root/scripts/release.sh" >/dev/null || { echo "release build failed"; exit 1; }
-. "$root/build/release-x64/release.env"
+. "$(build_of x64)/release.env"
 phase "release artifacts, static checks"
 python3 "$root/tests/release/check_binaries.py" "$root/dist" "$ZENTRIK_VERSION" || status=1
 
@@ -25,8 +24,7 @@ for arch in "$@"; do
   out="$root/build/release-test/$arch"
   rm -rf "$out"
   mkdir -p "$out"
-  build=$x64_build
-  [ "$arch" = x86 ] && build=$x86_build
+  build=$(build_of $arch)
   start_virtual_display
   (export WINEPREFIX="$out/wineprefix" DISPLAY=$VIRTUAL_DISPLAY WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
    prepare_prefix "$WINEPREFIX"
@@ -39,5 +37,8 @@ for arch in "$@"; do
   eval "wait \$install_$arch" || status=1
   echo "-- $arch release installed"
   cat "$root/build/release-test/$arch/install.log"
+  # A prefix is over a gigabyte; the log and the screenshots stay.
+  WINEPREFIX="$root/build/release-test/$arch/wineprefix" wineserver -k 2>/dev/null
+  rm -rf "$root/build/release-test/$arch/wineprefix"
 done
 exit $status

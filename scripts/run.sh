@@ -6,10 +6,9 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh" || exit 1
 . "$root/scripts/wine_env.sh"
-build="$root/build/windows"
-cmake -S "$root" -B "$build" -DCMAKE_BUILD_TYPE=Release \
-  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64-x86_64.cmake" >/dev/null &&
-  cmake --build "$build" -j2 --target Zentrik ZentrikSimTuner prefix_tool >/dev/null || exit 1
+. "$root/scripts/builds.sh"
+build=$(build_of x64)
+build_windows x64 Zentrik ZentrikSimTuner prefix_tool || exit 1
 had_display=${DISPLAY:-}
 wine_env_start "$build/wineprefix"
 trap 'wine_env_stop' EXIT INT TERM

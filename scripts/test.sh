@@ -9,6 +9,7 @@ set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh" || exit 1
 . "$root/scripts/wine_env.sh"
+. "$root/scripts/builds.sh"
 
 status=0
 phase "native build and tests"
@@ -16,17 +17,12 @@ cmake -S "$root" -B "$root/build/native" -DCMAKE_BUILD_TYPE=Debug >/dev/null &&
   cmake --build "$root/build/native" -j2 >/dev/null || { echo "native build failed"; exit 1; }
 ctest --test-dir "$root/build/native" --output-on-failure -j2 || status=1
 
-# Each architecture's test build, and its first lane id (two lanes each).
-ARCHES="x64 x86"
-build_of() { case $1 in x64) echo "$root/build/windows" ;; x86) echo "$root/build/windows-x86" ;; esac; }
-toolchain_of() { case $1 in x64) echo mingw-w64-x86_64 ;; x86) echo mingw-w64-i686 ;; esac; }
+# Each architecture's first lane id (two lanes each).
 first_lane_of() { case $1 in x64) echo 0 ;; x86) echo 2 ;; esac; }
 
 for arch in $ARCHES; do
   phase "Windows build, $arch"
-  cmake -S "$root" -B "$(build_of $arch)" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/$(toolchain_of $arch).cmake" >/dev/null &&
-    cmake --build "$(build_of $arch)" -j2 >/dev/null || { echo "Windows build ($arch) failed"; exit 1; }
+  build_windows $arch || { echo "Windows build ($arch) failed"; exit 1; }
 done
 
 trap 'wine_env_stop' EXIT INT TERM
@@ -65,7 +61,7 @@ for arch in $runnable; do
   [ -d "$build/tests/phone-artifacts" ] && echo "Screens of the phone page ($arch): $build/tests/phone-artifacts"
 done
 
-"$root/scripts/release_check.sh" "$root/build/windows" "$root/build/windows-x86" $runnable || status=1
+"$root/scripts/release_check.sh" $runnable || status=1
 
 phase "Summary"
 for arch in $ARCHES; do

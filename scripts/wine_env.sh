@@ -40,7 +40,8 @@ start_virtual_display() {
 wine_flavour() {
   halves=64-bit
   [ -x /usr/lib/wine/wine ] && halves=multiarch
-  echo "$(wine --version 2>/dev/null) $halves"
+  version=$(dpkg-query -W -f='${Version}' wine64 2>/dev/null) || version=$(wine --version 2>/dev/null </dev/null)
+  echo "wine $version $halves"
 }
 
 # Creates the prefix if needed, made again when another Wine made it, and
@@ -132,6 +133,7 @@ register_com_server() {   # $1 = build folder, $2 = DLL, $3 = "/u" to unregister
 # Wine must run 32-bit ones for an x86 build. Asked of a console program of the
 # build itself.
 runs_programs_of() {   # $1 = build folder
-  [ "$(wine "$1/tests/windows/prefix_tool.exe" arch </dev/null 2>/dev/null | tr -d '\r')" = \
-    "$(build_fact "$1" ZENTRIK_ARCH)" ]
+  answer="$WINEPREFIX/zentrik-architecture"
+  wine "$1/tests/windows/prefix_tool.exe" arch </dev/null >"$answer" 2>/dev/null
+  [ "$(tr -d '\r' <"$answer")" = "$(build_fact "$1" ZENTRIK_ARCH)" ]
 }

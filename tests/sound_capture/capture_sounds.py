@@ -117,40 +117,50 @@ def correlation(a, b):
     return sum(x * y for x, y in zip(a, b)) / energy if energy else 0.0
 
 
+def captured_run(name, rate):
+    """The sounds a test played, as captured."""
+    with tempfile.TemporaryDirectory() as folder:
+        run_test(folder, name)
+        return captured(folder, rate)
+
+
+def check_tone():
+    tone = pcm_of(os.path.join(SOUNDS, "TONE.wav"), 8000)
+    got = captured_run("Feedback.ToneRepeatsWhileThereIsASignal", 8000)
+    check(len(got) >= 2, f"the output received {len(got)} sounds at 8000/s")
+    check(all(trimmed(samples) == trimmed(tone) for _, samples in got),
+          f"each was the tone, sample for sample ({len(tone)} samples)")
+    print("     " + describe(got, [tone]))
+    gaps = [round((b[0] - a[0]) * 1000) for a, b in zip(got, got[1:])]
+    print(f"     the tones started {gaps} ms apart (the program asked for 1600)")
+
+
+def check_voice():
+    four = pcm_of(os.path.join(SOUNDS, "EN4.wav"), 44100)
+    seven = pcm_of(os.path.join(SOUNDS, "EN7.wav"), 44100)
+    got = captured_run("Feedback.VoiceSpeaksBothDigitsInTheChosenLanguage", 44100)
+    check(len(got) >= 2, f"the output received {len(got)} sounds at 44100/s")
+    # Wine decodes the ADPCM itself; its samples differ from sox's by rounding
+    # only, so the two decodings correlate almost perfectly.
+    words = [round(correlation(trimmed(samples), trimmed(four if i % 2 == 0 else seven)), 5)
+             for i, (_, samples) in enumerate(got)]
+    check(words and all(r > 0.999 for r in words),
+          f"four (EN4), seven (EN7), four, ... in turn: r = {words}")
+    print("     " + describe(got, [four, seven]))
+    check(got and correlation(trimmed(got[0][1])[:len(trimmed(seven))], trimmed(seven)) < 0.9,
+          "and not seven first")
+    starts = [start for start, _ in got]
+    apart = [round((starts[i + 1] - starts[i]) * 1000) for i in range(0, len(starts) - 1, 2)]
+    cycles = [round((starts[i + 2] - starts[i]) * 1000) for i in range(0, len(starts) - 2, 2)]
+    print(f"     the second digit started {apart} ms after the first (asked: 600),"
+          f" the pairs {cycles} ms apart (asked: 1800)")
+
+
 def main():
     subprocess.run(["wine", "reg", "add", r"HKCU\Software\Wine\Drivers", "/v", "Audio", "/d", "alsa",
                     "/f"], check=True, capture_output=True)
-    with tempfile.TemporaryDirectory() as folder:
-        run_test(folder, "Feedback.ToneRepeatsWhileThereIsASignal")
-        tone = pcm_of(os.path.join(SOUNDS, "TONE.wav"), 8000)
-        got = captured(folder, 8000)
-        check(len(got) >= 2, f"the output received {len(got)} sounds at 8000/s")
-        check(all(trimmed(samples) == trimmed(tone) for _, samples in got),
-              f"each was the tone, sample for sample ({len(tone)} samples)")
-        print("     " + describe(got, [tone]))
-        gaps = [round((b[0] - a[0]) * 1000) for a, b in zip(got, got[1:])]
-        print(f"     the tones started {gaps} ms apart (the program asked for 1600)")
-
-    with tempfile.TemporaryDirectory() as folder:
-        run_test(folder, "Feedback.VoiceSpeaksBothDigitsInTheChosenLanguage")
-        four = pcm_of(os.path.join(SOUNDS, "EN4.wav"), 44100)
-        seven = pcm_of(os.path.join(SOUNDS, "EN7.wav"), 44100)
-        got = captured(folder, 44100)
-        check(len(got) >= 2, f"the output received {len(got)} sounds at 44100/s")
-        # Wine decodes the ADPCM itself; its samples differ from sox's by rounding
-        # only, so the two decodings correlate almost perfectly.
-        words = [round(correlation(trimmed(samples), trimmed(four if i % 2 == 0 else seven)), 5)
-                 for i, (_, samples) in enumerate(got)]
-        check(words and all(r > 0.999 for r in words),
-              f"four (EN4), seven (EN7), four, ... in turn: r = {words}")
-        print("     " + describe(got, [four, seven]))
-        check(got and correlation(trimmed(got[0][1])[:len(trimmed(seven))], trimmed(seven)) < 0.9,
-              "and not seven first")
-        starts = [start for start, _ in got]
-        apart = [round((starts[i + 1] - starts[i]) * 1000) for i in range(0, len(starts) - 1, 2)]
-        cycles = [round((starts[i + 2] - starts[i]) * 1000) for i in range(0, len(starts) - 2, 2)]
-        print(f"     the second digit started {apart} ms after the first (asked: 600),"
-              f" the pairs {cycles} ms apart (asked: 1800)")
+    check_tone()
+    check_voice()
     print(f"capture: {checks - len(failures)} passed, {len(failures)} failed")
     return 1 if failures else 0
 

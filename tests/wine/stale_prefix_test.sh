@@ -18,11 +18,11 @@ mkdir -p "$WINEPREFIX"
 # What an old prefix looks like from outside: a registry, another Wine's stamp
 # (or none), and whatever it held.
 echo "WINE REGISTRY Version 2" > "$WINEPREFIX/system.reg"
-echo "wine-7.0 64-bit" > "$WINEPREFIX/zentrik-prefix-made-by"
+echo "wine 7.0~repack-10 64-bit" > "$WINEPREFIX/zentrik-prefix-made-by"
 touch "$WINEPREFIX/left-by-the-old-wine"
 out=$(prepare_prefix "$WINEPREFIX")
 check $? "the old prefix is prepared"
-echo "$out" | grep -q "made by another Wine (wine-7.0 64-bit): making it again"; check $? "and said to be made again"
+echo "$out" | grep -q "made by another Wine (wine 7.0~repack-10 64-bit): making it again"; check $? "and said to be made again"
 [ ! -e "$WINEPREFIX/left-by-the-old-wine" ]; check $? "nothing of the old prefix is left"
 [ "$(cat "$WINEPREFIX/zentrik-prefix-made-by")" = "$(wine_flavour)" ]; check $? "the new one names this Wine: $(wine_flavour)"
 runs_programs_of "$build"; check $? "a $(build_fact "$build" ZENTRIK_ARCH) program of the build runs in it"
