@@ -1,15 +1,15 @@
 // The DirectShow graph that drives a BDA DVB-S tuner: network provider ->
 // tuner -> receiver component (when the tuner needs one) -> MPEG-2
-// demultiplexer. Every function here runs on the bridge's MTA worker.
+// demultiplexer, with the card's control nodes found once it runs. Every
+// function here runs on the bridge's MTA worker.
 #pragma once
 #include <windows.h>
 #include <dshow.h>
 #include <bdaiface.h>
 #include <tuner.h>
 
-#include "bdatuner/bda_mapping.h"
-
-constexpr int kDeviceNameChars = 128;
+#include "bdatuner/bda_devices.h"
+#include "bdatuner/bda_topology.h"
 
 struct BdaGraph {
     IGraphBuilder* Graph = nullptr;
@@ -17,31 +17,29 @@ struct BdaGraph {
     IDVBSTuningSpace* Space = nullptr;
     IBaseFilter* Provider = nullptr;
     ITuner* ProviderTuner = nullptr;
+    bool GenericProvider = false;  // Microsoft's network provider for every network type
     IBaseFilter* Tuner = nullptr;
     IBaseFilter* Receiver = nullptr;
     IBaseFilter* Demux = nullptr;
-    wchar_t DeviceName[kDeviceNameChars] = L"";
+    BdaDeviceId Device;
     wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
+    bool Warmed = false;  // a default tune request went out before the tuner would connect
+    BdaTopology Topology;
     // What failed last, for bdaprobe's report.
     const char* FailedStep = nullptr;
     HRESULT FailedResult = S_OK;
 };
 
-// Calls back with the friendly name of every tuner in the BDA network-tuner
-// category; returns how many there were, or a negative HRESULT.
-typedef void (*BdaTunerVisitor)(int index, const wchar_t* name, void* context);
-HRESULT ListBdaTuners(BdaTunerVisitor visit, void* context);
+// Records the failing step; a failure is always negative, whatever the call said.
+HRESULT FailBdaStep(BdaGraph* graph, const char* step, HRESULT result);
 
-// The device named in HKCU\Software\Zentrik\BdaTuner, value Device; empty
-// when none is set.
-void ReadWantedDevice(wchar_t name[kDeviceNameChars]);
-
-// Builds and runs the graph with the wanted tuner (empty: the first that the
-// DVB-S network provider accepts). On failure nothing is left running or held.
+// Builds and runs the graph with the wanted tuner (empty: the first that a
+// network provider accepts and that starts): the DVB-S network provider
+// first, Microsoft's generic one where that is missing or refuses. On failure
+// nothing is left running or held.
 HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice);
 // Stops the graph and lets go of everything; safe on a graph never built.
 void TearDownBdaGraph(BdaGraph* graph);
 
-HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request);
-// Lock from the first node that answers; S_OK when some node answered.
-HRESULT ReadBdaSignal(BdaGraph* graph, bool* locked, SignalReadings* readings);
+// A tune request for the locator, through the network provider.
+HRESULT SendBdaTuneRequest(BdaGraph* graph, IDVBSLocator* locator);

@@ -5,40 +5,6 @@
 namespace {
 
 constexpr int32_t kKhzPerMhz = 1000;
-constexpr int32_t kPercentMax = 100;
-constexpr int32_t kFull16Max = 65535;
-
-int32_t ClampPercent(int64_t value) {
-    if (value < 0) return 0;
-    if (value > kPercentMax) return kPercentMax;
-    return static_cast<int32_t>(value);
-}
-
-// Sticky: a negative reading means mDb; one above 100 means the 16-bit
-// scale (unless mDb is already known); 1..100 alone suggests percent.
-void NoteStrengthUnit(int32_t strength, StrengthUnit* unit) {
-    if (strength < 0) {
-        *unit = StrengthUnit::MilliDecibel;
-    } else if (strength > kPercentMax && strength <= kFull16Max) {
-        if (*unit != StrengthUnit::MilliDecibel) *unit = StrengthUnit::Full16;
-    } else if (strength > 0 && strength <= kPercentMax && *unit == StrengthUnit::Unknown) {
-        *unit = StrengthUnit::Percent;
-    }
-}
-
-int32_t StrengthPercent(int32_t strength, StrengthUnit unit) {
-    switch (unit) {
-    case StrengthUnit::Percent: return ClampPercent(strength);
-    case StrengthUnit::Full16:
-        return ClampPercent((static_cast<int64_t>(strength) * kPercentMax + kFull16Max / 2) / kFull16Max);
-    case StrengthUnit::MilliDecibel: {
-        const int64_t span = static_cast<int64_t>(kStrongestMilliDecibel) - kWeakestMilliDecibel;
-        const int64_t above = static_cast<int64_t>(strength) - kWeakestMilliDecibel;
-        return ClampPercent((above * kPercentMax + span / 2) / span);
-    }
-    default: return 0;
-    }
-}
 
 }  // namespace
 
@@ -84,26 +50,23 @@ bool MapTuneSettings(const BdaTuneSettings& settings, BdaTuneRequest* request) {
     return true;
 }
 
-// The level rule. Drivers disagree on the strength's unit: percent 0..100,
-// a 16-bit scale 0..65535, or mDb (BDA's own unit; in practice negative
-// readings like -45000). The first reading that tells them apart decides for
-// the session: negative is mDb, 101..65535 the 16-bit scale, 1..100 percent
-// until a larger reading shows the 16-bit scale. mDb is shown linearly from
-// -70 dB (0%) to -20 dB (100%), clamped. A strength that is missing, above
-// 65535, or 0 before the unit is known (drivers that report no strength
-// answer 0) falls back to the signal quality, which BDA gives in percent.
-int32_t LevelPercent(const SignalReadings& readings, StrengthUnit* unit) {
-    if (readings.HasStrength) {
-        NoteStrengthUnit(readings.Strength, unit);
-        const bool usable =
-            readings.Strength <= kFull16Max && !(readings.Strength == 0 && *unit == StrengthUnit::Unknown);
-        if (usable) return StrengthPercent(readings.Strength, *unit);
-    }
-    return readings.HasQuality ? ClampPercent(readings.Quality) : 0;
+void StartModulationSearch(ModulationSearch* search) {
+    search->Current = search->DriverChooses ? kBdaNotSet : kBdaModulationQpsk;
+    search->Locked = false;
 }
 
-uint32_t StatisticsPauseMs(int64_t elapsedUs) {
-    if (elapsedUs < 0) elapsedUs = 0;
-    if (elapsedUs >= kStatisticsPeriodUs) return 0;
-    return static_cast<uint32_t>((kStatisticsPeriodUs - elapsedUs + 999) / 1000);
+bool NextModulationDue(ModulationSearch* search, bool locked, uint32_t msSinceTune) {
+    if (search->DriverChooses || search->Locked) return false;
+    if (locked) {
+        search->Locked = true;  // the dish may drift off again; the modulation stays right
+        return false;
+    }
+    if (msSinceTune < kModulationDwellMs) return false;
+    search->Current = search->Current == kBdaModulationQpsk ? kBdaModulation8psk : kBdaModulationQpsk;
+    return true;
+}
+
+void LeaveModulationToDriver(ModulationSearch* search) {
+    search->DriverChooses = true;
+    search->Current = kBdaNotSet;
 }

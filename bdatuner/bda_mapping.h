@@ -21,6 +21,7 @@ constexpr int32_t kBdaNotSet = -1;
 constexpr int32_t kBdaPolarisationHorizontal = 1;
 constexpr int32_t kBdaPolarisationVertical = 2;
 constexpr int32_t kBdaModulationQpsk = 20;
+constexpr int32_t kBdaModulation8psk = 27;
 
 // The universal Ku-band LNB and the C-band LNB, in kHz as BDA wants them.
 constexpr int32_t kUniversalLowOscillatorKhz = 9750000;
@@ -52,25 +53,22 @@ void ChooseLnb(int32_t lastLnbFrequencyMhz, BdaTuneRequest* request);
 // False when a value cannot be tuned at all (no frequency, overflow).
 bool MapTuneSettings(const BdaTuneSettings& settings, BdaTuneRequest* request);
 
-// The unit a driver's signal strength turned out to use; once a reading has
-// shown it, it holds for the rest of the session (see LevelPercent).
-enum class StrengthUnit : int8_t { Unknown, Percent, Full16, MilliDecibel };
+// DVB-S2 transponders need 8PSK and DVB-S ones QPSK, and the program's
+// transponder says neither: until a lock shows which one it is, the tune
+// request is sent again with the other every kModulationDwellMs. A driver that
+// refuses a request naming a modulation is left to find it itself.
+constexpr uint32_t kModulationDwellMs = 3000;
 
-struct SignalReadings {
-    bool HasStrength = false;
-    int32_t Strength = 0;
-    bool HasQuality = false;
-    int32_t Quality = 0;
+struct ModulationSearch {
+    int32_t Current = kBdaModulationQpsk;  // what the latest tune request named
+    bool Locked = false;                   // Current has locked since the transponder was set
+    bool DriverChooses = false;            // the driver wants the modulation left unset
 };
 
-// The mDb window shown as 0..100 percent.
-constexpr int32_t kWeakestMilliDecibel = -70000;
-constexpr int32_t kStrongestMilliDecibel = -20000;
-
-int32_t LevelPercent(const SignalReadings& readings, StrengthUnit* unit);
-
-// Drivers refresh their statistics about every 20 ms; each statistics call
-// lasts at least that long so that a poll loop without pauses cannot spin.
-constexpr int64_t kStatisticsPeriodUs = 20000;
-// Milliseconds still to wait after a call has run for elapsedUs.
-uint32_t StatisticsPauseMs(int64_t elapsedUs);
+// A new transponder: the search starts again from QPSK (or the driver's choice).
+void StartModulationSearch(ModulationSearch* search);
+// After a reading taken msSinceTune after the latest tune request: true when
+// the card is to be tuned again with search->Current, now the other modulation.
+bool NextModulationDue(ModulationSearch* search, bool locked, uint32_t msSinceTune);
+// The driver refused a request that named a modulation.
+void LeaveModulationToDriver(ModulationSearch* search);

@@ -1,21 +1,36 @@
 // ZentrikBdaTuner.dll: the tuner filter class backed by any BDA DVB-S card.
 // The program's Set calls are stored; the tune request goes out at SetDiseqc,
 // the last step of the program's fixed tuning sequence. Lock and level come
-// from the tuner's BDA signal statistics.
+// from the card's BDA signal statistics, one read serving both.
 #include "bdatuner/bda_tuner.h"
 
 #include <new>
 
-#include "bdatuner/bda_worker.h"
+#include "bdatuner/bda_session.h"
 #include "tuner/com_server_registration.h"
 #include "tuner/tuner_interface.h"
 
 static_assert(kBdaNotSet == BDA_POLARISATION_NOT_SET && kBdaNotSet == BDA_BCC_RATE_NOT_SET, "BDA numbers");
 static_assert(kBdaPolarisationHorizontal == BDA_POLARISATION_LINEAR_H, "BDA numbers");
 static_assert(kBdaPolarisationVertical == BDA_POLARISATION_LINEAR_V, "BDA numbers");
-static_assert(kBdaModulationQpsk == BDA_MOD_QPSK, "BDA numbers");
+static_assert(kBdaModulationQpsk == BDA_MOD_QPSK && kBdaModulation8psk == BDA_MOD_8PSK, "BDA numbers");
 
 namespace {
+
+// Every call into the driver has a time limit: a driver that never answers
+// (a USB tuner pulled out mid-call) must not hang the program. Building may
+// load a tuner's firmware; a tune request may wait for the tuner to settle.
+constexpr DWORD kBuildLimitMs = 30000;
+constexpr DWORD kTuneLimitMs = 10000;
+constexpr DWORD kReadLimitMs = 750;
+constexpr DWORD kTearDownLimitMs = 2000;
+// After Esc the program looks once a second whether its poller has ended,
+// then releases the bridge: even with a driver call blocked, a read in
+// progress has given up by the first look, and the release lets go within
+// its limit, well inside the five seconds a user will wait for the window to go.
+constexpr DWORD kProgramShutdownStepMs = 1000;
+static_assert(kReadLimitMs + kStatisticsPeriodUs / 1000 < kProgramShutdownStepMs, "a read ends before the first look");
+static_assert(kProgramShutdownStepMs + kTearDownLimitMs <= 3000, "Esc must end the program quickly");
 
 volatile LONG g_objects = 0;
 volatile LONG g_locks = 0;
@@ -27,8 +42,7 @@ public:
         InitializeCriticalSection(&settingsLock_);
     }
     ~BdaTuner() {
-        if (worker_.Thread) RunOnBdaWorker(&worker_, TearDownJob, this);
-        StopBdaWorker(&worker_);
+        EndSession();
         DeleteCriticalSection(&settingsLock_);
         InterlockedDecrement(&g_objects);
     }
@@ -114,10 +128,11 @@ public:
     BDA_UNUSED_METHOD(28) BDA_UNUSED_METHOD(29) BDA_UNUSED_METHOD(30) BDA_UNUSED_METHOD(31)
     BDA_UNUSED_METHOD(32) BDA_UNUSED_METHOD(33) BDA_UNUSED_METHOD(34) BDA_UNUSED_METHOD(35)
 #undef BDA_UNUSED_METHOD
-        // clang-format on
+    // clang-format on
 
-        private : template <class T>
-                  static HRESULT Give(T* out, const T& value) {
+private:
+    template <class T>
+    static HRESULT Give(T* out, const T& value) {
         if (!out) return E_POINTER;
         *out = value;
         return S_OK;
@@ -135,29 +150,25 @@ public:
         return S_OK;
     }
 
+    HRESULT StartSession();
+    void EndSession();
     HRESULT Tune();
     HRESULT Read(BdaProbeReport* report);
-    static HRESULT BuildJob(void* self);
-    static HRESULT TuneJob(void* self);
-    static HRESULT ReadJob(void* self);
-    static HRESULT TearDownJob(void* self);
+    // Runs the job on the worker within the limit and takes the report it
+    // left; false when the driver did not let it finish in time.
+    bool RunJob(BdaJob job, DWORD limitMs);
+    HRESULT TimedOut(const char* step);
 
     LONG refs_ = 1;
     CRITICAL_SECTION settingsLock_;
     BdaTuneSettings settings_;
-    BdaWorker worker_;
-    BdaTuneSettings pending_;  // the settings a tune job works from
-    // Worker-side state: touched only by jobs, which run one at a time.
-    BdaGraph graph_;
-    bool built_ = false;
-    BdaTuneRequest request_;
-    StrengthUnit unit_ = StrengthUnit::Unknown;
-};
-
-// A reading handed to the worker and filled there, one per caller.
-struct ReadContext {
-    BdaTuner* Tuner;
-    BdaProbeReport* Report;
+    BdaWorker* worker_ = nullptr;
+    BdaSession* session_ = nullptr;  // the worker's; touched only while worker_ is set
+    BdaProbeReport last_;            // the report as the latest job left it
+    bool overdue_ = false;           // the driver kept the latest job past its limit
+    // One statistics read serves the lock check and the level read after it.
+    bool levelFromLock_ = false;
+    int32_t lockLevel_ = 0;
 };
 
 int64_t MicrosecondsSince(const LARGE_INTEGER& start) {
@@ -174,103 +185,97 @@ void FinishStatisticsPeriod(const LARGE_INTEGER& start) {
         Sleep(pause);
 }
 
-void CopyGraphFacts(const BdaGraph& graph, BdaProbeReport* report) {
-    lstrcpynW(report->DeviceName, graph.DeviceName, kDeviceNameChars);
-    lstrcpynW(report->ReceiverName, graph.ReceiverName, kDeviceNameChars);
-    report->HasDemux = graph.Demux != nullptr;
-    report->FailedStep = graph.FailedStep;
-    report->FailedResult = graph.FailedResult;
+bool BdaTuner::RunJob(BdaJob job, DWORD limitMs) {
+    const bool ran = RunBdaJob(worker_, job, limitMs);
+    overdue_ = !ran;
+    CopyBdaReport(session_, &last_);
+    return ran;
 }
 
-HRESULT BdaTuner::BuildJob(void* self) {
-    BdaTuner* tuner = static_cast<BdaTuner*>(self);
-    if (tuner->built_) return S_OK;
-    wchar_t wanted[kDeviceNameChars];
-    ReadWantedDevice(wanted);
-    const HRESULT result = BuildBdaGraph(&tuner->graph_, wanted);
-    tuner->built_ = SUCCEEDED(result);
-    return result;
+HRESULT BdaTuner::TimedOut(const char* step) {
+    last_.FailedStep = step;
+    return last_.FailedResult = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
 }
 
-HRESULT BdaTuner::TuneJob(void* self) {
-    BdaTuner* tuner = static_cast<BdaTuner*>(self);
-    if (!MapTuneSettings(tuner->pending_, &tuner->request_)) {
-        tuner->graph_.FailedStep = "map the transponder (frequency or symbol rate out of range)";
-        return tuner->graph_.FailedResult = E_INVALIDARG;
+HRESULT BdaTuner::StartSession() {
+    session_ = NewBdaSession();
+    worker_ = session_ ? StartBdaWorker(session_, DeleteBdaSession) : nullptr;
+    if (worker_) {
+        session_->Worker = worker_;
+        return S_OK;
     }
-    return SubmitBdaTune(&tuner->graph_, tuner->request_);
+    if (session_) DeleteBdaSession(session_);
+    session_ = nullptr;
+    last_.FailedStep = "start the bridge's COM thread";
+    return last_.FailedResult = E_FAIL;
 }
 
-HRESULT BdaTuner::ReadJob(void* context) {
-    const ReadContext* read = static_cast<ReadContext*>(context);
-    BdaTuner* tuner = read->Tuner;
-    BdaProbeReport* report = read->Report;
-    HRESULT result = E_UNEXPECTED;
-    if (tuner->built_) result = ReadBdaSignal(&tuner->graph_, &report->Locked, &report->Readings);
-    report->Answered = SUCCEEDED(result);
-    report->Locked = report->Answered && report->Locked;
-    report->Level = report->Answered ? LevelPercent(report->Readings, &tuner->unit_) : 0;
-    report->Unit = tuner->unit_;
-    CopyGraphFacts(tuner->graph_, report);
-    return result;
-}
-
-HRESULT BdaTuner::TearDownJob(void* self) {
-    BdaTuner* tuner = static_cast<BdaTuner*>(self);
-    TearDownBdaGraph(&tuner->graph_);
-    tuner->built_ = false;
-    return S_OK;
+// The graph is torn down on the worker; a worker stuck in the driver is left
+// to finish by itself, at once when the driver has already kept a job past
+// its limit.
+void BdaTuner::EndSession() {
+    if (!worker_) return;
+    StopBdaWorker(worker_, TearDownJob, overdue_ ? 0 : kTearDownLimitMs);
+    worker_ = nullptr;
+    session_ = nullptr;
 }
 
 HRESULT STDMETHODCALLTYPE BdaTuner::InitializeControl() {
-    if (!worker_.Thread && !StartBdaWorker(&worker_)) {
-        graph_.FailedStep = "start the bridge's COM thread";
-        return graph_.FailedResult = E_FAIL;
-    }
-    const HRESULT result = RunOnBdaWorker(&worker_, BuildJob, this);
-    if (FAILED(result)) StopBdaWorker(&worker_);  // nothing stays running after a failed start
+    if (!worker_ && FAILED(StartSession())) return last_.FailedResult;
+    const HRESULT result = RunJob(BuildJob, kBuildLimitMs)
+                               ? BdaJobResult(session_)
+                               : TimedOut("build the graph (the driver did not answer in time)");
+    if (FAILED(result)) EndSession();  // nothing stays running after a failed start
     return result;
 }
 
 HRESULT BdaTuner::Tune() {
-    if (!worker_.Thread) return E_UNEXPECTED;
+    if (!worker_) return E_UNEXPECTED;
     EnterCriticalSection(&settingsLock_);
-    pending_ = settings_;
+    GiveBdaSettings(session_, settings_);
     LeaveCriticalSection(&settingsLock_);
-    return RunOnBdaWorker(&worker_, TuneJob, this);
+    return RunJob(TuneJob, kTuneLimitMs) ? BdaJobResult(session_)
+                                         : TimedOut("tune (the driver did not answer in time)");
 }
 
-// Every statistics call lasts a full driver refresh period, also when it fails.
+// Every read lasts a full driver refresh period, also when it fails; one the
+// driver does not answer in time reads as no lock.
 HRESULT BdaTuner::Read(BdaProbeReport* report) {
     LARGE_INTEGER start;
     QueryPerformanceCounter(&start);
-    ReadContext context = {this, report};
-    HRESULT result = E_UNEXPECTED;
-    if (worker_.Thread)
-        result = RunOnBdaWorker(&worker_, ReadJob, &context);
-    else
-        CopyGraphFacts(graph_, report);  // no worker: nothing else touches the graph
+    if (worker_ && !RunJob(ReadJob, kReadLimitMs)) {
+        TimedOut("read the signal statistics (the driver did not answer in time)");
+        last_.TimedOut = true;
+    }
+    if (!worker_ || last_.TimedOut) last_.Answered = last_.Locked = false;
+    *report = last_;
     FinishStatisticsPeriod(start);
-    return result;
+    return report->Answered ? S_OK : E_FAIL;
 }
 
 HRESULT STDMETHODCALLTYPE BdaTuner::QueryLock() {
     BdaProbeReport report;
     Read(&report);
+    levelFromLock_ = report.Locked;
+    lockLevel_ = report.Level;
     return report.Locked ? S_OK : E_FAIL;
 }
 
 HRESULT STDMETHODCALLTYPE BdaTuner::ReadSignalLevel(int32_t* level) {
+    if (!level) return E_POINTER;
+    if (levelFromLock_) {  // the reading that found the lock
+        levelFromLock_ = false;
+        *level = lockLevel_;
+        return S_OK;
+    }
     BdaProbeReport report;
     const HRESULT result = Read(&report);
-    if (!level) return E_POINTER;
     *level = report.Level;
     return result;
 }
 
 HRESULT STDMETHODCALLTYPE BdaTuner::ReadReport(BdaProbeReport* report) {
     if (!report) return E_POINTER;
-    *report = BdaProbeReport{};
     return Read(report);
 }
 

@@ -4,19 +4,32 @@
 #include <windows.h>
 #include <unknwn.h>
 
-#include "bdatuner/bda_graph.h"
+#include "bdatuner/bda_devices.h"
+#include "bdatuner/bda_level.h"
 #include "bdatuner/bda_mapping.h"
+#include "bdatuner/bda_topology.h"
 
-// One look at the signal, with what bdaprobe prints besides.
+// One look at the card, with what bdaprobe prints besides.
 struct BdaProbeReport {
-    bool Answered = false;  // some statistics node answered
+    // The latest reading.
+    bool Answered = false;  // some statistics node (or the network provider) answered
+    bool TimedOut = false;  // the driver did not answer within the read's time limit
     bool Locked = false;
     SignalReadings Readings;
-    int32_t Level = 0;                          // what ReadSignalLevel would write
-    StrengthUnit Unit = StrengthUnit::Unknown;  // as the level rule has judged it so far
-    wchar_t DeviceName[kDeviceNameChars] = L"";
+    int LockFrom = -1, StrengthFrom = -1, QualityFrom = -1;  // see BdaReading
+    int32_t Level = 0;                                       // what ReadSignalLevel would write
+    StrengthUnit Unit = StrengthUnit::Unknown;               // as the level rule has judged it so far
+    // The card and the graph.
+    BdaDeviceId Device;
     wchar_t ReceiverName[kDeviceNameChars] = L"";
     bool HasDemux = false;
+    bool GenericProvider = false;
+    bool Warmed = false;  // a default tune request went out before the tuner would connect
+    BdaTopologyFacts Topology;
+    // The latest tune request, as sent.
+    bool Tuned = false;
+    BdaTuneRequest Request;
+    ModulationSearch Modulation;
     const char* FailedStep = nullptr;  // the last failure, if any
     HRESULT FailedResult = S_OK;
 };
@@ -26,6 +39,7 @@ struct BdaProbeReport {
 static const GUID kBdaProbeInterfaceId = {
     0xDE88F77D, 0x747B, 0x4313, {0xA1, 0xC3, 0x52, 0xE4, 0x89, 0x58, 0x69, 0x2C}};
 struct IBdaProbe : public IUnknown {
+    // A fresh reading, and everything else the report holds.
     virtual HRESULT STDMETHODCALLTYPE ReadReport(BdaProbeReport* report) = 0;
 };
 

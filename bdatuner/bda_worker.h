@@ -8,28 +8,33 @@
 // ksproxy filters, the tuning model) may be apartment-threaded. Keeping all
 // of them on one MTA thread that the bridge owns makes every caller's
 // apartment irrelevant: callers hand over a job and wait for it, and the
-// objects only ever see that one thread. Calls are serialised, which the
-// program's use (never overlapping) already implies.
+// objects only ever see that one thread.
+//
+// Why every wait has a limit: a driver call may never return (a USB tuner
+// pulled out mid-call). A caller that gives up leaves the job to finish
+// whenever the driver lets go, so a job works only on its context, which the
+// worker owns: it lives until the thread has ended, and the thread keeps the
+// module loaded until then. Nothing a job touches is ever freed under it.
 #pragma once
 #include <windows.h>
 
-typedef HRESULT (*BdaJob)(void* context);
+typedef void (*BdaJob)(void* context);
 
-struct BdaWorker {
-    HANDLE Thread = nullptr;
-    HANDLE Request = nullptr;  // auto-reset: a job is waiting
-    HANDLE Done = nullptr;     // auto-reset: the job has run
-    CRITICAL_SECTION CallLock;
-    BdaJob Job = nullptr;  // null asks the thread to end
-    void* Context = nullptr;
-    HRESULT Result = S_OK;
-    HRESULT ApartmentResult = S_OK;
-};
+struct BdaWorker;
 
-// Starts the thread and waits until its apartment is ready; false if the
-// thread or its apartment could not be had (then nothing is left behind).
-bool StartBdaWorker(BdaWorker* worker);
-// Runs job(context) on the worker and returns its result.
-HRESULT RunOnBdaWorker(BdaWorker* worker, BdaJob job, void* context);
-// Ends the thread after its current job; a worker never started is skipped.
-void StopBdaWorker(BdaWorker* worker);
+// Starts the thread for the context and waits until its apartment is ready.
+// destroy(context) runs once the owner has stopped the worker and the thread
+// has ended, on whichever of the two comes last. Null if the thread or its
+// apartment could not be had; the context is then the caller's again.
+BdaWorker* StartBdaWorker(void* context, void (*destroy)(void* context));
+// Queues job(context) and waits up to limitMs for it to have run; false when
+// it has not (it still runs later). A job already waiting in the queue is not
+// queued twice: the caller waits for that one.
+bool RunBdaJob(BdaWorker* worker, BdaJob job, DWORD limitMs);
+// Queues job(context) without waiting; may be called from a job. False when
+// the queue had no room.
+bool PostBdaJob(BdaWorker* worker, BdaJob job);
+// Queues last(context) as the final job and lets go of the worker, waiting up
+// to limitMs for the thread to end; false when it had not ended by then (it
+// ends by itself once the driver returns, and destroys the context then).
+bool StopBdaWorker(BdaWorker* worker, BdaJob last, DWORD limitMs);

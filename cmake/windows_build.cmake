@@ -61,7 +61,7 @@ add_library(zentrik_app STATIC
     app/app_state.cpp app/actions.cpp app/resources.cpp app/startup.cpp
     phone/phone_display.cpp
     transponder/satellite_file.cpp transponder/manual_entry.cpp
-    tuner/tuner_control.cpp
+    tuner/tuner_control.cpp tuner/tuning_sequence.cpp
     measure/measurement.cpp
     skin/skin_sheet.cpp
     skin/controls.cpp skin/drawing.cpp skin/window_proc.cpp)

@@ -32,6 +32,17 @@ fi
 
 echo "== Measuring through the BDA bridge against the BDA doubles"
 python3 "$root/tests/bench/bda_bench.py" "$root/build/windows" sim
-sh "$root/tests/bda/bda_prefix.sh" setup "$root/build/windows" >/dev/null &&
-  WINEPREFIX="$root/build/windows/wineprefix-bda" python3 "$root/tests/bench/bda_bench.py" "$root/build/windows"
-sh "$root/tests/bda/bda_prefix.sh" teardown "$root/build/windows"
+build="$root/build/windows"
+sh "$root/tests/bda/bda_prefix.sh" setup "$build" >/dev/null &&
+  WINEPREFIX="$build/wineprefix-bda" python3 "$root/tests/bench/bda_bench.py" "$build"
+# ZENTRIK_BENCH_BRIDGE_BEFORE: an x64 ZentrikBdaTuner.dll built from an earlier
+# commit, measured the same way for comparison; the build's own is registered
+# again afterwards.
+before=${ZENTRIK_BENCH_BRIDGE_BEFORE:-}
+if [ -n "$before" ] && [ -f "$before" ]; then
+  echo "-- the same with the bridge $before"
+  WINEPREFIX="$build/wineprefix-bda" register_com_server "$build" "$before" &&
+    WINEPREFIX="$build/wineprefix-bda" python3 "$root/tests/bench/bda_bench.py" "$build"
+  WINEPREFIX="$build/wineprefix-bda" register_com_server "$build" "$build/bdatuner/ZentrikBdaTuner.dll"
+fi
+sh "$root/tests/bda/bda_prefix.sh" teardown "$build"

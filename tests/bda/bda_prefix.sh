@@ -19,6 +19,9 @@ setup)
   # The prefix's services start with the first program and inherit its
   # output, so that program runs with all of it redirected.
   wine cmd /c exit </dev/null >/dev/null 2>&1 || true
+  # Windows not left to a window manager: with none running, Wine would
+  # wait two seconds for one at every hidden window's destruction.
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1 || true
   # The doubles register themselves machine-wide, as Windows' own classes are.
   wine "$(build_fact "$build" ZENTRIK_REGSVR32)" /s "$(winepath -w "$doubles" 2>/dev/null </dev/null)" </dev/null >/dev/null 2>&1 ||
     { echo "cannot register $doubles"; exit 1; }

@@ -11,6 +11,7 @@
 #include <bdaiface.h>
 #include <tuner.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <map>
@@ -223,6 +224,47 @@ int ChildFind() {
     return 0;
 }
 
+std::wstring BagText(IPropertyBag* bag, const wchar_t* name) {
+    VARIANT value;
+    VariantInit(&value);
+    std::wstring text;
+    if (SUCCEEDED(bag->Read(name, &value, nullptr)) && value.vt == VT_BSTR) text = value.bstrVal;
+    VariantClear(&value);
+    return text;
+}
+
+// Every device of the category: "device NAME|PATH bind 0x..." a line.
+void ListCategory(const GUID& category) {
+    ICreateDevEnum* devices = nullptr;
+    IEnumMoniker* monikers = nullptr;
+    if (FAILED(Make(CLSID_SystemDeviceEnum, &devices)) ||
+        devices->CreateClassEnumerator(category, &monikers, 0) != S_OK) {
+        Drop(devices);
+        return;
+    }
+    for (IMoniker* moniker = nullptr; monikers->Next(1, &moniker, nullptr) == S_OK; Drop(moniker)) {
+        IPropertyBag* bag = nullptr;
+        std::wstring name, path;
+        if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag)))) {
+            name = BagText(bag, L"FriendlyName");
+            path = BagText(bag, L"DevicePath");
+        }
+        Drop(bag);
+        IBaseFilter* filter = nullptr;
+        const HRESULT hr = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter));
+        Drop(filter);
+        std::printf("device %ls|%ls bind 0x%08lX\n", name.c_str(), path.c_str(), static_cast<unsigned long>(hr));
+    }
+    Drop(monikers);
+    Drop(devices);
+}
+
+int ChildDevices() {
+    ListCategory(kCategoryBdaNetworkTuner);
+    ListCategory(kCategoryBdaReceiverComponent);
+    return 0;
+}
+
 int ChildFailures() {
     IDVBSLocator* locator = nullptr;
     IBaseFilter* provider = nullptr;
@@ -365,6 +407,23 @@ void CaseUnplugged() {
     FreeLibrary(doubles);
 }
 
+// The twin and the receiver are listed always, and can be made only when
+// the script brings them in.
+void CaseDevices() {
+    std::vector<std::string> log;
+    const std::string alone = RunChild("devices", "", &log);
+    const std::string all = RunChild("devices", "tuners 2\nreceiver\n", &log);
+    const std::string tuner = "device Zentrik Test DVB-S Tuner|\\\\?\\zentrik#double#tuner#";
+    const std::string twin = "device Zentrik Test DVB-S Tuner|\\\\?\\zentrik#double#twin#";
+    const std::string receiver = "device Zentrik Test DVB-S Receiver|";
+    Check(Has(alone, tuner) && Has(alone, twin) && Has(alone, receiver),
+          "two tuners of one name with their own device paths, and a receiver, are listed", alone);
+    Check(Has(alone, "0x00000000\n") && Has(alone, "bind 0x80040111"),
+          "without the script only the tuner can be made", alone);
+    Check(std::count(all.begin(), all.end(), '\n') == 3 && !Has(all, "bind 0x8"),
+          "with tuners 2 and receiver, all three can be made", all);
+}
+
 void CaseFailures() {
     std::vector<std::string> log;
     const std::string out = RunChild("failures", "fail Create.Locator 0x80040154\n"
@@ -385,6 +444,7 @@ int wmain(int argc, wchar_t** argv) {
         if (name == L"graph") result = ChildGraph();
         else if (name == L"find") result = ChildFind();
         else if (name == L"failures") result = ChildFailures();
+        else if (name == L"devices") result = ChildDevices();
         fflush(stdout);
     } else {
         wchar_t temp[MAX_PATH];
@@ -394,6 +454,7 @@ int wmain(int argc, wchar_t** argv) {
         CaseGraph();
         CaseNoDevice();
         CaseUnplugged();
+        CaseDevices();
         CaseFailures();
         std::printf("%d failed\n", g_failures);
         result = g_failures ? 1 : 0;

@@ -18,6 +18,9 @@ std::mutex g_logMutex;
 std::atomic<int> g_nextId{1};
 std::atomic<bool> g_tuned{false};
 std::atomic<uint32_t> g_tunedAtMs{0};
+std::atomic<int> g_tunedModulation{-1};
+std::atomic<bool> g_flipOff{true};  // the first read of a flipping card finds the signal
+std::atomic<bool> g_glitchSpent{false};
 
 bool ParseNumber(const std::string& text, long long* value) {
     if (text.empty()) return false;
@@ -51,6 +54,64 @@ bool ParseSignal(const std::vector<std::string>& w, SignalState* point) {
     point->Present = present < 0 ? point->Locked : present == 1;
     point->Strength = static_cast<LONG>(strength);
     point->Quality = static_cast<LONG>(quality);
+    return true;
+}
+
+// at, on, loop, latency, nodevice, fail, hang, glitch
+bool ParseSignalLine(const std::vector<std::string>& w, DoublesScript& script) {
+    long long a = 0, b = 0;
+    SignalState point;
+    if (w[0] == "at" && ParseSignal(w, &point) && ParseNumber(w[1], &a) && a >= 0) {
+        point.AtMs = static_cast<uint32_t>(a);
+        script.Timeline.push_back(point);
+    } else if (w[0] == "on" && ParseSignal(w, &point)) {
+        script.Gates.push_back({w[1], point});
+    } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
+        script.LoopMs = static_cast<uint32_t>(a);
+    } else if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
+        script.LatencyMs = static_cast<uint32_t>(a);
+    } else if (w[0] == "nodevice" && w.size() == 1) {
+        script.NoDevice = true;
+    } else if (w[0] == "fail" && w.size() == 3 && w[1].find('.') != std::string::npos && ParseNumber(w[2], &a)) {
+        script.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
+    } else if (w[0] == "hang" && w.size() == 4 && ParseNumber(w[1], &a) && a >= 0 &&
+               w[2].find('.') != std::string::npos && ParseNumber(w[3], &b) && b > 0) {
+        script.Hangs[w[2]] = Hang{static_cast<uint32_t>(a), static_cast<uint32_t>(b)};
+    } else if (w[0] == "glitch" && w.size() == 3 && ParseNumber(w[1], &a) && a >= 0 && ParseNumber(w[2], &b)) {
+        script.HasGlitch = true;
+        script.GlitchAfterMs = static_cast<uint32_t>(a);
+        script.GlitchStrength = static_cast<LONG>(b);
+    } else {
+        return false;
+    }
+    return true;
+}
+
+// The card's shape: receiver, pins, rfunlocked, nostatistics, commit, cold,
+// tuners, modulation, flip
+bool ParseCardLine(const std::vector<std::string>& w, CardShape& card) {
+    long long a = 0, b = 0;
+    static const std::map<std::string, bool CardShape::*> kFlags = {
+        {"receiver", &CardShape::Receiver},     {"rfunlocked", &CardShape::RfUnlocked},
+        {"nostatistics", &CardShape::NoStatistics}, {"commit", &CardShape::CommitOnly},
+        {"cold", &CardShape::Cold},             {"flip", &CardShape::Flip}};
+    const auto flag = kFlags.find(w[0]);
+    if (flag != kFlags.end() && w.size() == 1) {
+        card.*(flag->second) = true;
+    } else if (w[0] == "pins" && w.size() == 3 && ParseNumber(w[1], &a) && ParseNumber(w[2], &b) && a >= 0 &&
+               b >= 0 && a != b && a < 8 && b < 8) {
+        card.PinIn = static_cast<ULONG>(a);
+        card.PinOut = static_cast<ULONG>(b);
+    } else if (w[0] == "tuners" && w.size() == 2 && ParseNumber(w[1], &a) && (a == 1 || a == 2)) {
+        card.Tuners = static_cast<int>(a);
+    } else if (w[0] == "modulation" && w.size() == 2 && w[1] == "unset") {
+        card.RefusesModulation = true;
+        card.LockModulation = -1;
+    } else if (w[0] == "modulation" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
+        card.LockModulation = static_cast<int>(a);
+    } else {
+        return false;
+    }
     return true;
 }
 
@@ -89,26 +150,8 @@ void ParseDoublesScript(const std::string& text, DoublesScript& script) {
         std::istringstream words(line);
         std::vector<std::string> w;
         for (std::string word; words >> word;) w.push_back(word);
-        if (w.empty()) continue;
-        long long a = 0;
-        SignalState point;
-        if (w[0] == "at" && ParseSignal(w, &point) && ParseNumber(w[1], &a) && a >= 0) {
-            point.AtMs = static_cast<uint32_t>(a);
-            script.Timeline.push_back(point);
-        } else if (w[0] == "on" && ParseSignal(w, &point)) {
-            script.Gates.push_back({w[1], point});
-        } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
-            script.LoopMs = static_cast<uint32_t>(a);
-        } else if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
-            script.LatencyMs = static_cast<uint32_t>(a);
-        } else if (w[0] == "nodevice" && w.size() == 1) {
-            script.NoDevice = true;
-        } else if (w[0] == "fail" && w.size() == 3 && w[1].find('.') != std::string::npos &&
-                   ParseNumber(w[2], &a)) {
-            script.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
-        } else {
+        if (!w.empty() && !ParseSignalLine(w, script) && !ParseCardLine(w, script.Card))
             script.Problems.push_back(line);
-        }
     }
     std::stable_sort(script.Timeline.begin(), script.Timeline.end(),
                      [](const SignalState& x, const SignalState& y) { return x.AtMs < y.AtMs; });
@@ -123,15 +166,22 @@ const DoublesScript& Script() {
     return script;
 }
 
-void MarkTuned() {
+void MarkTuned(int modulation) {
+    g_tunedModulation = modulation;
     g_tunedAtMs = NowMs();
     g_tuned = true;
+}
+
+bool TunedYet() { return g_tuned; }
+
+void BeginStatisticsRead() {
+    if (Script().Card.Flip) g_flipOff = !g_flipOff;
 }
 
 SignalState SignalNow() {
     const DoublesScript& script = Script();
     SignalState now;
-    if (!g_tuned) return now;
+    if (!g_tuned || (script.Card.Flip && g_flipOff)) return now;
     uint32_t ms = NowMs() - g_tunedAtMs.load();
     if (script.LoopMs > 0) ms %= script.LoopMs;
     for (const SignalState& p : script.Timeline) {
@@ -140,7 +190,21 @@ SignalState SignalNow() {
     }
     for (const SignalGate& gate : script.Gates)
         if (GetFileAttributesA(gate.Path.c_str()) != INVALID_FILE_ATTRIBUTES) now = gate.Signal;
+    if (script.Card.LockModulation != kAnyModulation && script.Card.LockModulation != g_tunedModulation) {
+        now.Locked = false;  // the carrier is there, but the demodulator cannot lock
+        now.Quality = 0;
+    }
     return now;
+}
+
+LONG StrengthNow() {
+    const DoublesScript& script = Script();
+    if (script.HasGlitch && g_tuned && NowMs() - g_tunedAtMs.load() >= script.GlitchAfterMs &&
+        !g_glitchSpent.exchange(true)) {
+        LogLine("Script GLITCH strength %ld", static_cast<long>(script.GlitchStrength));
+        return script.GlitchStrength;
+    }
+    return SignalNow().Strength;
 }
 
 bool ForcedResult(const char* object, const char* method, HRESULT* result) {
@@ -196,6 +260,12 @@ void Counted::Log(const char* format, ...) const {
 }
 
 HRESULT Counted::Enter(const char* method, bool* forced) const {
+    const auto hang = Script().Hangs.find(std::string(kind_) + "." + method);
+    if (hang != Script().Hangs.end() && g_tuned && NowMs() - g_tunedAtMs.load() >= hang->second.AfterMs) {
+        Log("%s HANG %lu ms", method, static_cast<unsigned long>(hang->second.ForMs));
+        Sleep(hang->second.ForMs);
+        Log("%s HANG over", method);
+    }
     HRESULT result = S_OK;
     *forced = ForcedResult(kind_, method, &result);
     return result;

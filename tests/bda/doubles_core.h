@@ -20,6 +20,31 @@ struct SignalState {
     LONG Quality = 0;
 };
 
+// A call that blocks: from AfterMs after the latest tune request on, every
+// call of the method sleeps ForMs before it answers.
+struct Hang {
+    uint32_t AfterMs = 0;
+    uint32_t ForMs = 0;
+};
+
+// The modulation the scripted lock needs (kAnyModulation: none in particular).
+constexpr int kAnyModulation = -2;
+
+// How the card presents itself to a bridge; every field is one script
+// directive (see README-contract.md).
+struct CardShape {
+    bool Receiver = false;     // a receiver component holds the demodulator node
+    ULONG PinIn = 0, PinOut = 1;  // the only pin pair that opens a control node
+    bool RfUnlocked = false;   // the RF node's lock is always false
+    bool NoStatistics = false; // no node answers IBDA_SignalStatistics
+    bool CommitOnly = false;   // DiSEqC changes apply only on CommitChanges
+    bool Cold = false;         // the tuner connects only after a tune request
+    int Tuners = 1;            // 2: the twin tuner, same friendly name, can be made
+    int LockModulation = kAnyModulation;
+    bool RefusesModulation = false;  // a tune request naming a modulation is refused
+    bool Flip = false;         // every other statistics read finds no signal
+};
+
 // A signal that holds while a file exists: a test moves the signal on once it
 // has seen what it waited for, however slow the machine.
 struct SignalGate {
@@ -33,7 +58,12 @@ struct DoublesScript {
     uint32_t LoopMs = 0;
     uint32_t LatencyMs = 0;
     bool NoDevice = false;
+    CardShape Card;
+    bool HasGlitch = false;
+    uint32_t GlitchAfterMs = 0;
+    LONG GlitchStrength = 0;
     std::map<std::string, HRESULT> Failures;  // "Object.Method" -> result
+    std::map<std::string, Hang> Hangs;        // "Object.Method" -> the hang
     std::vector<std::string> Problems;        // lines that could not be read
 };
 
@@ -42,10 +72,18 @@ void ParseDoublesScript(const std::string& text, DoublesScript& script);
 // The process-wide script, read from ZENTRIK_BDA_SCRIPT on first use; the log
 // file (ZENTRIK_BDA_LOG) is opened at the same time.
 const DoublesScript& Script();
-// The signal the script gives for now; not locked before any tune request.
+// The signal the script gives for now; not locked before any tune request,
+// nor while the tuned modulation is not the one the lock needs, nor in a
+// read that `flip` leaves without signal.
 SignalState SignalNow();
-// Restarts the script's clock: called for every tune request.
-void MarkTuned();
+// Restarts the script's clock: called for every tune request, with the
+// modulation it named.
+void MarkTuned(int modulation);
+bool TunedYet();
+// A statistics read begins (get_SignalLocked): `flip` turns the signal on or off.
+void BeginStatisticsRead();
+// The strength a get_SignalStrength answers: the script's, or once the glitch.
+LONG StrengthNow();
 // A forced result for "Object.Method", when the script has one.
 bool ForcedResult(const char* object, const char* method, HRESULT* result);
 
@@ -64,6 +102,7 @@ public:
     void Log(const char* format, ...) const;
     // Logs a call and its result; answers a forced result instead when the
     // script has one (then *forced is true and the call must do nothing).
+    // A call the script makes hang sleeps here first.
     HRESULT Enter(const char* method, bool* forced) const;
 
 protected:

@@ -75,6 +75,11 @@ def run_and_stopped(text):
 class BdaProgram(e2e.Program):
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_BDA_SCRIPT", "ZENTRIK_BDA_LOG"
 
+    def wait_built(self, seconds=e2e.GIVE_UP):
+        """Waits until the bridge has found the card's nodes, the last step of its
+        start: input sent before may meet a window still busy starting."""
+        return e2e.wait_for(lambda: " GetControlNode 0x00000000 " in self.log_text(), seconds)
+
     def wait_tune(self, seconds=e2e.GIVE_UP):
         for _ in range(int(seconds * 10)):
             if tunes(self.log_text()):
@@ -99,8 +104,14 @@ def bar_at(shot, p, level):
     return p.pixel(shot, 45, 111) == BAR and p.pixel(shot, end - 1, 111) == BAR and p.pixel(shot, end + 1, 111) != BAR
 
 
+def search_line(shot, p):
+    """The red line of the search, which always starts at the bar's left end, and no bar."""
+    return p.pixel(shot, 43, 113)[0] > 200 and p.pixel(shot, 45, 111) != BAR
+
+
 def searching(shot, p):
-    return p.pixel(shot, 43, 113)[0] > 200 and p.readout_differs(shot, "00%", RED, 0) == 0
+    """The whole searching face: the line, and the read-out 00% in red."""
+    return search_line(shot, p) and p.readout_differs(shot, "00%", RED, 0) == 0
 
 
 def check_tune(tune, expected, what):
@@ -160,6 +171,7 @@ def scenario_keypad():
     """A typed line with DiSEqC position B."""
     p = BdaProgram(SEARCHING)
     try:
+        p.wait_built()
         p.click(73, 174)  # MODE 0 -> keypad
         e2e.type_on_keypad(p, "C11743H8000B")
         p.click(272, 174)  # FIND>
@@ -218,7 +230,8 @@ def scenario_tune_fails():
 def scenario_statistics_fail():
     """The card's signal statistics stop answering: no lock is shown, nothing breaks."""
     p = BdaProgram("at 0 locked 1 strength 50 quality 50\nfail Node.get_SignalLocked 0x80004005\n"
-                   "fail Node.get_SignalStrength 0x80004005\nfail Node.get_SignalQuality 0x80004005\n")
+                   "fail Node.get_SignalStrength 0x80004005\nfail Node.get_SignalQuality 0x80004005\n"
+                   "fail Provider.get_SignalStrength 0x80004005\n")  # the provider reads the same nodes
     try:
         p.key("h", "h", "Return")  # HotBird
         check(p.wait_tune() is not None, "the tune request reaches the card")
@@ -254,25 +267,87 @@ def bdaprobe(script, *arguments):
         shutil.rmtree(folder, ignore_errors=True)
 
 
-def scenario_probe():
-    """bdaprobe lists the card, tunes a typed line, reports once a second, lets go."""
+TUNER_CLASS_SERVER = "Software\\Classes\\CLSID\\{E82536A0-94DA-11D2-A463-00A0C95D308D}\\InprocServer32"
+# A two-filter card whose nodes open only at pins 2 -> 3, whose receiver names
+# no template connections, on a DVB-S2 transponder: what bdaprobe has to show.
+TWO_FILTER_CARD = ("receiver\npins 2 3\nfail Receiver.GetTemplateConnections 0x80004001\nmodulation 27\n" +
+                   SEARCHING + "at 500 locked 1 strength 30000 quality 70\n")
+
+
+def said(ok, what, out):
+    """A check on bdaprobe's output, which is shown only when the check fails."""
+    check(ok, what if ok else f"{what} (said {out!r})")
+
+
+def probe_rows(out):
+    return [line.split() for line in out.splitlines() if re.match(r"\s+\d+s\s", line)]
+
+
+def probe_listing():
     out, _ = bdaprobe("")
-    check('1. "Zentrik Test DVB-S Tuner"' in out, f"bdaprobe lists the tuner by its name (said {out!r})")
-    out, log = bdaprobe(SEARCHING + "at 1500 locked 1 strength 30000 quality 70\n", "11743H8000B", "--seconds", "4")
-    rows = [line.split() for line in out.splitlines() if re.match(r"\s+\d+s\s", line)]
-    check(len(rows) == 4, f"four one-second reports in four seconds (said {out!r})")
-    check(bool(rows) and rows[0][1] == "no" and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "46%"],
-          f"first searching, then locked at 30000 of 65535 shown as 46% (rows {rows})")
+    said('1. "Zentrik Test DVB-S Tuner"' in out and '2. "Zentrik Test DVB-S Tuner"' in out,
+         "bdaprobe lists both tuners of the twin card by their one name", out)
+    said(out.count("device path: \"\\\\?\\zentrik#double#") == 2,
+         "and each with the device path that tells them apart", out)
+
+
+def probe_card():
+    out, log = bdaprobe(TWO_FILTER_CARD, "11743H8000B", "--seconds", "6")
+    said('node 0: RF tuner, opened at pins 2->3: DiSEqC' in out and "pin types: 0 1 2 3" in out and
+         "template connections: pin 2->node 0 node 0->pin 3" in out,
+         "the tuner's pins, template connections and node, with the pins that opened it", out)
+    said('receiver "Zentrik Test DVB-S Receiver"' in out and "template connections: none given" in out and
+         "node 0: QPSK demodulator, opened at pins 2->3: signal statistics" in out,
+         "the receiver's node, found by trying the pin pairs it announces", out)
+    rows = probe_rows(out)
+    said(len(rows) == 6 and rows[0][1] == "no", "six one-second reports in six seconds, the first still searching", out)
+    said(bool(rows) and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "46%", "8PSK", "lock:", "receiver",
+                                         "node", "0,", "level:", "receiver", "node", "0"],
+         "locked at 30000 of 65535 shown as 46%, with 8PSK, read from the receiver's node", out)
+    said("Modulation: locked with 8PSK" in out, "the modulation that locked is named", out)
+    said("Tune request: carrier 11743000 kHz, LNB oscillators 9750000 / 10600000 kHz, band switch 11700000 kHz,"
+         " DiSEqC port B" in out, "the tune request as the bridge sent it", out)
     check_tune((tunes(log) or [None])[-1], {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1,
                                             "lo": 10600000}, "the probe tunes the typed line as Zentrik does")
     check("Released the tuner." in out and never_released(log) == [],
           f"and lets go of every BDA object (left: {never_released(log)})")
+
+
+def registry_view():
+    """The reg.exe option for the registry view of this build's architecture."""
+    return "/reg:32" if e2e.ARCH == "x86" else "/reg:64"
+
+
+def probe_hidden_filter():
+    """A maker's filter registered for all users under the tuner's class id, hidden by the per-user bridge."""
+    maker = "C:\\Program Files\\Maker\\MakerTuner.ax"
+    key = "HKLM\\" + TUNER_CLASS_SERVER
+    was = e2e.run("wine", "reg", "query", key, "/ve", registry_view(), check=False)
+    e2e.run("wine", "reg", "add", key, "/ve", "/d", maker, "/f", registry_view(), check=False)
+    try:
+        out, _ = bdaprobe("")
+    finally:
+        before = re.search(r"REG_SZ\s+(.+)", was)
+        if before:
+            e2e.run("wine", "reg", "add", key, "/ve", "/d", before.group(1).strip(), "/f", registry_view(), check=False)
+        else:
+            e2e.run("wine", "reg", "delete", key, "/f", registry_view(), check=False)
+    said("Note: two tuner filters are registered" in out and "MakerTuner.ax" in out and "regsvr32 /u" in out,
+         "bdaprobe says the bridge hides a maker's filter, and how to choose", out)
+
+
+def scenario_probe():
+    """bdaprobe lists the cards, shows what it found of one and measures it, and fails as Zentrik would."""
+    probe_listing()
+    probe_card()
+    probe_hidden_filter()
     set_tuner_device(False)
     try:
         out, _ = bdaprobe("", "12245H27500", "--seconds", "1")
     finally:
         set_tuner_device(True)
-    check("FAILED: InitializeControl" in out, f"without a card the probe says what failed (said {out!r})")
+    said("FAILED: Cannot initialize tuner control interface" in out,
+         "without a card the probe says what failed, as Zentrik would", out)
 
 
 if __name__ == "__main__":

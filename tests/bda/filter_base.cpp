@@ -23,6 +23,7 @@ HRESULT STDMETHODCALLTYPE PinDouble::ReceiveConnection(IPin* connector, const AM
     HRESULT hr = S_OK;
     if (peer_) hr = VFW_E_ALREADY_CONNECTED;
     else if (direction_ != PINDIR_INPUT) hr = E_UNEXPECTED;
+    else hr = owner_->RefusesConnection();
     if (hr == S_OK) {
         peer_ = connector;
         peer_->AddRef();

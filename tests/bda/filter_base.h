@@ -217,6 +217,8 @@ public:
     void AddPin(const wchar_t* name, PIN_DIRECTION direction, const AM_MEDIA_TYPE& offered) {
         pins_.push_back(new PinDouble(this, name, direction, offered));
     }
+    // Why an input pin refuses a connection just now, or S_OK.
+    virtual HRESULT RefusesConnection() const { return S_OK; }
 
 protected:
     void* Find(REFIID iid) override {

@@ -25,10 +25,14 @@ struct ClassEntry {
 
 const ClassEntry kClasses[] = {
     {&CLSID_DVBSNetworkProvider, "Provider", L"Zentrik double: DVB-S network provider", CreateProviderDouble},
+    {&kGenericNetworkProviderClassId, "Generic", L"Zentrik double: generic network provider",
+     CreateGenericProviderDouble},
     {&CLSID_DVBSTuningSpace, "TuningSpace", L"Zentrik double: DVB-S tuning space", CreateTuningSpaceDouble},
     {&CLSID_DVBTuneRequest, "TuneRequest", L"Zentrik double: DVB tune request", CreateTuneRequestDouble},
     {&CLSID_DVBSLocator, "Locator", L"Zentrik double: DVB-S locator", CreateLocatorDouble},
     {&kBdaDoubleTunerClassId, "Tuner", kBdaDoubleTunerName, CreateTunerDouble},
+    {&kBdaDoubleTwinClassId, "Twin", kBdaDoubleTunerName, CreateTwinDouble},
+    {&kBdaDoubleReceiverClassId, "Receiver", kBdaDoubleReceiverName, CreateReceiverDouble},
     {&CLSID_MPEG2Demultiplexer, "Demux", L"Zentrik double: MPEG-2 demultiplexer", CreateDemuxDouble},
 };
 
@@ -36,6 +40,16 @@ const ClassEntry* EntryFor(REFCLSID clsid) {
     for (const ClassEntry& entry : kClasses)
         if (IsEqualGUID(clsid, *entry.Clsid)) return &entry;
     return nullptr;
+}
+
+// The twin tuner and the receiver are listed in their categories always, but
+// only the script brings them in; `nodevice` takes the tuner away.
+bool DevicePresent(const CLSID& clsid) {
+    const DoublesScript& script = Script();
+    if (IsEqualGUID(clsid, kBdaDoubleTunerClassId)) return !script.NoDevice;
+    if (IsEqualGUID(clsid, kBdaDoubleTwinClassId)) return script.Card.Tuners == 2;
+    if (IsEqualGUID(clsid, kBdaDoubleReceiverClassId)) return script.Card.Receiver;
+    return true;
 }
 
 class Factory final : public PlainObject<IClassFactory> {
@@ -47,7 +61,7 @@ public:
         HRESULT hr = S_OK;
         if (outer) hr = CLASS_E_NOAGGREGATION;
         else if (ForcedResult("Create", entry_->Kind, &hr)) {
-        } else if (Script().NoDevice && IsEqualGUID(*entry_->Clsid, kBdaDoubleTunerClassId)) {
+        } else if (!DevicePresent(*entry_->Clsid)) {
             hr = CLASS_E_CLASSNOTAVAILABLE;
         } else {
             hr = entry_->Create(iid, out);
@@ -107,23 +121,56 @@ void UnregisterDouble(const CLSID& clsid) {
     RegDeleteKeyW(HKEY_CLASSES_ROOT, key.c_str());
 }
 
-// The tuner's entry in KSCATEGORY_BDA_NETWORK_TUNER, where the system
-// device enumerator finds it.
-HRESULT RegisterTunerDevice(bool add) {
+struct DeviceEntry {
+    const CLSID* Clsid;
+    const GUID* Category;
+    const wchar_t* Name;
+    const wchar_t* Path;  // the DevicePath in the moniker's property bag, or null
+    bool Tuner;           // taken away and put back by "regsvr32 /n /i:tuner"
+};
+
+const DeviceEntry kDevices[] = {
+    {&kBdaDoubleTunerClassId, &kCategoryBdaNetworkTuner, kBdaDoubleTunerName, kBdaDoubleTunerPath, true},
+    {&kBdaDoubleTwinClassId, &kCategoryBdaNetworkTuner, kBdaDoubleTunerName, kBdaDoubleTwinPath, true},
+    {&kBdaDoubleReceiverClassId, &kCategoryBdaReceiverComponent, kBdaDoubleReceiverName, nullptr, false},
+};
+
+// The device's entry in its category, where the system device enumerator
+// finds it, with its device path written into the moniker's property bag.
+HRESULT AddDevice(IFilterMapper2* mapper, const DeviceEntry& device) {
+    REGFILTER2 filter = {};
+    filter.dwVersion = 1;
+    filter.dwMerit = MERIT_DO_NOT_USE;
+    IMoniker* moniker = nullptr;
+    HRESULT hr = mapper->RegisterFilter(*device.Clsid, device.Name, &moniker, device.Category, nullptr, &filter);
+    IPropertyBag* bag = nullptr;
+    if (SUCCEEDED(hr) && device.Path && moniker)
+        hr = moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag));
+    if (bag) {
+        VARIANT path;
+        path.vt = VT_BSTR;
+        path.bstrVal = SysAllocString(device.Path);
+        hr = bag->Write(L"DevicePath", &path);
+        VariantClear(&path);
+        bag->Release();
+    }
+    if (moniker) moniker->Release();
+    return hr;
+}
+
+HRESULT RegisterDevices(bool add, bool tunersOnly) {
     const HRESULT init = CoInitialize(nullptr);
     IFilterMapper2* mapper = nullptr;
     HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                                   reinterpret_cast<void**>(&mapper));
-    if (SUCCEEDED(hr) && add) {
-        REGFILTER2 filter = {};
-        filter.dwVersion = 1;
-        filter.dwMerit = MERIT_DO_NOT_USE;
-        filter.cPins = 0;
-        hr = mapper->RegisterFilter(kBdaDoubleTunerClassId, kBdaDoubleTunerName, nullptr,
-                                    &kCategoryBdaNetworkTuner, nullptr, &filter);
-    } else if (SUCCEEDED(hr)) {
-        hr = mapper->UnregisterFilter(&kCategoryBdaNetworkTuner, nullptr, kBdaDoubleTunerClassId);
-        if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) hr = S_OK;
+    for (const DeviceEntry& device : kDevices) {
+        if (FAILED(hr) || (tunersOnly && !device.Tuner)) continue;
+        if (add) {
+            hr = AddDevice(mapper, device);
+        } else {
+            hr = mapper->UnregisterFilter(device.Category, nullptr, *device.Clsid);
+            if (hr == HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND)) hr = S_OK;
+        }
     }
     if (mapper) mapper->Release();
     if (SUCCEEDED(init)) CoUninitialize();
@@ -165,22 +212,22 @@ extern "C" HRESULT STDAPICALLTYPE DllRegisterServer() {
         if (ServedByOther(*entry.Clsid, path)) continue;
         if (FAILED(RegisterDouble(entry, path))) return SELFREG_E_CLASS;
     }
-    return RegisterTunerDevice(true);
+    return RegisterDevices(true, false);
 }
 
 extern "C" HRESULT STDAPICALLTYPE DllUnregisterServer() {
     wchar_t path[MAX_PATH];
     const DWORD n = GetModuleFileNameW(g_module, path, MAX_PATH);
     if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
-    const HRESULT device = RegisterTunerDevice(false);
+    const HRESULT device = RegisterDevices(false, false);
     for (const ClassEntry& entry : kClasses)
         if (!ServedByOther(*entry.Clsid, path)) UnregisterDouble(*entry.Clsid);
     return device;
 }
 
-// "regsvr32 [/u] /n /i:tuner": only the tuner's device entry, so a test can
+// "regsvr32 [/u] /n /i:tuner": only the tuners' device entries, so a test can
 // take the card away while the rest of the tuning model stays.
 extern "C" HRESULT STDAPICALLTYPE DllInstall(BOOL install, LPCWSTR command) {
     if (!command || lstrcmpiW(command, L"tuner") != 0) return E_INVALIDARG;
-    return RegisterTunerDevice(install != FALSE);
+    return RegisterDevices(install != FALSE, true);
 }

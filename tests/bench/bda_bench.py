@@ -40,8 +40,8 @@ def cpu_ticks(pid):
     return int(fields[11]) + int(fields[12])  # utime + stime
 
 
-def calls_per_second(text, method, start_ms, end_ms):
-    count = sum(1 for ms, _, _, what, _ in bda.log_lines(text) if what == method and start_ms <= ms < end_ms)
+def calls_per_second(text, methods, start_ms, end_ms):
+    count = sum(1 for ms, _, _, what, _ in bda.log_lines(text) if what in methods and start_ms <= ms < end_ms)
     return count * 1000.0 / (end_ms - start_ms)
 
 
@@ -101,9 +101,10 @@ def main():
         text = p.log_text()
         log_end = log_start + int(SAMPLE_SECONDS * 1000)
         print("BDA bridge against the doubles (no driver latency), while locked:")
-        print(f"  signal reads reaching the card: {calls_per_second(text, 'get_SignalLocked', log_start, log_end):.1f} "
-              f"get_SignalLocked/s, {calls_per_second(text, 'get_SignalStrength', log_start, log_end):.1f} "
-              f"get_SignalStrength/s")
+        print(f"  signal reads reaching the card: {calls_per_second(text, ['get_SignalLocked'], log_start, log_end):.1f} "
+              f"get_SignalLocked/s, {calls_per_second(text, ['get_SignalStrength'], log_start, log_end):.1f} "
+              f"get_SignalStrength/s; node look-ups (GetNodeTypes, GetControlNode): "
+              f"{calls_per_second(text, ['GetNodeTypes', 'GetControlNode'], log_start, log_end):.1f}/s")
         print(f"  CPU of the Zentrik process (wine preloader, pid {pid}): {cpu:.2f} % of one core "
               f"over {SAMPLE_SECONDS:.0f} s (before measuring, the list shown: {idle:.2f} %)")
         if seen_ms is not None and first_locked is not None:

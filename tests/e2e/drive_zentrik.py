@@ -96,10 +96,17 @@ class Program:
         env[self.LOG_VARIABLE] = windows_path(self.log)
         self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-        self.window = find_window(TITLE)
-        assert self.window, "the window did not appear"
-        time.sleep(0.5)
-        geometry = dict(line.split("=") for line in run("xdotool", "getwindowgeometry", "--shell", self.window).split())
+        geometry = ""
+        deadline = time.monotonic() + GIVE_UP
+        while not geometry and time.monotonic() < deadline:
+            self.window = find_window(TITLE)
+            assert self.window, "the window did not appear"
+            time.sleep(0.5)
+            # Wine may replace the X window of a new window while the program
+            # still sets it up: then the window is looked up again.
+            geometry = run("xdotool", "getwindowgeometry", "--shell", self.window, check=False)
+        assert geometry, "the window kept going away"
+        geometry = dict(line.split("=") for line in geometry.split())
         self.x, self.y = int(geometry["X"]), int(geometry["Y"])
 
     def open_gate(self, name):

@@ -17,16 +17,6 @@ BdaTuneSettings Settings(int32_t frequency, int32_t lastLnb, int32_t polarisatio
     return s;
 }
 
-int32_t Level(StrengthUnit* unit, bool hasStrength, int32_t strength, bool hasQuality = false,
-              int32_t quality = 0) {
-    SignalReadings r;
-    r.HasStrength = hasStrength;
-    r.Strength = strength;
-    r.HasQuality = hasQuality;
-    r.Quality = quality;
-    return LevelPercent(r, unit);
-}
-
 TEST(BdaMapping, TransponderBecomesKilohertzQpskAndSearchedFec) {
     BdaTuneRequest r;
     ASSERT_TRUE(MapTuneSettings(Settings(12245, 10600), &r));
@@ -91,59 +81,31 @@ TEST(BdaMapping, UntunableValuesAreRefusedNotWrapped) {
     EXPECT_FALSE(MapTuneSettings(noRate, &r));
 }
 
-TEST(BdaLevel, PercentDriver) {
-    StrengthUnit unit = StrengthUnit::Unknown;
-    EXPECT_EQ(Level(&unit, true, 1), 1);
-    EXPECT_EQ(unit, StrengthUnit::Percent);
-    EXPECT_EQ(Level(&unit, true, 100), 100);
-    EXPECT_EQ(Level(&unit, true, 0, true, 77), 0);  // a known percent 0 is 0, not the quality
+TEST(BdaModulation, AlternatesUntilALockThenKeepsIt) {
+    ModulationSearch search;
+    StartModulationSearch(&search);
+    EXPECT_EQ(search.Current, kBdaModulationQpsk);
+    EXPECT_FALSE(NextModulationDue(&search, false, kModulationDwellMs - 1));
+    ASSERT_TRUE(NextModulationDue(&search, false, kModulationDwellMs));
+    EXPECT_EQ(search.Current, kBdaModulation8psk);
+    ASSERT_TRUE(NextModulationDue(&search, false, kModulationDwellMs + 5));  // still nothing: QPSK again
+    EXPECT_EQ(search.Current, kBdaModulationQpsk);
+    ASSERT_TRUE(NextModulationDue(&search, false, kModulationDwellMs));
+    EXPECT_FALSE(NextModulationDue(&search, true, 200));
+    EXPECT_FALSE(NextModulationDue(&search, false, 10 * kModulationDwellMs));  // lock lost: 8PSK stays
+    EXPECT_EQ(search.Current, kBdaModulation8psk);
+    StartModulationSearch(&search);  // the next transponder searches afresh
+    EXPECT_EQ(search.Current, kBdaModulationQpsk);
+    EXPECT_TRUE(NextModulationDue(&search, false, kModulationDwellMs));
 }
 
-TEST(BdaLevel, SixteenBitDriverStaysScaledWhenWeak) {
-    StrengthUnit unit = StrengthUnit::Unknown;
-    EXPECT_EQ(Level(&unit, true, 65535), 100);
-    EXPECT_EQ(unit, StrengthUnit::Full16);
-    EXPECT_EQ(Level(&unit, true, 32768), 50);
-    EXPECT_EQ(Level(&unit, true, 101), 0);
-    EXPECT_EQ(Level(&unit, true, 90), 0);  // not 90%: the unit is already known
-    StrengthUnit upgraded = StrengthUnit::Percent;
-    EXPECT_EQ(Level(&upgraded, true, 6554), 10);
-    EXPECT_EQ(upgraded, StrengthUnit::Full16);
-}
-
-TEST(BdaLevel, MilliDecibelWindow) {
-    StrengthUnit unit = StrengthUnit::Unknown;
-    EXPECT_EQ(Level(&unit, true, kWeakestMilliDecibel), 0);
-    EXPECT_EQ(unit, StrengthUnit::MilliDecibel);
-    EXPECT_EQ(Level(&unit, true, kStrongestMilliDecibel), 100);
-    EXPECT_EQ(Level(&unit, true, -45000), 50);
-    EXPECT_EQ(Level(&unit, true, -90000), 0);
-    EXPECT_EQ(Level(&unit, true, INT32_MIN), 0);
-    EXPECT_EQ(Level(&unit, true, -1000), 100);  // above nominal
-    EXPECT_EQ(Level(&unit, true, 30000), 100);  // stays mDb, clamped
-    EXPECT_EQ(unit, StrengthUnit::MilliDecibel);
-}
-
-TEST(BdaLevel, QualityStandsInForMissingOrAbsurdStrength) {
-    StrengthUnit unit = StrengthUnit::Unknown;
-    EXPECT_EQ(Level(&unit, false, 0, true, 64), 64);
-    EXPECT_EQ(Level(&unit, true, 0, true, 64), 64);  // unit unknown: 0 means "no strength"
-    EXPECT_EQ(unit, StrengthUnit::Unknown);
-    EXPECT_EQ(Level(&unit, true, 65536, true, 40), 40);
-    EXPECT_EQ(Level(&unit, true, INT32_MAX, true, 40), 40);
-    EXPECT_EQ(unit, StrengthUnit::Unknown);
-    EXPECT_EQ(Level(&unit, false, 0, true, 250), 100);
-    EXPECT_EQ(Level(&unit, false, 0, true, -5), 0);
-    EXPECT_EQ(Level(&unit, false, 0, false, 0), 0);
-}
-
-TEST(BdaPacing, EveryCallFillsOneRefreshPeriod) {
-    EXPECT_EQ(StatisticsPauseMs(0), 20u);
-    EXPECT_EQ(StatisticsPauseMs(-5000), 20u);  // a clock step back never shortens it
-    EXPECT_EQ(StatisticsPauseMs(19001), 1u);
-    EXPECT_EQ(StatisticsPauseMs(19999), 1u);  // rounded up, never short
-    EXPECT_EQ(StatisticsPauseMs(20000), 0u);
-    EXPECT_EQ(StatisticsPauseMs(500000), 0u);
+TEST(BdaModulation, ADriverThatWantsItUnsetKeepsItUnset) {
+    ModulationSearch search;
+    LeaveModulationToDriver(&search);
+    EXPECT_EQ(search.Current, kBdaNotSet);
+    EXPECT_FALSE(NextModulationDue(&search, false, 100 * kModulationDwellMs));
+    StartModulationSearch(&search);
+    EXPECT_EQ(search.Current, kBdaNotSet);
 }
 
 }  // namespace

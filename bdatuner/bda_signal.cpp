@@ -1,0 +1,117 @@
+#include "bdatuner/bda_signal.h"
+
+namespace {
+
+HRESULT FillLocator(IDVBSLocator* locator, const BdaTuneRequest& request) {
+    HRESULT result = locator->put_CarrierFrequency(request.CarrierKhz);
+    if (SUCCEEDED(result)) result = locator->put_SymbolRate(request.SymbolRate);
+    if (SUCCEEDED(result))
+        result = locator->put_SignalPolarisation(static_cast<Polarisation>(request.Polarisation));
+    if (SUCCEEDED(result)) result = locator->put_Modulation(static_cast<ModulationType>(request.Modulation));
+    if (SUCCEEDED(result)) result = locator->put_InnerFEC(BDA_FEC_METHOD_NOT_SET);
+    if (SUCCEEDED(result))
+        result = locator->put_InnerFECRate(static_cast<BinaryConvolutionCodeRate>(request.InnerFecRate));
+    return result;
+}
+
+HRESULT SetLnb(IDVBSTuningSpace* space, const BdaTuneRequest& request) {
+    HRESULT result = space->put_LowOscillator(request.LowOscillatorKhz);
+    if (SUCCEEDED(result)) result = space->put_HighOscillator(request.HighOscillatorKhz);
+    if (SUCCEEDED(result)) result = space->put_LNBSwitch(request.SwitchKhz);
+    return result;
+}
+
+// The port (0: none) set on the node inside its filter's change transaction,
+// where the filter has one: drivers that keep changes until a commit would
+// otherwise never switch. With no port asked for, DiSEqC is switched off, so
+// the port of an earlier transponder does not stay in force; that is done
+// as well as the driver allows and is never a failure.
+HRESULT CommitDiseqc(IBDA_DiseqCommand* command, IBDA_DeviceControl* control, int32_t source) {
+    const bool inChange = control && SUCCEEDED(control->StartChanges());
+    HRESULT result = command->put_EnableDiseqCommands(source != 0 ? TRUE : FALSE);
+    if (SUCCEEDED(result) && source != 0) result = command->put_DiseqLNBSource(static_cast<ULONG>(source));
+    if (SUCCEEDED(result) && inChange) result = control->CheckChanges();
+    if (SUCCEEDED(result) && inChange) result = control->CommitChanges();
+    return source != 0 ? result : S_OK;
+}
+
+// The driver's own DiSEqC control where it has one, else the locator's LNB
+// source, which the network provider passes on.
+HRESULT SelectLnbSource(BdaGraph* graph, IDVBSLocator* locator, int32_t source) {
+    const BdaTopology& topology = graph->Topology;
+    for (int i = 0; i < topology.Facts.NodeCount; ++i) {
+        if (!topology.Diseqc[i]) continue;
+        return CommitDiseqc(topology.Diseqc[i], topology.Control[topology.Facts.Nodes[i].Filter], source);
+    }
+    if (source == 0) return S_OK;
+    IDVBSLocator2* locator2 = nullptr;
+    HRESULT result = locator->QueryInterface(__uuidof(IDVBSLocator2), reinterpret_cast<void**>(&locator2));
+    if (FAILED(result)) return result;
+    result = locator2->put_DiseqLNBSource(static_cast<LNB_Source>(source));
+    locator2->Release();
+    return result;
+}
+
+// The provider's strength: -1 is "cannot tell", 0 "not tuned"; for digital
+// tuners it already weighs the bit error rate, so any signal counts as lock.
+bool ReadProviderStrength(BdaGraph* graph, BdaReading* reading) {
+    LONG strength = 0;
+    if (!graph->ProviderTuner || FAILED(graph->ProviderTuner->get_SignalStrength(&strength)) || strength == -1)
+        return false;
+    reading->Locked = strength != 0;
+    reading->Readings.HasStrength = true;
+    reading->Readings.Strength = strength;
+    reading->LockFrom = reading->StrengthFrom = kProviderStrength;
+    return true;
+}
+
+}  // namespace
+
+HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
+    if (!graph->ProviderTuner) return FailBdaStep(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
+    IDVBSLocator* locator = nullptr;
+    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
+                                      __uuidof(IDVBSLocator), reinterpret_cast<void**>(&locator));
+    if (FAILED(result)) return FailBdaStep(graph, "create the DVB-S locator", result);
+    const char* step = "fill in the DVB-S locator";
+    result = FillLocator(locator, request);
+    if (SUCCEEDED(result)) {
+        step = "set the LNB oscillators on the tuning space";
+        result = SetLnb(graph->Space, request);
+    }
+    if (SUCCEEDED(result)) {
+        step = "select the DiSEqC switch port";
+        result = SelectLnbSource(graph, locator, request.LnbSource);
+    }
+    result = FAILED(result) ? FailBdaStep(graph, step, result) : SendBdaTuneRequest(graph, locator);
+    locator->Release();
+    return result;
+}
+
+HRESULT ReadBdaSignal(BdaGraph* graph, BdaReading* reading) {
+    *reading = BdaReading{};
+    const BdaTopology& topology = graph->Topology;
+    for (int t = 0; t < topology.Facts.NodeCount; ++t) {
+        const int node = topology.Facts.Trust[t];
+        IBDA_SignalStatistics* statistics = topology.Statistics[node];
+        if (!statistics) continue;
+        BOOLEAN flag = FALSE;
+        LONG value = 0;
+        if (reading->LockFrom == kNoNode && SUCCEEDED(statistics->get_SignalLocked(&flag))) {
+            reading->LockFrom = node;
+            reading->Locked = flag != FALSE;
+        }
+        if (reading->StrengthFrom == kNoNode && SUCCEEDED(statistics->get_SignalStrength(&value))) {
+            reading->StrengthFrom = node;
+            reading->Readings.HasStrength = true;
+            reading->Readings.Strength = value;
+        }
+        if (reading->QualityFrom == kNoNode && SUCCEEDED(statistics->get_SignalQuality(&value))) {
+            reading->QualityFrom = node;
+            reading->Readings.HasQuality = true;
+            reading->Readings.Quality = value;
+        }
+    }
+    reading->Answered = reading->LockFrom != kNoNode || ReadProviderStrength(graph, reading);
+    return reading->Answered ? S_OK : E_FAIL;
+}
