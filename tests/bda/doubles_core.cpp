@@ -74,9 +74,12 @@ bool ParseSignalLine(const std::vector<std::string>& w, DoublesScript& script) {
         script.NoDevice = true;
     } else if (w[0] == "fail" && w.size() == 3 && w[1].find('.') != std::string::npos && ParseNumber(w[2], &a)) {
         script.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
-    } else if (w[0] == "hang" && w.size() == 4 && ParseNumber(w[1], &a) && a >= 0 &&
-               w[2].find('.') != std::string::npos && ParseNumber(w[3], &b) && b > 0) {
-        script.Hangs[w[2]] = Hang{static_cast<uint32_t>(a), static_cast<uint32_t>(b)};
+    } else if (w[0] == "hang" && w.size() == 4 && w[2].find('.') != std::string::npos &&
+               ParseNumber(w[3], &b) && b > 0) {
+        // After a time, or once a file (any argument that is no number) exists.
+        const bool timed = ParseNumber(w[1], &a) && a >= 0;
+        script.Hangs[w[2]] = Hang{timed ? static_cast<uint32_t>(a) : 0, timed ? std::string() : w[1],
+                                  static_cast<uint32_t>(b)};
     } else if (w[0] == "glitch" && w.size() == 3 && ParseNumber(w[1], &a) && a >= 0 && ParseNumber(w[2], &b)) {
         script.HasGlitch = true;
         script.GlitchAfterMs = static_cast<uint32_t>(a);
@@ -261,7 +264,10 @@ void Counted::Log(const char* format, ...) const {
 
 HRESULT Counted::Enter(const char* method, bool* forced) const {
     const auto hang = Script().Hangs.find(std::string(kind_) + "." + method);
-    if (hang != Script().Hangs.end() && g_tuned && NowMs() - g_tunedAtMs.load() >= hang->second.AfterMs) {
+    const bool due = hang != Script().Hangs.end() && g_tuned &&
+                     (hang->second.Gate.empty() ? NowMs() - g_tunedAtMs.load() >= hang->second.AfterMs
+                                                : GetFileAttributesA(hang->second.Gate.c_str()) != INVALID_FILE_ATTRIBUTES);
+    if (due) {
         Log("%s HANG %lu ms", method, static_cast<unsigned long>(hang->second.ForMs));
         Sleep(hang->second.ForMs);
         Log("%s HANG over", method);

@@ -20,10 +20,12 @@ struct SignalState {
     LONG Quality = 0;
 };
 
-// A call that blocks: from AfterMs after the latest tune request on, every
-// call of the method sleeps ForMs before it answers.
+// A call that blocks: from AfterMs after the latest tune request on, or once
+// the file Gate exists (when one is named), every call of the method sleeps
+// ForMs before it answers.
 struct Hang {
     uint32_t AfterMs = 0;
+    std::string Gate;
     uint32_t ForMs = 0;
 };
 

@@ -257,9 +257,10 @@ def scenario_generic_provider():
 
 def scenario_blocked_statistics():
     """A statistics call that blocks for a minute: no lock is shown, and Esc still ends the program."""
-    p = measure_hotbird(LOCKED + "hang 2000 Node.get_SignalLocked 60000\n")
+    p = measure_hotbird(LOCKED + "hang GATE:block Node.get_SignalLocked 60000\n")
     try:
         check(shows_level_50(p, "before-block"), "locked at 50% before the driver blocks")
+        p.open_gate("block")
         check(bda.e2e.wait_for(lambda: " HANG " in p.log_text()), "a statistics call blocks")
         check(p.wait_screen("blocked", lambda s: search_line(s, p), bda.e2e.GIVE_UP) is not None,
               "the read that overran reads as no lock: the searching line")
