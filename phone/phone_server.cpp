@@ -189,12 +189,18 @@ RequestHead AwaitRequestHead(SOCKET socket) {
     return head;
 }
 
+// The server's threads run below the window's and the measuring threads'
+// priority: however many clients there are, the window and the poller get the
+// processor first.
+void KeepBehindTheWindow() { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_BELOW_NORMAL); }
+
 // The HTTP library with the gate and the client limit in front of it. The
 // library hands each accepted connection to this one overridable step on a
 // worker thread; what follows the gate is the library's own handling of the
 // connection, as its default step does it.
 struct GatedServer : httplib::Server {
     bool process_and_close_socket(socket_t socket) override {
+        KeepBehindTheWindow();
         bool served = false;
         if (Phone.Clients.fetch_add(1) >= kMaxPhoneClients) {
             Refuse(socket, 503);
@@ -255,7 +261,10 @@ extern "C" __declspec(dllexport) int32_t StartPhoneServer(const PhoneFeed* feed,
     }
     Phone.Stopping.store(false);
     Phone.Http = server;
-    Phone.Listener = std::thread([server] { server->listen_after_bind(); });
+    Phone.Listener = std::thread([server] {
+        KeepBehindTheWindow();
+        server->listen_after_bind();
+    });
     return PhoneStarted;
 }
 
