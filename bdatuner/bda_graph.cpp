@@ -273,12 +273,9 @@ HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
 
 void TearDownBdaGraph(BdaGraph* graph) {
     ReleaseTopology(&graph->Topology);
-    if (graph->Control) graph->Control->Stop();
+    DropTuner(graph);
     ReleaseAndClear(&graph->Control);
     ReleaseAndClear(&graph->ProviderTuner);
-    RemoveFilter(graph, &graph->Demux);
-    RemoveFilter(graph, &graph->Receiver);
-    RemoveFilter(graph, &graph->Tuner);
     RemoveFilter(graph, &graph->Provider);
     ReleaseAndClear(&graph->Space);
     ReleaseAndClear(&graph->Graph);

@@ -13,26 +13,26 @@ c++ -std=c++17 -O2 -I"$root" -o "$root/build/packer_bench" "$root/tests/bench/pa
   "$root/build/packer_bench" "$root/resources/sheet/skin_sheet.payload"
 
 echo "== The running program under Wine"
+build=$(build_of x64)
 build_windows x64 || exit 1
-wine_env_start "$root/build/windows/wineprefix" virtual
+wine_env_start "$build/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
-register_com_server "$root/build/windows" "$root/build/windows/simtuner/ZentrikSimTuner.dll"
-cd "$root/build/windows/tests/windows" || exit 1
+register_com_server "$build" "$build/simtuner/ZentrikSimTuner.dll"
+cd "$build/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
-python3 "$root/tests/bench/startup_bench.py" "$root/build/windows"
+python3 "$root/tests/bench/startup_bench.py" "$build"
 
 echo "== The phone display: poll to page, CPU with event streams, sizes"
-(cd "$root/tests/phone" && node phone_bench.js "$root/build/windows")
+(cd "$root/tests/phone" && node phone_bench.js "$build")
 # The x86 program too, when its test build is there (scripts/test.sh makes it).
-x86="$root/build/windows-x86"
+x86=$(build_of x86)
 if [ -f "$x86/ZentrikPhone.dll" ] && register_com_server "$x86" "$x86/simtuner/ZentrikSimTuner.dll"; then
   (cd "$root/tests/phone" && node phone_bench.js "$x86")
 fi
 
 echo "== Measuring through the BDA bridge against the BDA doubles"
-python3 "$root/tests/bench/bda_bench.py" "$root/build/windows" sim
-build="$root/build/windows"
+python3 "$root/tests/bench/bda_bench.py" "$build" sim
 sh "$root/tests/bda/bda_prefix.sh" setup "$build" >/dev/null &&
   WINEPREFIX="$build/wineprefix-bda" python3 "$root/tests/bench/bda_bench.py" "$build"
 # ZENTRIK_BENCH_BRIDGE_BEFORE: an x64 ZentrikBdaTuner.dll built from an earlier

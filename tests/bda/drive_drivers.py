@@ -56,22 +56,14 @@ def made_by(text, kind):
     return [obj for _, _, obj, what, _ in log_lines(text) if what == "Create" and obj.startswith(kind + "#")]
 
 
-def node_owners(text):
-    """Each control node's filter: {"Node#7": "Receiver#5", ...}."""
-    owners = {}
-    for _, _, obj, what, rest in log_lines(text):
-        if obj.startswith("Node#") and what == "type":
-            owners[obj] = rest.split()[-1]
-    return owners
-
-
 def locks_answered(text):
     """(node, node type, its filter) of every get_SignalLocked a node answered."""
-    owners, types = node_owners(text), {}
-    for _, _, obj, what, rest in log_lines(text):
+    lines = log_lines(text)
+    made = {}  # "Node#7": (1, "Receiver#5"), from its "type 1 of Receiver#5" line
+    for _, _, obj, what, rest in lines:
         if obj.startswith("Node#") and what == "type":
-            types[obj] = int(rest.split()[0])
-    return [(obj, types.get(obj), owners.get(obj)) for _, _, obj, what, rest in log_lines(text)
+            made[obj] = (int(rest.split()[0]), rest.split()[-1])
+    return [(obj, *made.get(obj, (None, None))) for _, _, obj, what, rest in lines
             if obj.startswith("Node#") and what == "get_SignalLocked" and rest.startswith("0x00000000")]
 
 
