@@ -9,12 +9,17 @@
 ; tuner's class id, when an earlier 64-bit install is upgraded, or when the
 ; user asks (the components page, or /ARCH=x64 on the command line).
 ;
-; Command line: /S silent; /ARCH=x86|x64; /DEMO=1|0, /BRIDGE=1|0 and /PHONE=1|0
-; choose the optional components; /D=folder the install folder (last, unquoted).
+; Command line: /S silent; /ARCH=x86|x64; /DEMO=1|0, /BRIDGE=1|0, /PHONE=1|0
+; and /LIST=1|0 choose the optional components; /D=folder the install folder
+; (last, unquoted).
 ;
-; satellite.ini is not installed: the program writes its default list at the
-; first start. The uninstaller removes it only while it still equals that
-; default, so a list the user changed stays, and a later install finds it.
+; satellite.ini: the component "Current satellite list (2026)", on by default,
+; writes the current list as satellite.ini, with its GPL notice, only when the
+; folder holds no list (no *atellite.ini, the program's own test): a user's
+; list, and the list of an earlier install, are never replaced. Without it the
+; program writes its built-in list at the first start. The uninstaller removes
+; satellite.ini only while it still equals one of those two lists, so a list
+; the user changed stays, and a later install finds it.
 
 Unicode true
 Target amd64-unicode
@@ -115,6 +120,7 @@ FunctionEnd
 
 ; Only the files this installer puts there are removed, by name: the folder
 ; may be one the user chose and shares with other files.
+; (The current list's notice stays with a list that stays.)
 !macro RemoveOptionalComponents
   Delete "$INSTDIR\ZentrikPhone.dll"
   Delete "${PHONE_SHORTCUT}"
@@ -192,6 +198,17 @@ SectionEnd
     DetailPrint "A tuner filter is registered already ($R0): ${NAME} left unregistered."
   ${EndIf}
 !macroend
+
+; The current satellite list, written only where the program would write its
+; own: into a folder without any *atellite.ini.
+Section "Current satellite list (2026)" SecList
+  File "${STAGE}\x64\satellite-list-LICENSE.txt"
+  ${IfNot} ${FileExists} "$INSTDIR\*atellite.ini"
+    File "${STAGE}\x64\satellite.ini"
+  ${Else}
+    DetailPrint "Kept the satellite list in $INSTDIR"
+  ${EndIf}
+SectionEnd
 
 ; The demo tuner stands in for a card only where no tuner filter is
 ; registered in the program's view.
@@ -316,6 +333,7 @@ Function .onInit
   ${GetParameters} $R0
   !insertmacro OptionalComponent DEMO ${SecDemo}
   !insertmacro OptionalComponent PHONE ${SecPhone}
+  !insertmacro OptionalComponent LIST ${SecList}
 !ifdef BRIDGE
   !insertmacro OptionalComponent BRIDGE ${SecBridge}
 !endif
@@ -378,17 +396,24 @@ Section "Uninstall"
   Delete "$INSTDIR\ReadMe.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Zentrik.html"
+  Delete "$INSTDIR\satellite-list-LICENSE.txt"
   Delete "$INSTDIR\pictures\window.png"
   Delete "$INSTDIR\pictures\buttons.png"
   Delete "$INSTDIR\pictures\small-buttons.png"
   RMDir "$INSTDIR\pictures"
   !insertmacro RemoveOptionalComponents
-  ; The list the program wrote goes only while it is still the default.
+  ; The list goes only while it is still the built-in one the program wrote
+  ; or the current one the installer wrote.
   InitPluginsDir
   File "/oname=$PLUGINSDIR\satellite_default.ini" "${SOURCE}\resources\satellite_default.ini"
+  File "/oname=$PLUGINSDIR\satellite_current.ini" "${SOURCE}\satlist\satellite.ini"
   StrCpy $R0 "$INSTDIR\satellite.ini"
   StrCpy $R1 "$PLUGINSDIR\satellite_default.ini"
   Call un.SameFile
+  ${If} $R2 != 1
+    StrCpy $R1 "$PLUGINSDIR\satellite_current.ini"
+    Call un.SameFile
+  ${EndIf}
   ${If} $R2 == 1
     Delete "$INSTDIR\satellite.ini"
   ${Else}

@@ -3,7 +3,8 @@
 #   Zentrik-VERSION-x86.zip, Zentrik-VERSION-x64.zip  (portable)
 #   Zentrik-VERSION-setup.exe                          (per-user installer)
 # The version comes from the build (project(VERSION) in CMakeLists.txt).
-# The BDA bridge is packed too whenever its build produced it.
+# The BDA bridge is packed too whenever its build produced it. The zips carry
+# the current satellite list as satellite.ini; the installer, as a component.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh"
@@ -41,6 +42,9 @@ for arch in x86 x64; do
   cp "$root/ReadMe.txt" "$out/ReadMe.txt"
   sed 's/$/\r/' "$root/LICENSE" > "$out/LICENSE.txt"
   cp -r "$root/manual/." "$out/"
+  # The current satellite list: GPL data beside the MIT program, with its notice.
+  cp "$root/satlist/satellite.ini" "$out/satellite.ini"
+  cat "$root/satlist/notice.txt" "$root/satlist/LICENSE-GPL-3.0" | sed 's/$/\r/' > "$out/satellite-list-LICENSE.txt"
   manual_pictures "$out/pictures"
   $strip -o "$out/demo/ZentrikSimTuner.dll" "$build/simtuner/ZentrikSimTuner.dll"
   demo_script() {   # $1 = file name, $2 = what it does, $3 = regsvr32 switch

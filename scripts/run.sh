@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs what is missing, builds Zentrik and starts it with the simulated
-# tuner under Wine. Without a display it runs on a virtual one and saves a
-# screenshot of the window.
+# tuner under Wine, with the current satellite list as the installer gives it.
+# Without a display it runs on a virtual one and saves a screenshot of the
+# window.
 set -u
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/install_deps.sh" || exit 1
@@ -13,6 +14,12 @@ had_display=${DISPLAY:-}
 wine_env_start "$build/wineprefix"
 trap 'wine_env_stop' EXIT INT TERM
 register_com_server "$build" "$build/simtuner/ZentrikSimTuner.dll"
+# The list a user gets from the installer: put there unless the folder holds a
+# list already, other than the built-in one an earlier start wrote.
+if [ -z "$(find "$build" -maxdepth 1 -iname '*atellite.ini' | head -n 1)" ] ||
+   cmp -s "$build/satellite.ini" "$root/resources/satellite_default.ini"; then
+  cp "$root/satlist/satellite.ini" "$build/satellite.ini"
+fi
 if [ -n "$had_display" ]; then
   wine "$build/Zentrik.exe"
 else

@@ -144,6 +144,18 @@ def check_phone_module(checks, label, data, machine):
     checks.expect(len(data) <= PHONE_DLL_LIMIT, f"{label}: {len(data)} bytes stripped (target {PHONE_DLL_LIMIT})")
 
 
+def check_current_list(checks, archive, names, arch):
+    """The current satellite list, as the repository holds it, with its GPL notice beside it."""
+    root = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
+    with open(os.path.join(root, "satlist", "satellite.ini"), "rb") as f:
+        current = f.read()
+    checks.expect("satellite.ini" in names and archive.read("satellite.ini") == current,
+                  f"{arch}: holds the current list as satellite.ini")
+    notice = archive.read("satellite-list-LICENSE.txt") if "satellite-list-LICENSE.txt" in names else b""
+    checks.expect(b"GNU GENERAL PUBLIC LICENSE" in notice and b"2026-08-22" in notice,
+                  f"{arch}: holds the list's GPL notice")
+
+
 def check_zip(checks, path, arch, version):
     machine = MACHINES[arch]
     with zipfile.ZipFile(path) as archive:
@@ -162,6 +174,7 @@ def check_zip(checks, path, arch, version):
         pictures = re.findall(r'src="([^"]+)"', archive.read("Zentrik.html").decode("utf-8"))
         missing = [p for p in pictures if p not in names]
         checks.expect(pictures and not missing, f"{arch}: the manual's pictures are beside it {missing}")
+        check_current_list(checks, archive, names, arch)
         readme = archive.read("ReadMe.txt")
         checks.expect(readme.startswith(f"Zentrik {version} ".encode()), f"{arch}: ReadMe.txt names {version}")
         checks.expect(b"\n" not in readme.replace(b"\r\n", b""), f"{arch}: ReadMe.txt has CR LF line ends")
