@@ -29,6 +29,7 @@ SCREEN = (128, 197, 255)
 RED, TEXT = (255, 0, 0), (0, 0, 30)
 SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "sheet",
                      "skin_sheet.png")
+CURRENT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "satlist", "satellite.ini")
 # Faces on the skin sheet: (x, y, width, height).
 FAST_NORMAL, FAST_HOVER = (498, 1, 74, 27), (498, 29, 74, 27)
 LIPS, RUSSIAN_FLAG, EMPTY_SOCKET = (430, 168, 20, 15), (410, 168, 20, 15), (5, 35, 20, 15)
@@ -320,6 +321,38 @@ def scenario_list():
         p.close()
 
 
+def put_current_list(folder):
+    shutil.copy(CURRENT_LIST, os.path.join(folder, "satellite.ini"))
+
+
+def scenario_current_list():
+    """The shipped current list in the program's folder: its Hot Bird entry,
+    chosen with the keyboard, tunes the card with exactly the entry's values."""
+    listed = open(CURRENT_LIST, "rb").read()
+    names = re.findall(rb"^\[([^\]]*)\]=(\d+)([hv])(\d+);\r$", listed, re.MULTILINE)
+    hot_bird = [n for n in names if n[0].lower().startswith(b"hotbird") and n[0].endswith(b"   13.0e")]
+    check(len(hot_bird) == 1, f"the list has one Hot Bird entry at 13.0e ({hot_bird})")
+    name, mhz, letter, ksym = hot_bird[0]
+    check(10700 <= int(mhz) < 11700, f"{name} {mhz}: a Ku low-band entry, as this run expects")
+    # The list's key letter steps through the names beginning with it, in file order.
+    presses = [n[0] for n in names if n[0][:1].lower() == b"h"].index(name) + 1
+    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=put_current_list)
+    try:
+        p.key(*(["h"] * presses), "Return")
+        expected = ["SetLnbSelection 0", "SetLnbFrequency 9750", f"SetPolarity {0 if letter == b'h' else 1}",
+                    f"SetSymbolRate {int(ksym)}", f"SetTransponderFrequency {int(mhz)}", "SetDiseqc 0"]
+        calls = p.tuned(expected)
+        check(calls == expected, f"{name.decode()} tunes {mhz.decode()}{letter.decode()}{ksym.decode()} "
+                                 f"(got {calls})")
+        check(wait_for(lambda: p.polls() > 0), "and the card is polled")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+        check(open(os.path.join(p.folder, "satellite.ini"), "rb").read() == listed,
+              "the list file is left as it was")
+    finally:
+        p.close()
+
+
 def scenario_keypad():
     p = Program("latency 20\nat 0 lock 1 level 30\n")
     try:
@@ -389,7 +422,7 @@ def scenario_altf4():
 
 
 if __name__ == "__main__":
-    {"list": scenario_list, "keypad": scenario_keypad, "altf4": scenario_altf4,
+    {"list": scenario_list, "current_list": scenario_current_list, "keypad": scenario_keypad, "altf4": scenario_altf4,
      "damaged_skin": scenario_damaged_skin}[SCENARIO]()
     print(f"{SCENARIO}: {len(failures)} failed")
     sys.exit(1 if failures else 0)
