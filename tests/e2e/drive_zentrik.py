@@ -333,7 +333,7 @@ def scenario_current_list():
     hot_bird = [n for n in names if n[0].lower().startswith(b"hotbird") and n[0].endswith(b"   13.0e")]
     check(len(hot_bird) == 1, f"the list has one Hot Bird entry at 13.0e ({hot_bird})")
     name, mhz, letter, ksym = hot_bird[0]
-    check(10700 <= int(mhz) < 11700, f"{name} {mhz}: a Ku low-band entry, as this run expects")
+    check(10700 <= int(mhz) < 11700, f"{name.decode()} {mhz.decode()}: a Ku low-band entry, as this run expects")
     # The list's key letter steps through the names beginning with it, in file order.
     presses = [n[0] for n in names if n[0][:1].lower() == b"h"].index(name) + 1
     p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=put_current_list)
