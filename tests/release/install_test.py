@@ -1,10 +1,12 @@
 #!/usr/bin/env python3
 """The release of one architecture as a user meets it, in a fresh Wine prefix
 on a virtual display: the installer (silent install, files, shortcut, Apps &
-features entry, the installed program with the demo tuner, uninstall keeping
-only a changed list, reinstall over it; for x86 the default install, for x64
-the one asked for with /ARCH=x64) and the portable zip (unpack, register the
-demo tuner, run, unregister). Prints the install and uninstall times.
+features entry, the installed program with the demo tuner, the current
+satellite list written but never over a list, uninstall keeping only a
+changed list, reinstall over it, the list component left out; for x86 the
+default install, for x64 the one asked for with /ARCH=x64) and the portable
+zip (unpack, register the demo tuner, run on its list, unregister). Prints the
+install and uninstall times.
 
 usage: install_test.py DIST_DIR VERSION ARCH BUILD_DIR
   (DISPLAY and a fresh WINEPREFIX set; BUILD_DIR is the test build of ARCH,
@@ -23,6 +25,8 @@ DIST, VERSION, ARCH, BUILD = os.path.abspath(sys.argv[1]), sys.argv[2], sys.argv
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SHEET = os.path.join(ROOT, "resources", "sheet", "skin_sheet.png")
 DEFAULT_LIST = os.path.join(ROOT, "resources", "satellite_default.ini")
+CURRENT_LIST = os.path.join(ROOT, "satlist", "satellite.ini")
+LIST_NOTICE = "satellite-list-LICENSE.txt"
 ARTIFACTS = os.path.join(ROOT, "build", "release-test")
 SETUP = os.path.join(DIST, f"Zentrik-{VERSION}-setup.exe")
 UNINSTALL_KEY = r"HKCU\Software\Microsoft\Windows\CurrentVersion\Uninstall\Zentrik"
@@ -198,7 +202,8 @@ def installed_files_are_right(folder, machine):
     for name in ("Zentrik.exe", "ReadMe.txt", "LICENSE.txt", "Zentrik.html", "Uninstall.exe",
                  "pictures/window.png", "demo/ZentrikSimTuner.dll"):
         check(os.path.isfile(os.path.join(folder, name)), f"installed: {name}")
-    check(not os.path.exists(os.path.join(folder, "satellite.ini")), "no list installed: the program writes it")
+    check(read(os.path.join(folder, "satellite.ini")) == read(CURRENT_LIST), "the current list installed as satellite.ini")
+    check(b"GNU GENERAL PUBLIC LICENSE" in read(os.path.join(folder, LIST_NOTICE)), f"and its notice, {LIST_NOTICE}")
     check(pe_machine(os.path.join(folder, "Zentrik.exe")) == machine, f"installed program machine {machine:#06x}")
     check(pe_machine(os.path.join(folder, "demo", "ZentrikSimTuner.dll")) == machine, "demo tuner of that machine")
     if os.path.isdir(os.path.join(folder, "bridge")):
@@ -235,6 +240,13 @@ def shortcut_and_entry_are_right(folder, shortcut):
     check(os.path.samefile(unix_path(entry.get("InstallLocation", "")), folder), "InstallLocation")
 
 
+def read(path):
+    if not os.path.isfile(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
 def leftovers(folder):
     return sorted(os.path.relpath(os.path.join(base, name), folder)
                   for base, _, files in os.walk(folder) for name in files) if os.path.isdir(folder) else []
@@ -256,10 +268,9 @@ def test_installer():
     check(registered_tuner().lower().endswith(r"zentrik\demo\zentriksimtuner.dll"),
           f"demo tuner registered for the user: {registered_tuner()}")
     run_program(folder, "installed")
-    with open(os.path.join(folder, "satellite.ini"), "rb") as f:
-        check(f.read() == open(DEFAULT_LIST, "rb").read(), "the program wrote the default list")
+    check(read(os.path.join(folder, "satellite.ini")) == read(CURRENT_LIST), "the program kept the current list")
 
-    # An unchanged list is the program's own: uninstalling takes everything.
+    # An unchanged list is the installer's own: uninstalling takes everything.
     times["uninstall"].append(uninstall(folder))
     check(not os.path.exists(folder), f"nothing left after uninstalling: {leftovers(folder)}")
     check(not os.path.exists(shortcut) and not os.path.exists(phone_shortcut), "shortcuts removed")
@@ -270,21 +281,35 @@ def test_installer():
     check(not os.path.exists(phone_shortcut) and not os.path.exists(os.path.join(folder, "ZentrikPhone.dll")),
           "without the phone display component: no phone shortcut, no ZentrikPhone.dll")
     run_program(folder, "reinstalled")
-    edited = open(DEFAULT_LIST, "rb").read().replace(b"[AMC1   103.0w]=3740v29270;", b"[My dish   13.0e]=10723h29900;")
+    current = read(CURRENT_LIST)
+    edited = current.replace(current[:current.index(b"\r\n")], b"[My dish   13.0e]=10723h29900;", 1)
     with open(os.path.join(folder, "satellite.ini"), "wb") as f:
         f.write(edited)
+    # An upgrade, installed over the running install, keeps the list too.
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
+    check(read(os.path.join(folder, "satellite.ini")) == edited, "an install over it keeps the changed list")
     times["uninstall"].append(uninstall(folder))
     check(leftovers(folder) == ["satellite.ini"], f"only the changed list is left: {leftovers(folder)}")
     check(not os.path.exists(shortcut) and registered_tuner() == "", "shortcut and demo registration gone")
 
     # 5: installing again keeps the list, and the program uses it.
     times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
-    check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "the kept list survives the install")
+    check(read(os.path.join(folder, "satellite.ini")) == edited, "the kept list survives the install")
     run_program(folder, "over-the-kept-list")
-    check(open(os.path.join(folder, "satellite.ini"), "rb").read() == edited, "and the program's start")
+    check(read(os.path.join(folder, "satellite.ini")) == edited, "and the program's start")
     times["uninstall"].append(uninstall(folder))
     check(leftovers(folder) == ["satellite.ini"], "the changed list stays again")
     shutil.rmtree(folder, ignore_errors=True)
+
+    # 6: without the list component no list is installed; the program writes
+    # its built-in one, which the uninstaller takes as its own.
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1", "/LIST=0"))
+    check(not os.path.exists(os.path.join(folder, "satellite.ini")) and
+          not os.path.exists(os.path.join(folder, LIST_NOTICE)), "/LIST=0: no list installed, no notice")
+    run_program(folder, "without-the-list")
+    check(read(os.path.join(folder, "satellite.ini")) == read(DEFAULT_LIST), "the program wrote its built-in list")
+    times["uninstall"].append(uninstall(folder))
+    check(not os.path.exists(folder), f"and uninstalling takes it: {leftovers(folder)}")
 
     if ARCH == "x86":
         # Without a tuner filter registered, the 32-bit program is the default.
@@ -326,7 +351,9 @@ def test_zip():
     mirror_registration()
     check(os.path.samefile(unix_path(registered_tuner()), os.path.join(folder, "demo", "ZentrikSimTuner.dll")),
           f"register-demo-tuner.cmd registers the demo tuner: {registered_tuner()}")
+    check(read(os.path.join(folder, "satellite.ini")) == read(CURRENT_LIST), "the zip holds the current list")
     run_program(folder, "portable")
+    check(read(os.path.join(folder, "satellite.ini")) == read(CURRENT_LIST), "which the program keeps")
     run("wine", "cmd", "/c", script.replace("register-demo-tuner", "unregister-demo-tuner"), "/s")
     mirror_registration()
     check(registered_tuner() == "", "unregister-demo-tuner.cmd unregisters it")
