@@ -178,7 +178,9 @@ class FileWritten(unittest.TestCase):
         with open(g.out, "wb") as f:
             f.write(b"[Mine   13.0e]=10723h29900;\r\n\r\n")
         for broken in ("<satellites><sat name='x'", "<satellites></satellites>",
-                       xml(sat("13.0E Hotbird", 130, '<transponder frequency="x" />'))):
+                       xml(sat("13.0E Hotbird", 130, '<transponder frequency="x" />')),
+                       xml(sat("13.0E Hotbird", 192, tp(11000000, 27500000))),
+                       xml(sat("13.0E Hotbird", "", tp(11000000, 27500000)))):
             with open(g.xml, "w") as f:
                 f.write(broken)
             result = subprocess.run([sys.executable, TOOL, "--xml", g.xml, "--builtin", g.builtin, "--out", g.out],

@@ -110,12 +110,21 @@ def shorten(name, room):
 
 def slot_of(sat):
     """The slot in tenths (west negative) from the name, or from the
-    attribute when the name does not begin with a position."""
-    match = SLOT_NAME.match(sat.get("name", ""))
-    if match:
-        tenths = round(float(match.group(1)) * 10)
-        return -tenths if match.group(2).upper() == "W" else tenths
-    return int(sat.get("position"))
+    attribute when the name does not begin with a position. A name and an
+    attribute further apart than a band's tenth or two are refused: which one
+    is right cannot be told."""
+    name = sat.get("name", "")
+    try:
+        attribute = int(sat.get("position"))
+    except (TypeError, ValueError):
+        raise ListError(f"{name}: no readable position attribute") from None
+    match = SLOT_NAME.match(name)
+    if not match:
+        return attribute
+    tenths = round(float(match.group(1)) * 10) * (-1 if match.group(2).upper() == "W" else 1)
+    if abs(tenths - attribute) > SLOT_TOLERANCE:
+        raise ListError(f"{name}: the name's position and position=\"{attribute}\" disagree")
+    return tenths
 
 
 def read_transponder(element, sat_name):
