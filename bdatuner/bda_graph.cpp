@@ -17,109 +17,96 @@ constexpr char kNoNamedTuner[] =
     "find the tuner named in the Device setting, or the network provider refused it";
 constexpr char kAddGenericProvider[] = "add the generic network provider";
 
-template <class T>
-void ReleaseAndClear(T** pointer) {
-    if (*pointer) {
-        (*pointer)->Release();
-        *pointer = nullptr;
-    }
-}
-
 // BDA pins meet directly (by medium), never through filters that intelligent
 // connection would insert, so only direct connections are tried.
 HRESULT ConnectFilters(IGraphBuilder* graph, IBaseFilter* from, IBaseFilter* to) {
-    IEnumPins* outputs = nullptr;
+    ComPtr<IEnumPins> outputs;
     if (FAILED(from->EnumPins(&outputs))) return E_FAIL;
     HRESULT result = VFW_E_CANNOT_CONNECT;
-    IPin* out = nullptr;
+    ComPtr<IPin> out;
     while (FAILED(result) && outputs->Next(1, &out, nullptr) == S_OK) {
         PIN_DIRECTION direction;
-        IPin* peer = nullptr;
+        ComPtr<IPin> peer;
         if (SUCCEEDED(out->QueryDirection(&direction)) && direction == PINDIR_OUTPUT &&
             out->ConnectedTo(&peer) == VFW_E_NOT_CONNECTED) {
-            IEnumPins* inputs = nullptr;
-            IPin* in = nullptr;
+            ComPtr<IEnumPins> inputs;
+            ComPtr<IPin> in;
             if (SUCCEEDED(to->EnumPins(&inputs))) {
                 while (FAILED(result) && inputs->Next(1, &in, nullptr) == S_OK) {
                     if (SUCCEEDED(in->QueryDirection(&direction)) && direction == PINDIR_INPUT)
-                        result = graph->ConnectDirect(out, in, nullptr);
-                    in->Release();
+                        result = graph->ConnectDirect(out.Get(), in.Get(), nullptr);
                 }
-                inputs->Release();
             }
         }
-        if (peer) peer->Release();
-        out->Release();
     }
-    outputs->Release();
     return result;
 }
 
-HRESULT AddNewFilter(BdaGraph* graph, REFCLSID id, const wchar_t* name, IBaseFilter** filter) {
-    HRESULT result = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                      reinterpret_cast<void**>(filter));
-    if (SUCCEEDED(result)) result = graph->Graph->AddFilter(*filter, name);
+// The filter passed by reference: taking a ComPtr's address would release it.
+HRESULT AddNewFilter(BdaGraph* graph, REFCLSID id, const wchar_t* name, ComPtr<IBaseFilter>& filter) {
+    HRESULT result = CoCreateInstance(id, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, &filter);
+    if (SUCCEEDED(result)) result = graph->Graph->AddFilter(filter.Get(), name);
     return result;
 }
 
-void RemoveFilter(BdaGraph* graph, IBaseFilter** filter) {
-    if (*filter && graph->Graph) graph->Graph->RemoveFilter(*filter);
-    ReleaseAndClear(filter);
+void RemoveFilter(BdaGraph* graph, ComPtr<IBaseFilter>& filter) {
+    if (filter && graph->Graph) graph->Graph->RemoveFilter(filter.Get());
+    filter.Reset();
 }
 
 // Creates a tune request for the locator and submits it; the step that
 // failed, if one did.
 HRESULT SubmitLocator(BdaGraph* graph, IDVBSLocator* locator, const char** failedStep) {
-    ITuneRequest* request = nullptr;
+    ComPtr<ITuneRequest> request;
     HRESULT result = graph->Space->CreateTuneRequest(&request);
     if (SUCCEEDED(result)) result = request->put_Locator(locator);
     if (FAILED(result)) {
-        if (request) request->Release();
         *failedStep = "create the tune request";
         return result;
     }
-    result = graph->ProviderTuner->put_TuneRequest(request);
-    request->Release();
     *failedStep = "submit the tune request";
-    return result;
+    return graph->ProviderTuner->put_TuneRequest(request.Get());
+}
+
+// A tune request for a locator with nothing set.
+bool SendDefaultTuneRequest(BdaGraph* graph) {
+    ComPtr<IDVBSLocator> locator;
+    if (FAILED(CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator))))
+        return false;
+    const char* step = nullptr;
+    return SUCCEEDED(SubmitLocator(graph, locator.Get(), &step));
 }
 
 // Some tuners connect only once a tune request has reached them (a cold
 // tuner): then a default request is sent and the connection tried again.
 bool ConnectTuner(BdaGraph* graph, IBaseFilter* tuner) {
-    if (SUCCEEDED(ConnectFilters(graph->Graph, graph->Provider, tuner))) return true;
-    IDVBSLocator* locator = nullptr;
-    if (FAILED(CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, __uuidof(IDVBSLocator),
-                                reinterpret_cast<void**>(&locator))))
+    if (SUCCEEDED(ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner))) return true;
+    if (!SendDefaultTuneRequest(graph) || FAILED(ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner)))
         return false;
-    const char* step = nullptr;
-    const bool sent = SUCCEEDED(SubmitLocator(graph, locator, &step));
-    locator->Release();
-    if (!sent || FAILED(ConnectFilters(graph->Graph, graph->Provider, tuner))) return false;
     graph->Warmed = true;
     return true;
 }
 
 // Adds the moniker's filter and keeps it when `upstream` connects into it.
 bool TryDevice(BdaGraph* graph, IMoniker* moniker, const wchar_t* name, IBaseFilter* upstream,
-               IBaseFilter** kept) {
-    IBaseFilter* filter = nullptr;
-    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, reinterpret_cast<void**>(&filter))))
-        return false;
-    const bool connected = SUCCEEDED(graph->Graph->AddFilter(filter, name)) &&
-                           (upstream == graph->Provider ? ConnectTuner(graph, filter)
-                                                        : SUCCEEDED(ConnectFilters(graph->Graph, upstream, filter)));
+               ComPtr<IBaseFilter>& kept) {
+    ComPtr<IBaseFilter> filter;
+    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, &filter))) return false;
+    const bool connected =
+        SUCCEEDED(graph->Graph->AddFilter(filter.Get(), name)) &&
+        (upstream == graph->Provider.Get() ? ConnectTuner(graph, filter.Get())
+                                           : SUCCEEDED(ConnectFilters(graph->Graph.Get(), upstream, filter.Get())));
     if (connected) {
-        *kept = filter;
+        kept = filter;
         return true;
     }
-    RemoveFilter(graph, &filter);
+    RemoveFilter(graph, filter);
     return false;
 }
 
 HRESULT CreateTuningSpace(BdaGraph* graph) {
     HRESULT result = CoCreateInstance(CLSID_DVBSTuningSpace, nullptr, CLSCTX_INPROC_SERVER,
-                                      __uuidof(IDVBSTuningSpace), reinterpret_cast<void**>(&graph->Space));
+                                      IID_PPV_ARGS(&graph->Space));
     if (FAILED(result)) return FailBdaStep(graph, "create the DVB-S tuning space", result);
     BSTR name = SysAllocString(L"Zentrik DVB-S");
     result = graph->Space->put_UniqueName(name);
@@ -134,14 +121,13 @@ HRESULT CreateTuningSpace(BdaGraph* graph) {
 
 HRESULT AddProvider(BdaGraph* graph, bool generic) {
     graph->GenericProvider = generic;
-    HRESULT result = generic ? AddNewFilter(graph, kGenericNetworkProvider, L"Network Provider", &graph->Provider)
+    HRESULT result = generic ? AddNewFilter(graph, kGenericNetworkProvider, L"Network Provider", graph->Provider)
                              : AddNewFilter(graph, CLSID_DVBSNetworkProvider, L"DVB-S Network Provider",
-                                            &graph->Provider);
+                                            graph->Provider);
     if (FAILED(result))
         return FailBdaStep(graph, generic ? kAddGenericProvider : "add the DVB-S network provider", result);
-    result =
-        graph->Provider->QueryInterface(__uuidof(ITuner), reinterpret_cast<void**>(&graph->ProviderTuner));
-    if (SUCCEEDED(result)) result = graph->ProviderTuner->put_TuningSpace(graph->Space);
+    result = graph->Provider->QueryInterface(IID_PPV_ARGS(&graph->ProviderTuner));
+    if (SUCCEEDED(result)) result = graph->ProviderTuner->put_TuningSpace(graph->Space.Get());
     if (FAILED(result)) return FailBdaStep(graph, "give the tuning space to the network provider", result);
     return S_OK;
 }
@@ -150,23 +136,24 @@ HRESULT AddProvider(BdaGraph* graph, bool generic) {
 // are optional: single-filter cards have no receiver, and tuning and the
 // signal statistics work without a demultiplexer, which is only there
 // because drivers expect their transport stream to go somewhere.
-void AddReceiverAndDemux(BdaGraph* graph) {
-    IEnumMoniker* monikers = nullptr;
-    IMoniker* moniker = nullptr;
-    if (EnumerateCategory(kReceiverComponentCategory, &monikers) == S_OK && monikers) {
-        while (!graph->Receiver && monikers->Next(1, &moniker, nullptr) == S_OK) {
-            BdaDeviceId id;
-            ReadDeviceId(moniker, &id);
-            if (TryDevice(graph, moniker, id.Name, graph->Tuner, &graph->Receiver))
-                lstrcpynW(graph->ReceiverName, id.Name, kDeviceNameChars);
-            moniker->Release();
-        }
-        monikers->Release();
+void AddReceiver(BdaGraph* graph) {
+    ComPtr<IEnumMoniker> monikers;
+    ComPtr<IMoniker> moniker;
+    if (EnumerateCategory(kReceiverComponentCategory, &monikers) != S_OK || !monikers) return;
+    while (!graph->Receiver && monikers->Next(1, &moniker, nullptr) == S_OK) {
+        BdaDeviceId id;
+        ReadDeviceId(moniker.Get(), &id);
+        if (TryDevice(graph, moniker.Get(), id.Name, graph->Tuner.Get(), graph->Receiver))
+            lstrcpynW(graph->ReceiverName, id.Name, kDeviceNameChars);
     }
-    IBaseFilter* last = graph->Receiver ? graph->Receiver : graph->Tuner;
-    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", &graph->Demux)) ||
-        FAILED(ConnectFilters(graph->Graph, last, graph->Demux)))
-        RemoveFilter(graph, &graph->Demux);
+}
+
+void AddReceiverAndDemux(BdaGraph* graph) {
+    AddReceiver(graph);
+    IBaseFilter* last = graph->Receiver ? graph->Receiver.Get() : graph->Tuner.Get();
+    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", graph->Demux)) ||
+        FAILED(ConnectFilters(graph->Graph.Get(), last, graph->Demux.Get())))
+        RemoveFilter(graph, graph->Demux);
 }
 
 // Some graph managers (Wine's among them) report a run as done even when a
@@ -175,7 +162,7 @@ void AddReceiverAndDemux(BdaGraph* graph) {
 HRESULT RunGraph(BdaGraph* graph) {
     HRESULT result = S_OK;
     if (!graph->Control)
-        result = graph->Graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&graph->Control));
+        result = graph->Graph->QueryInterface(IID_IMediaControl, &graph->Control);
     if (SUCCEEDED(result)) result = graph->Control->Run();
     if (FAILED(result)) return FailBdaStep(graph, "run the graph", result);
     FILTER_STATE state = State_Stopped;
@@ -190,9 +177,9 @@ HRESULT RunGraph(BdaGraph* graph) {
 // can be tried in the same graph.
 void DropTuner(BdaGraph* graph) {
     if (graph->Control) graph->Control->Stop();
-    RemoveFilter(graph, &graph->Demux);
-    RemoveFilter(graph, &graph->Receiver);
-    RemoveFilter(graph, &graph->Tuner);
+    RemoveFilter(graph, graph->Demux);
+    RemoveFilter(graph, graph->Receiver);
+    RemoveFilter(graph, graph->Tuner);
     graph->ReceiverName[0] = 0;
     graph->Warmed = false;
 }
@@ -200,7 +187,7 @@ void DropTuner(BdaGraph* graph) {
 // Connects the tuner behind the moniker, completes the graph and runs it:
 // S_OK when it runs, S_FALSE when it did not connect, else why it did not run.
 HRESULT StartTuner(BdaGraph* graph, IMoniker* moniker, const BdaDeviceId& id) {
-    if (!TryDevice(graph, moniker, id.Name, graph->Provider, &graph->Tuner)) return S_FALSE;
+    if (!TryDevice(graph, moniker, id.Name, graph->Provider.Get(), graph->Tuner)) return S_FALSE;
     graph->Device = id;
     AddReceiverAndDemux(graph);
     const HRESULT result = RunGraph(graph);
@@ -212,20 +199,18 @@ HRESULT StartTuner(BdaGraph* graph, IMoniker* moniker, const BdaDeviceId& id) {
 // connects and starts: a tuner that is busy or will not start leaves the way
 // to the next.
 HRESULT AttachTuner(BdaGraph* graph, const wchar_t* wantedDevice) {
-    IEnumMoniker* monikers = nullptr;
-    IMoniker* moniker = nullptr;
+    ComPtr<IEnumMoniker> monikers;
+    ComPtr<IMoniker> moniker;
     HRESULT result = S_FALSE;
     if (EnumerateCategory(kNetworkTunerCategory, &monikers) == S_OK && monikers) {
         while (!graph->Tuner && monikers->Next(1, &moniker, nullptr) == S_OK) {
             BdaDeviceId id;
-            ReadDeviceId(moniker, &id);
+            ReadDeviceId(moniker.Get(), &id);
             if (DeviceWanted(wantedDevice, id)) {
-                const HRESULT started = StartTuner(graph, moniker, id);
+                const HRESULT started = StartTuner(graph, moniker.Get(), id);
                 if (started != S_FALSE) result = started;  // the last tuner that ran says most
             }
-            moniker->Release();
         }
-        monikers->Release();
     }
     if (graph->Tuner) return S_OK;
     if (FAILED(result)) return result;
@@ -234,13 +219,13 @@ HRESULT AttachTuner(BdaGraph* graph, const wchar_t* wantedDevice) {
 }
 
 HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice, bool generic) {
-    HRESULT result = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder,
-                                      reinterpret_cast<void**>(&graph->Graph));
+    HRESULT result =
+        CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &graph->Graph);
     if (FAILED(result)) return FailBdaStep(graph, "create the filter graph", result);
     if (FAILED(result = CreateTuningSpace(graph))) return result;
     if (FAILED(result = AddProvider(graph, generic))) return result;
     if (FAILED(result = AttachTuner(graph, wantedDevice))) return result;
-    IBaseFilter* const filters[kBdaFilters] = {graph->Tuner, graph->Receiver};
+    IBaseFilter* const filters[kBdaFilters] = {graph->Tuner.Get(), graph->Receiver.Get()};
     DiscoverTopology(filters, &graph->Topology);
     return S_OK;
 }
@@ -271,14 +256,16 @@ HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     return generic;
 }
 
+// The card's nodes go first; the graph stops before any filter leaves it,
+// and the graph itself goes last.
 void TearDownBdaGraph(BdaGraph* graph) {
     ReleaseTopology(&graph->Topology);
     DropTuner(graph);
-    ReleaseAndClear(&graph->Control);
-    ReleaseAndClear(&graph->ProviderTuner);
-    RemoveFilter(graph, &graph->Provider);
-    ReleaseAndClear(&graph->Space);
-    ReleaseAndClear(&graph->Graph);
+    graph->Control.Reset();
+    graph->ProviderTuner.Reset();
+    RemoveFilter(graph, graph->Provider);
+    graph->Space.Reset();
+    graph->Graph.Reset();
 }
 
 HRESULT SendBdaTuneRequest(BdaGraph* graph, IDVBSLocator* locator) {

@@ -13,7 +13,7 @@ void PutGraphFacts(BdaSession* s) {
     BdaProbeReport& r = s->Report;
     r.Device = s->Graph.Device;
     lstrcpynW(r.ReceiverName, s->Graph.ReceiverName, kDeviceNameChars);
-    r.HasDemux = s->Graph.Demux != nullptr;
+    r.HasDemux = s->Graph.Demux.Get() != nullptr;
     r.GenericProvider = s->Graph.GenericProvider;
     r.Warmed = s->Graph.Warmed;
     r.Topology = s->Graph.Topology.Facts;

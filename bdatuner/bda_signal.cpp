@@ -41,15 +41,13 @@ HRESULT SelectLnbSource(BdaGraph* graph, IDVBSLocator* locator, int32_t source) 
     const BdaTopology& topology = graph->Topology;
     for (int i = 0; i < topology.Facts.NodeCount; ++i) {
         if (!topology.Diseqc[i]) continue;
-        return CommitDiseqc(topology.Diseqc[i], topology.Control[topology.Facts.Nodes[i].Filter], source);
+        return CommitDiseqc(topology.Diseqc[i].Get(), topology.Control[topology.Facts.Nodes[i].Filter].Get(), source);
     }
     if (source == 0) return S_OK;
-    IDVBSLocator2* locator2 = nullptr;
-    HRESULT result = locator->QueryInterface(__uuidof(IDVBSLocator2), reinterpret_cast<void**>(&locator2));
+    ComPtr<IDVBSLocator2> locator2;
+    const HRESULT result = locator->QueryInterface(IID_PPV_ARGS(&locator2));
     if (FAILED(result)) return result;
-    result = locator2->put_DiseqLNBSource(static_cast<LNB_Source>(source));
-    locator2->Release();
-    return result;
+    return locator2->put_DiseqLNBSource(static_cast<LNB_Source>(source));
 }
 
 // The provider's strength: -1 is "cannot tell", 0 "not tuned"; for digital
@@ -69,23 +67,21 @@ bool ReadProviderStrength(BdaGraph* graph, BdaReading* reading) {
 
 HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
     if (!graph->ProviderTuner) return FailBdaStep(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
-    IDVBSLocator* locator = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                      __uuidof(IDVBSLocator), reinterpret_cast<void**>(&locator));
+    ComPtr<IDVBSLocator> locator;
+    HRESULT result =
+        CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator));
     if (FAILED(result)) return FailBdaStep(graph, "create the DVB-S locator", result);
     const char* step = "fill in the DVB-S locator";
-    result = FillLocator(locator, request);
+    result = FillLocator(locator.Get(), request);
     if (SUCCEEDED(result)) {
         step = "set the LNB oscillators on the tuning space";
-        result = SetLnb(graph->Space, request);
+        result = SetLnb(graph->Space.Get(), request);
     }
     if (SUCCEEDED(result)) {
         step = "select the DiSEqC switch port";
-        result = SelectLnbSource(graph, locator, request.LnbSource);
+        result = SelectLnbSource(graph, locator.Get(), request.LnbSource);
     }
-    result = FAILED(result) ? FailBdaStep(graph, step, result) : SendBdaTuneRequest(graph, locator);
-    locator->Release();
-    return result;
+    return FAILED(result) ? FailBdaStep(graph, step, result) : SendBdaTuneRequest(graph, locator.Get());
 }
 
 HRESULT ReadBdaSignal(BdaGraph* graph, BdaReading* reading) {
@@ -93,7 +89,7 @@ HRESULT ReadBdaSignal(BdaGraph* graph, BdaReading* reading) {
     const BdaTopology& topology = graph->Topology;
     for (int t = 0; t < topology.Facts.NodeCount; ++t) {
         const int node = topology.Facts.Trust[t];
-        IBDA_SignalStatistics* statistics = topology.Statistics[node];
+        IBDA_SignalStatistics* statistics = topology.Statistics[node].Get();
         if (!statistics) continue;
         BOOLEAN flag = FALSE;
         LONG value = 0;

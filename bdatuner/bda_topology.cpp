@@ -83,43 +83,44 @@ int ReadNodeTypes(IBDA_Topology* topology, int filter, BdaNodeFacts* nodes, int 
 // statistics and DiSEqC interfaces.
 void OpenNode(IBDA_Topology* topology, const PinPair* pairs, int pairCount, BdaTopology* t, int index) {
     BdaNodeFacts& node = t->Facts.Nodes[index];
-    IUnknown* control = nullptr;
+    ComPtr<IUnknown> control;
     for (int i = 0; i < pairCount && !control; ++i) {
-        if (SUCCEEDED(topology->GetControlNode(pairs[i].In, pairs[i].Out, node.Type, &control)) && control) {
+        if (SUCCEEDED(topology->GetControlNode(pairs[i].In, pairs[i].Out, node.Type,
+                                               control.ReleaseAndGetAddressOf())) &&
+            control) {
             node.Opened = true;
             node.Pins = pairs[i];
         } else {
-            control = nullptr;
+            control.Detach();  // what a failed call leaves there is not ours to release
         }
     }
     if (!control) return;
-    node.HasStatistics = SUCCEEDED(control->QueryInterface(__uuidof(IBDA_SignalStatistics),
-                                                           reinterpret_cast<void**>(&t->Statistics[index])));
-    node.HasDiseqc = SUCCEEDED(
-        control->QueryInterface(__uuidof(IBDA_DiseqCommand), reinterpret_cast<void**>(&t->Diseqc[index])));
-    if (!node.HasStatistics) t->Statistics[index] = nullptr;
-    if (!node.HasDiseqc) t->Diseqc[index] = nullptr;
-    control->Release();
+    node.HasStatistics = SUCCEEDED(control->QueryInterface(IID_PPV_ARGS(&t->Statistics[index])));
+    node.HasDiseqc = SUCCEEDED(control->QueryInterface(IID_PPV_ARGS(&t->Diseqc[index])));
+    if (!node.HasStatistics) t->Statistics[index].Detach();
+    if (!node.HasDiseqc) t->Diseqc[index].Detach();
 }
 
 void DiscoverFilter(IBaseFilter* filter, int which, BdaTopology* t) {
     BdaFilterFacts& facts = t->Facts.Filters[which];
     facts.Present = true;
-    if (SUCCEEDED(filter->QueryInterface(__uuidof(IBDA_DeviceControl), reinterpret_cast<void**>(&t->Control[which]))))
+    if (SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&t->Control[which]))))
         facts.HasDeviceControl = true;
     else
-        t->Control[which] = nullptr;
-    IBDA_Topology* topology = nullptr;
-    if (FAILED(filter->QueryInterface(__uuidof(IBDA_Topology), reinterpret_cast<void**>(&topology)))) return;
+        t->Control[which].Detach();
+    ComPtr<IBDA_Topology> topology;
+    if (FAILED(filter->QueryInterface(IID_PPV_ARGS(&topology)))) {
+        topology.Detach();
+        return;
+    }
     facts.HasTopology = true;
-    ReadFilterFacts(topology, &facts);
+    ReadFilterFacts(topology.Get(), &facts);
     PinPair pairs[kMaxPinPairs];
     const int pairCount =
         CandidatePinPairs(facts.Links, facts.LinkCount, facts.PinTypes, facts.PinTypeCount, pairs, kMaxPinPairs);
     const int first = t->Facts.NodeCount;
-    t->Facts.NodeCount += ReadNodeTypes(topology, which, &t->Facts.Nodes[first], kMaxBdaNodes - first);
-    for (int i = first; i < t->Facts.NodeCount; ++i) OpenNode(topology, pairs, pairCount, t, i);
-    topology->Release();
+    t->Facts.NodeCount += ReadNodeTypes(topology.Get(), which, &t->Facts.Nodes[first], kMaxBdaNodes - first);
+    for (int i = first; i < t->Facts.NodeCount; ++i) OpenNode(topology.Get(), pairs, pairCount, t, i);
 }
 
 }  // namespace
@@ -133,15 +134,7 @@ void DiscoverTopology(IBaseFilter* const filters[kBdaFilters], BdaTopology* topo
     OrderNodesByTrust(roles, topology->Facts.NodeCount, topology->Facts.Trust);
 }
 
-void ReleaseTopology(BdaTopology* topology) {
-    for (int i = 0; i < kMaxBdaNodes; ++i) {
-        if (topology->Statistics[i]) topology->Statistics[i]->Release();
-        if (topology->Diseqc[i]) topology->Diseqc[i]->Release();
-    }
-    for (IBDA_DeviceControl* control : topology->Control)
-        if (control) control->Release();
-    *topology = BdaTopology{};
-}
+void ReleaseTopology(BdaTopology* topology) { *topology = BdaTopology{}; }
 
 const char* NodeFunctionName(const GUID& function) {
     for (const NodeFunction& known : kNodeFunctions)
