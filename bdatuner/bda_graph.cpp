@@ -1,5 +1,7 @@
 #include "bdatuner/bda_graph.h"
 
+#include "bdatuner/bda_log.h"
+
 namespace {
 
 // Microsoft's network provider for every network type (Windows 7 on), used
@@ -65,41 +67,51 @@ HRESULT SubmitLocator(BdaGraph* graph, IDVBSLocator* locator, const char** faile
         return result;
     }
     *failedStep = "submit the tune request";
-    return graph->ProviderTuner->put_TuneRequest(request.Get());
+    result = graph->ProviderTuner->put_TuneRequest(request.Get());
+    if (SUCCEEDED(result)) BdaLog("tune request sent: %s", LogResult(result).Text);
+    return result;
 }
 
 // A tune request for a locator with nothing set.
-bool SendDefaultTuneRequest(BdaGraph* graph) {
+HRESULT SendDefaultTuneRequest(BdaGraph* graph) {
     ComPtr<IDVBSLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator))))
-        return false;
-    const char* step = nullptr;
-    return SUCCEEDED(SubmitLocator(graph, locator.Get(), &step));
+    const char* step = "create a DVB-S locator";
+    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator));
+    if (SUCCEEDED(result)) result = SubmitLocator(graph, locator.Get(), &step);
+    if (FAILED(result)) BdaLog("could not %s for the default tune request (%s)", step, LogResult(result).Text);
+    return result;
 }
 
 // Some tuners connect only once a tune request has reached them (a cold
 // tuner): then a default request is sent and the connection tried again.
-bool ConnectTuner(BdaGraph* graph, IBaseFilter* tuner) {
-    if (SUCCEEDED(ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner))) return true;
-    if (!SendDefaultTuneRequest(graph) || FAILED(ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner)))
-        return false;
+HRESULT ConnectTuner(BdaGraph* graph, IBaseFilter* tuner) {
+    HRESULT result = ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner);
+    if (SUCCEEDED(result)) return result;
+    BdaLog("the tuner does not connect to the network provider (%s): sending a default tune request, "
+           "as a cold tuner needs, and connecting again", LogResult(result).Text);
+    if (FAILED(result = SendDefaultTuneRequest(graph))) return result;
+    if (FAILED(result = ConnectFilters(graph->Graph.Get(), graph->Provider.Get(), tuner))) return result;
+    BdaLog("the tuner connected after the default tune request");
     graph->Warmed = true;
-    return true;
+    return result;
 }
 
 // Adds the moniker's filter and keeps it when `upstream` connects into it.
 bool TryDevice(BdaGraph* graph, IMoniker* moniker, const wchar_t* name, IBaseFilter* upstream,
                ComPtr<IBaseFilter>& kept) {
     ComPtr<IBaseFilter> filter;
-    if (FAILED(moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, &filter))) return false;
-    const bool connected =
-        SUCCEEDED(graph->Graph->AddFilter(filter.Get(), name)) &&
-        (upstream == graph->Provider.Get() ? ConnectTuner(graph, filter.Get())
-                                           : SUCCEEDED(ConnectFilters(graph->Graph.Get(), upstream, filter.Get())));
-    if (connected) {
+    HRESULT result = moniker->BindToObject(nullptr, nullptr, IID_IBaseFilter, &filter);
+    if (SUCCEEDED(result)) result = graph->Graph->AddFilter(filter.Get(), name);
+    if (SUCCEEDED(result))
+        result = upstream == graph->Provider.Get() ? ConnectTuner(graph, filter.Get())
+                                                   : ConnectFilters(graph->Graph.Get(), upstream, filter.Get());
+    if (SUCCEEDED(result)) {
+        BdaLog("\"%s\" is in the graph, connected", LogName(name).Text);
         kept = filter;
         return true;
     }
+    BdaLog("\"%s\" left out: it could not be made, added or connected (%s)", LogName(name).Text,
+           LogResult(result).Text);
     RemoveFilter(graph, filter);
     return false;
 }
@@ -129,6 +141,7 @@ HRESULT AddProvider(BdaGraph* graph, bool generic) {
     result = graph->Provider->QueryInterface(IID_PPV_ARGS(&graph->ProviderTuner));
     if (SUCCEEDED(result)) result = graph->ProviderTuner->put_TuningSpace(graph->Space.Get());
     if (FAILED(result)) return FailBdaStep(graph, "give the tuning space to the network provider", result);
+    BdaLog("the %s network provider is in the graph, with the DVB-S tuning space", generic ? "generic" : "DVB-S");
     return S_OK;
 }
 
@@ -151,9 +164,15 @@ void AddReceiver(BdaGraph* graph) {
 void AddReceiverAndDemux(BdaGraph* graph) {
     AddReceiver(graph);
     IBaseFilter* last = graph->Receiver ? graph->Receiver.Get() : graph->Tuner.Get();
-    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", graph->Demux)) ||
-        FAILED(ConnectFilters(graph->Graph.Get(), last, graph->Demux.Get())))
-        RemoveFilter(graph, graph->Demux);
+    HRESULT result = AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", graph->Demux);
+    if (SUCCEEDED(result)) result = ConnectFilters(graph->Graph.Get(), last, graph->Demux.Get());
+    if (SUCCEEDED(result)) {
+        BdaLog("the MPEG-2 demultiplexer is in the graph, connected");
+        return;
+    }
+    BdaLog("no MPEG-2 demultiplexer (%s): tuning and the signal statistics work without one",
+           LogResult(result).Text);
+    RemoveFilter(graph, graph->Demux);
 }
 
 // Some graph managers (Wine's among them) report a run as done even when a
@@ -170,12 +189,14 @@ HRESULT RunGraph(BdaGraph* graph) {
     if (FAILED(result) || result == VFW_S_STATE_INTERMEDIATE || state != State_Running)
         return FailBdaStep(graph, "start the tuner (it did not reach the running state)",
                            FAILED(result) ? result : E_FAIL);
+    BdaLog("the graph runs");
     return S_OK;
 }
 
 // The tuner and what hangs off it leave the graph, so that the next tuner
 // can be tried in the same graph.
 void DropTuner(BdaGraph* graph) {
+    if (graph->Tuner) BdaLog("the graph stops; the tuner and what follows it leave the graph");
     if (graph->Control) graph->Control->Stop();
     RemoveFilter(graph, graph->Demux);
     RemoveFilter(graph, graph->Receiver);
@@ -191,7 +212,11 @@ HRESULT StartTuner(BdaGraph* graph, IMoniker* moniker, const BdaDeviceId& id) {
     graph->Device = id;
     AddReceiverAndDemux(graph);
     const HRESULT result = RunGraph(graph);
-    if (FAILED(result)) DropTuner(graph);
+    if (FAILED(result)) {
+        BdaLog("tuner \"%s\" will not start (another program may hold it): the next tuner is tried",
+               LogName(id.Name).Text);
+        DropTuner(graph);
+    }
     return result;
 }
 
@@ -202,11 +227,17 @@ HRESULT AttachTuner(BdaGraph* graph, const wchar_t* wantedDevice) {
     ComPtr<IEnumMoniker> monikers;
     ComPtr<IMoniker> moniker;
     HRESULT result = S_FALSE;
-    if (EnumerateCategory(kNetworkTunerCategory, &monikers) == S_OK && monikers) {
+    const HRESULT listed = EnumerateCategory(kNetworkTunerCategory, &monikers);
+    if (listed != S_OK || !monikers) {
+        BdaLog("no BDA tuner is listed (%s)", LogResult(listed).Text);
+    } else {
         while (!graph->Tuner && monikers->Next(1, &moniker, nullptr) == S_OK) {
             BdaDeviceId id;
             ReadDeviceId(moniker.Get(), &id);
-            if (DeviceWanted(wantedDevice, id)) {
+            const bool wanted = DeviceWanted(wantedDevice, id);
+            BdaLog("tuner \"%s\", device path \"%s\": %s", LogName(id.Name).Text, LogName(id.Path).Text,
+                   wanted ? "trying it" : "skipped, the Device setting names another");
+            if (wanted) {
                 const HRESULT started = StartTuner(graph, moniker.Get(), id);
                 if (started != S_FALSE) result = started;  // the last tuner that ran says most
             }
@@ -222,6 +253,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice, bool generic
     HRESULT result =
         CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, &graph->Graph);
     if (FAILED(result)) return FailBdaStep(graph, "create the filter graph", result);
+    BdaLog("building the graph with the %s network provider", generic ? "generic" : "DVB-S");
     if (FAILED(result = CreateTuningSpace(graph))) return result;
     if (FAILED(result = AddProvider(graph, generic))) return result;
     if (FAILED(result = AttachTuner(graph, wantedDevice))) return result;
@@ -235,6 +267,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice, bool generic
 HRESULT FailBdaStep(BdaGraph* graph, const char* step, HRESULT result) {
     graph->FailedStep = step;
     graph->FailedResult = FAILED(result) ? result : E_FAIL;
+    BdaLog("could not %s (%s)", step, LogResult(graph->FailedResult).Text);
     return graph->FailedResult;
 }
 
@@ -242,9 +275,14 @@ HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     graph->FailedStep = nullptr;
     graph->FailedResult = S_OK;
     graph->Device = BdaDeviceId{};
+    if (wantedDevice[0])
+        BdaLog("looking for the tuner the Device setting names: \"%s\"", LogName(wantedDevice).Text);
+    else
+        BdaLog("looking for the first tuner a network provider accepts and that starts");
     HRESULT result = AssembleGraph(graph, wantedDevice, false);
     if (SUCCEEDED(result)) return result;
     TearDownBdaGraph(graph);
+    BdaLog("no graph with the DVB-S network provider: trying Microsoft's generic network provider");
     // The DVB-S provider's failure is the one to report when the generic
     // provider is not there either (before Windows 7).
     const char* legacyStep = graph->FailedStep;
@@ -252,13 +290,17 @@ HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     const HRESULT generic = AssembleGraph(graph, wantedDevice, true);
     if (SUCCEEDED(generic)) return generic;
     TearDownBdaGraph(graph);
-    if (graph->FailedStep == kAddGenericProvider) return FailBdaStep(graph, legacyStep, legacyResult);
-    return generic;
+    if (graph->FailedStep != kAddGenericProvider) return generic;
+    BdaLog("there is no generic network provider either: what the DVB-S one met is the failure");
+    graph->FailedStep = legacyStep;
+    graph->FailedResult = legacyResult;
+    return legacyResult;
 }
 
 // The card's nodes go first; the graph stops before any filter leaves it,
 // and the graph itself goes last.
 void TearDownBdaGraph(BdaGraph* graph) {
+    if (graph->Graph) BdaLog("tearing down the graph");
     ReleaseTopology(&graph->Topology);
     DropTuner(graph);
     graph->Control.Reset();

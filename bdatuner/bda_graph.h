@@ -32,7 +32,8 @@ struct BdaGraph {
     HRESULT FailedResult = S_OK;
 };
 
-// Records the failing step; a failure is always negative, whatever the call said.
+// Records the failing step and reports it in the debug output; a failure is
+// always negative, whatever the call said.
 HRESULT FailBdaStep(BdaGraph* graph, const char* step, HRESULT result);
 
 // Builds and runs the graph with the wanted tuner (empty: the first that a

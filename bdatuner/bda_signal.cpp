@@ -1,5 +1,9 @@
 #include "bdatuner/bda_signal.h"
 
+#include <cstdio>
+
+#include "bdatuner/bda_log.h"
+
 namespace {
 
 HRESULT FillLocator(IDVBSLocator* locator, const BdaTuneRequest& request) {
@@ -32,6 +36,11 @@ HRESULT CommitDiseqc(IBDA_DiseqCommand* command, IBDA_DeviceControl* control, in
     if (SUCCEEDED(result) && source != 0) result = command->put_DiseqLNBSource(static_cast<ULONG>(source));
     if (SUCCEEDED(result) && inChange) result = control->CheckChanges();
     if (SUCCEEDED(result) && inChange) result = control->CommitChanges();
+    if (source == 0 && FAILED(result))
+        BdaLog("could not switch DiSEqC off (%s): the driver keeps what it has", LogResult(result).Text);
+    else if (SUCCEEDED(result))
+        BdaLog("DiSEqC %s on the card's DiSEqC node%s", source != 0 ? "port set" : "switched off",
+               inChange ? ", inside the driver's change transaction" : " (the filter has no change transaction)");
     return source != 0 ? result : S_OK;
 }
 
@@ -44,6 +53,7 @@ HRESULT SelectLnbSource(BdaGraph* graph, IDVBSLocator* locator, int32_t source) 
         return CommitDiseqc(topology.Diseqc[i].Get(), topology.Control[topology.Facts.Nodes[i].Filter].Get(), source);
     }
     if (source == 0) return S_OK;
+    BdaLog("the card has no DiSEqC node: the port goes in the locator's LNB source");
     ComPtr<IDVBSLocator2> locator2;
     const HRESULT result = locator->QueryInterface(IID_PPV_ARGS(&locator2));
     if (FAILED(result)) return result;
@@ -63,10 +73,24 @@ bool ReadProviderStrength(BdaGraph* graph, BdaReading* reading) {
     return true;
 }
 
+void LogTuneRequest(const BdaTuneRequest& request) {
+    char port[16] = "no DiSEqC";
+    if (request.LnbSource >= 1 && request.LnbSource <= 4)
+        std::snprintf(port, sizeof port, "DiSEqC port %c", static_cast<char>('A' + request.LnbSource - 1));
+    const char* polarisation = request.Polarisation == kBdaPolarisationHorizontal ? "horizontal"
+                               : request.Polarisation == kBdaPolarisationVertical ? "vertical"
+                                                                                   : "polarisation not set";
+    BdaLog("tune request: carrier %ld kHz, %ld ksym/s, %s, modulation %s, LNB oscillators %ld / %ld kHz, band "
+           "switch %ld kHz, %s", static_cast<long>(request.CarrierKhz), static_cast<long>(request.SymbolRate),
+           polarisation, ModulationName(request.Modulation), static_cast<long>(request.LowOscillatorKhz),
+           static_cast<long>(request.HighOscillatorKhz), static_cast<long>(request.SwitchKhz), port);
+}
+
 }  // namespace
 
 HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
     if (!graph->ProviderTuner) return FailBdaStep(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
+    LogTuneRequest(request);
     ComPtr<IDVBSLocator> locator;
     HRESULT result =
         CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator));

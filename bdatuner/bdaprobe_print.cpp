@@ -10,21 +10,6 @@ namespace {
 
 constexpr int kClassKeyChars = 80;
 
-const char* ModulationName(int32_t modulation) {
-    if (modulation == kBdaModulationQpsk) return "QPSK";
-    if (modulation == kBdaModulation8psk) return "8PSK";
-    return "unset";
-}
-
-const char* UnitName(StrengthUnit unit) {
-    switch (unit) {
-    case StrengthUnit::Percent: return "percent";
-    case StrengthUnit::Full16: return "of 65535";
-    case StrengthUnit::MilliDecibel: return "mDb";
-    default: return "unit unknown";
-    }
-}
-
 // "tuner node 1", "receiver node 0", "network provider", or "-".
 void SourceName(const BdaProbeReport& report, int from, char* text, size_t size) {
     if (from == kProviderStrength) {
