@@ -56,8 +56,20 @@ void RemoveFilter(BdaGraph* graph, ComPtr<IBaseFilter>& filter) {
     filter.Reset();
 }
 
-// Creates a tune request for the locator and submits it; the step that
-// failed, if one did.
+// What the network provider thinks of the request, for the record only: the
+// documentation says what Validate answers, not what each provider and
+// driver checks, nor that a request it doubts cannot tune. The request goes
+// out all the same, and the answer to put_TuneRequest decides, as it did
+// before Validate was asked.
+void ValidateTuneRequest(BdaGraph* graph, ITuneRequest* request) {
+    graph->ValidateResult = graph->ProviderTuner->Validate(request);
+    graph->Validated = true;
+    BdaLog("Validate: %s%s", LogResult(graph->ValidateResult).Text,
+           FAILED(graph->ValidateResult) ? " (the tune request is sent all the same)" : "");
+}
+
+// Creates a tune request for the locator, has it validated and submits it;
+// the step that failed, if one did.
 HRESULT SubmitLocator(BdaGraph* graph, IDVBSLocator* locator, const char** failedStep) {
     ComPtr<ITuneRequest> request;
     HRESULT result = graph->Space->CreateTuneRequest(&request);
@@ -66,6 +78,7 @@ HRESULT SubmitLocator(BdaGraph* graph, IDVBSLocator* locator, const char** faile
         *failedStep = "create the tune request";
         return result;
     }
+    ValidateTuneRequest(graph, request.Get());
     *failedStep = "submit the tune request";
     result = graph->ProviderTuner->put_TuneRequest(request.Get());
     if (SUCCEEDED(result)) BdaLog("tune request sent: %s", LogResult(result).Text);
@@ -275,6 +288,7 @@ HRESULT BuildBdaGraph(BdaGraph* graph, const wchar_t* wantedDevice) {
     graph->FailedStep = nullptr;
     graph->FailedResult = S_OK;
     graph->Device = BdaDeviceId{};
+    graph->Validated = false;
     if (wantedDevice[0])
         BdaLog("looking for the tuner the Device setting names: \"%s\"", LogName(wantedDevice).Text);
     else

@@ -27,6 +27,9 @@ struct BdaGraph {
     wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
     bool Warmed = false;  // a default tune request went out before the tuner would connect
     BdaTopology Topology;
+    // The network provider's Validate answer for the latest tune request.
+    bool Validated = false;
+    HRESULT ValidateResult = S_OK;
     // What failed last, for bdaprobe's report.
     const char* FailedStep = nullptr;
     HRESULT FailedResult = S_OK;

@@ -21,6 +21,8 @@ void PutGraphFacts(BdaSession* s) {
     r.Tuned = s->Tuned;
     r.Request = s->Request;
     r.Modulation = s->Search;
+    r.Validated = s->Graph.Validated;
+    r.ValidateResult = s->Graph.ValidateResult;
     r.Unit = s->Judge.Unit;
     r.FailedStep = s->Graph.FailedStep;
     r.FailedResult = s->Graph.FailedResult;

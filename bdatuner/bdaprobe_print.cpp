@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "bdatuner/bda_log.h"
 #include "bdatuner/bda_signal.h"
 #include "tuner/tuner_interface.h"
 
@@ -147,6 +148,10 @@ void PrintTuneRequest(const BdaProbeReport& report) {
     std::printf("Tune request: carrier %ld kHz, LNB oscillators %ld / %ld kHz, band switch %ld kHz, DiSEqC %s\n",
                 static_cast<long>(r.CarrierKhz), static_cast<long>(r.LowOscillatorKhz),
                 static_cast<long>(r.HighOscillatorKhz), static_cast<long>(r.SwitchKhz), PortName(r.LnbSource));
+    if (report.Validated)
+        std::printf("Validate: %s%s\n", LogResult(report.ValidateResult).Text,
+                    FAILED(report.ValidateResult) ? " (the network provider doubts the request; it was sent all the same)"
+                                                  : "");
 }
 
 void PrintReadingHeader() {
