@@ -91,7 +91,7 @@ HRESULT SendDefaultTuneRequest(BdaGraph* graph) {
     const char* step = "create a DVB-S locator";
     HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator));
     if (SUCCEEDED(result)) result = SubmitLocator(graph, locator.Get(), &step);
-    if (FAILED(result)) BdaLog("could not %s for the default tune request (%s)", step, LogResult(result).Text);
+    if (FAILED(result)) BdaLog("could not %s for the default tune request: %s", step, LogResult(result).Text);
     return result;
 }
 
@@ -280,7 +280,7 @@ HRESULT AssembleGraph(BdaGraph* graph, const wchar_t* wantedDevice, bool generic
 HRESULT FailBdaStep(BdaGraph* graph, const char* step, HRESULT result) {
     graph->FailedStep = step;
     graph->FailedResult = FAILED(result) ? result : E_FAIL;
-    BdaLog("could not %s (%s)", step, LogResult(graph->FailedResult).Text);
+    BdaLog("could not %s: %s", step, LogResult(graph->FailedResult).Text);
     return graph->FailedResult;
 }
 

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <cstring>
 
 namespace {
 
@@ -34,16 +33,14 @@ void BdaLog(const char* format, ...) {
 BdaLogText LogName(const wchar_t* name) {
     BdaLogText text;
     if (!WideCharToMultiByte(CP_UTF8, 0, name, -1, text.Text, sizeof text.Text, nullptr, nullptr))
-        std::strcpy(text.Text, "?");
+        std::snprintf(text.Text, sizeof text.Text, "?");
     return text;
 }
 
 BdaLogText LogResult(HRESULT result) {
     BdaLogText text;
-    if (result == S_OK)
-        std::strcpy(text.Text, "S_OK");
-    else if (result == S_FALSE)
-        std::strcpy(text.Text, "S_FALSE");
+    if (result == S_OK || result == S_FALSE)
+        std::snprintf(text.Text, sizeof text.Text, "%s", result == S_OK ? "S_OK" : "S_FALSE");
     else
         std::snprintf(text.Text, sizeof text.Text, "HRESULT 0x%08lX", static_cast<unsigned long>(result));
     return text;

@@ -196,7 +196,7 @@ bool BdaTuner::RunJob(BdaJob job, DWORD limitMs) {
 HRESULT BdaTuner::TimedOut(const char* step) {
     last_.FailedStep = step;
     last_.FailedResult = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
-    BdaLog("could not %s (%s): the call is left to the driver", step, LogResult(last_.FailedResult).Text);
+    BdaLog("could not %s: %s; the call is left to the driver", step, LogResult(last_.FailedResult).Text);
     return last_.FailedResult;
 }
 
@@ -211,7 +211,7 @@ HRESULT BdaTuner::StartSession() {
     session_ = nullptr;
     last_.FailedStep = "start the bridge's COM thread";
     last_.FailedResult = E_FAIL;
-    BdaLog("could not %s (%s)", last_.FailedStep, LogResult(last_.FailedResult).Text);
+    BdaLog("could not %s: %s", last_.FailedStep, LogResult(last_.FailedResult).Text);
     return last_.FailedResult;
 }
 

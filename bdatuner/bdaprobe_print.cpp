@@ -150,8 +150,9 @@ void PrintTuneRequest(const BdaProbeReport& report) {
                 static_cast<long>(r.HighOscillatorKhz), static_cast<long>(r.SwitchKhz), PortName(r.LnbSource));
     if (report.Validated)
         std::printf("Validate: %s%s\n", LogResult(report.ValidateResult).Text,
-                    FAILED(report.ValidateResult) ? " (the network provider doubts the request; it was sent all the same)"
-                                                  : "");
+                    FAILED(report.ValidateResult)
+                        ? " (the network provider doubts the request; it was sent all the same)"
+                        : "");
 }
 
 void PrintReadingHeader() {

@@ -374,11 +374,12 @@ def probe_debug_output():
     said("Validate: HRESULT 0x80070057" in out and "Graph: generic network provider" in out,
          "bdaprobe shows the generic provider's failing Validate", out)
     rows = probe_rows(out)
-    check(bool(tunes(log)) and bool(rows) and rows[-1][1] == "yes", "and the tune request went out all the same, and locked")
+    check(bool(tunes(log)) and bool(rows) and rows[-1][1] == "yes",
+          "and the tune request went out all the same, and locked")
 
     def has(text):
         return any(text in line for line in lines)
-    said(has("could not add the DVB-S network provider (HRESULT 0x80040154)"),
+    said(has("could not add the DVB-S network provider: HRESULT 0x80040154"),
          "the debug output names the failed step with its HRESULT", lines)
     check(has("trying Microsoft's generic network provider") and has("Validate: HRESULT 0x80070057"),
           "the quirk worked around and Validate's answer")
