@@ -1,6 +1,10 @@
 #include "bdatuner/bda_devices.h"
 
+#include <wrl/client.h>
+
 #include <cwchar>
+
+using Microsoft::WRL::ComPtr;
 
 const GUID kNetworkTunerCategory = {
     0x71985F48, 0x1CA1, 0x11D3, {0x9C, 0xC8, 0x00, 0xC0, 0x4F, 0x79, 0x71, 0xE0}};
@@ -33,38 +37,32 @@ bool SameCut(const wchar_t* wanted, const wchar_t* value, int chars) {
 
 HRESULT EnumerateCategory(const GUID& category, IEnumMoniker** monikers) {
     *monikers = nullptr;
-    ICreateDevEnum* devices = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                                      IID_ICreateDevEnum, reinterpret_cast<void**>(&devices));
+    ComPtr<ICreateDevEnum> devices;
+    const HRESULT result =
+        CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, IID_ICreateDevEnum, &devices);
     if (FAILED(result)) return result;
-    result = devices->CreateClassEnumerator(category, monikers, 0);
-    devices->Release();
-    return result;
+    return devices->CreateClassEnumerator(category, monikers, 0);
 }
 
 void ReadDeviceId(IMoniker* moniker, BdaDeviceId* id) {
     *id = BdaDeviceId{};
-    IPropertyBag* bag = nullptr;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, reinterpret_cast<void**>(&bag))))
-        return;
-    ReadBagText(bag, L"FriendlyName", id->Name, kDeviceNameChars);
-    ReadBagText(bag, L"DevicePath", id->Path, kDevicePathChars);
-    bag->Release();
+    ComPtr<IPropertyBag> bag;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, &bag))) return;
+    ReadBagText(bag.Get(), L"FriendlyName", id->Name, kDeviceNameChars);
+    ReadBagText(bag.Get(), L"DevicePath", id->Path, kDevicePathChars);
 }
 
 HRESULT ListBdaTuners(BdaTunerVisitor visit, void* context) {
-    IEnumMoniker* monikers = nullptr;
+    ComPtr<IEnumMoniker> monikers;
     const HRESULT result = EnumerateCategory(kNetworkTunerCategory, &monikers);
     if (FAILED(result)) return result;
     int count = 0;
-    IMoniker* moniker = nullptr;
+    ComPtr<IMoniker> moniker;
     while (monikers && monikers->Next(1, &moniker, nullptr) == S_OK) {
         BdaDeviceId id;
-        ReadDeviceId(moniker, &id);
+        ReadDeviceId(moniker.Get(), &id);
         visit(count++, id, context);
-        moniker->Release();
     }
-    if (monikers) monikers->Release();
     return count;
 }
 

@@ -11,26 +11,32 @@
 #include "bdatuner/bda_devices.h"
 #include "bdatuner/bda_topology.h"
 
+// Its references are let go by TearDownBdaGraph, in the order the graph
+// needs, never by the order of these members.
 struct BdaGraph {
-    IGraphBuilder* Graph = nullptr;
-    IMediaControl* Control = nullptr;
-    IDVBSTuningSpace* Space = nullptr;
-    IBaseFilter* Provider = nullptr;
-    ITuner* ProviderTuner = nullptr;
+    ComPtr<IGraphBuilder> Graph;
+    ComPtr<IMediaControl> Control;
+    ComPtr<IDVBSTuningSpace> Space;
+    ComPtr<IBaseFilter> Provider;
+    ComPtr<ITuner> ProviderTuner;
     bool GenericProvider = false;  // Microsoft's network provider for every network type
-    IBaseFilter* Tuner = nullptr;
-    IBaseFilter* Receiver = nullptr;
-    IBaseFilter* Demux = nullptr;
+    ComPtr<IBaseFilter> Tuner;
+    ComPtr<IBaseFilter> Receiver;
+    ComPtr<IBaseFilter> Demux;
     BdaDeviceId Device;
     wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
     bool Warmed = false;  // a default tune request went out before the tuner would connect
     BdaTopology Topology;
+    // The network provider's Validate answer for the latest tune request.
+    bool Validated = false;
+    HRESULT ValidateResult = S_OK;
     // What failed last, for bdaprobe's report.
     const char* FailedStep = nullptr;
     HRESULT FailedResult = S_OK;
 };
 
-// Records the failing step; a failure is always negative, whatever the call said.
+// Records the failing step and reports it in the debug output; a failure is
+// always negative, whatever the call said.
 HRESULT FailBdaStep(BdaGraph* graph, const char* step, HRESULT result);
 
 // Builds and runs the graph with the wanted tuner (empty: the first that a

@@ -82,6 +82,15 @@ int32_t LevelPercent(const SignalReadings& readings, bool locked, StrengthJudge*
     return level;
 }
 
+const char* UnitName(StrengthUnit unit) {
+    switch (unit) {
+    case StrengthUnit::Percent: return "percent";
+    case StrengthUnit::Full16: return "of 65535";
+    case StrengthUnit::MilliDecibel: return "mDb";
+    default: return "unit unknown";
+    }
+}
+
 uint32_t StatisticsPauseMs(int64_t elapsedUs) {
     if (elapsedUs < 0) elapsedUs = 0;
     if (elapsedUs >= kStatisticsPeriodUs) return 0;

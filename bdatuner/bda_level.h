@@ -36,6 +36,8 @@ constexpr int32_t kStrongestMilliDecibel = -20000;
 // The level in percent for one reading; locked says whether the same reading
 // found a lock (a 16-bit scale cannot read 1..100 while locked).
 int32_t LevelPercent(const SignalReadings& readings, bool locked, StrengthJudge* judge);
+// "percent", "of 65535", "mDb" or "unit unknown".
+const char* UnitName(StrengthUnit unit);
 
 // Drivers refresh their statistics about every 20 ms; each statistics read
 // lasts at least that long so that a poll loop without pauses cannot spin.

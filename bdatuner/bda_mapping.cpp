@@ -70,3 +70,9 @@ void LeaveModulationToDriver(ModulationSearch* search) {
     search->DriverChooses = true;
     search->Current = kBdaNotSet;
 }
+
+const char* ModulationName(int32_t modulation) {
+    if (modulation == kBdaModulationQpsk) return "QPSK";
+    if (modulation == kBdaModulation8psk) return "8PSK";
+    return "unset";
+}

@@ -72,3 +72,5 @@ void StartModulationSearch(ModulationSearch* search);
 bool NextModulationDue(ModulationSearch* search, bool locked, uint32_t msSinceTune);
 // The driver refused a request that named a modulation.
 void LeaveModulationToDriver(ModulationSearch* search);
+// "QPSK", "8PSK" or "unset".
+const char* ModulationName(int32_t modulation);

@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "bdatuner/bda_log.h"
 #include "bdatuner/bda_signal.h"
 
 namespace {
@@ -13,13 +14,15 @@ void PutGraphFacts(BdaSession* s) {
     BdaProbeReport& r = s->Report;
     r.Device = s->Graph.Device;
     lstrcpynW(r.ReceiverName, s->Graph.ReceiverName, kDeviceNameChars);
-    r.HasDemux = s->Graph.Demux != nullptr;
+    r.HasDemux = s->Graph.Demux.Get() != nullptr;
     r.GenericProvider = s->Graph.GenericProvider;
     r.Warmed = s->Graph.Warmed;
     r.Topology = s->Graph.Topology.Facts;
     r.Tuned = s->Tuned;
     r.Request = s->Request;
     r.Modulation = s->Search;
+    r.Validated = s->Graph.Validated;
+    r.ValidateResult = s->Graph.ValidateResult;
     r.Unit = s->Judge.Unit;
     r.FailedStep = s->Graph.FailedStep;
     r.FailedResult = s->Graph.FailedResult;
@@ -40,18 +43,40 @@ HRESULT SubmitSearchedTune(BdaSession* s) {
     HRESULT result = SubmitBdaTune(&s->Graph, s->Request);
     if (FAILED(result) && s->Request.Modulation != kBdaNotSet) {
         const char* step = s->Graph.FailedStep;
+        BdaLog("the tune request naming %s failed: sending it again without a modulation",
+               ModulationName(s->Request.Modulation));
         s->Request.Modulation = kBdaNotSet;
         if (SUCCEEDED(SubmitBdaTune(&s->Graph, s->Request))) {
+            BdaLog("the driver took it: it chooses the modulation itself from now on");
             LeaveModulationToDriver(&s->Search);
             s->Graph.FailedStep = nullptr;
             s->Graph.FailedResult = result = S_OK;
         } else {
-            FailBdaStep(&s->Graph, step, result);  // the first refusal says why
+            BdaLog("failed again: the first failure is the one reported");
+            s->Graph.FailedStep = step;
+            s->Graph.FailedResult = result;
         }
     }
     s->TunedAtMs = GetTickCount64();
     s->Tuned = SUCCEEDED(result);
     return result;
+}
+
+// What changed since the reading before: statistics that start or stop
+// answering, a lock found or lost, the strength's unit judged anew. Reads
+// come up to 50 times a second: only the changes are worth a line.
+void LogReadingChanges(const BdaSession* s, const BdaReading& reading, bool locked, StrengthUnit unitBefore) {
+    const BdaProbeReport& before = s->Report;
+    if (reading.Answered != before.Answered)
+        BdaLog("%s", reading.Answered ? "the signal statistics answer" : "no signal statistics answer: no lock");
+    if (locked && !before.Locked) BdaLog("lock found, modulation %s", ModulationName(s->Request.Modulation));
+    if (!locked && before.Locked) BdaLog("lock lost");
+    if (s->Judge.Unit == unitBefore) return;
+    if (unitBefore == StrengthUnit::Unknown)
+        BdaLog("the signal strength reads in %s", UnitName(s->Judge.Unit));
+    else
+        BdaLog("the signal strength reads in %s now, not %s: %ld readings in a row said so",
+               UnitName(s->Judge.Unit), UnitName(unitBefore), static_cast<long>(kUnitChangeReadings));
 }
 
 // The other modulation, when the one tried has found no lock in its time.
@@ -108,12 +133,18 @@ void ReadJob(void* session) {
     BdaSession* s = Of(session);
     BdaReading reading;
     if (s->Built) ReadBdaSignal(&s->Graph, &reading);
+    const StrengthUnit unitBefore = s->Judge.Unit;
     const int32_t level = reading.Answered ? LevelPercent(reading.Readings, reading.Locked, &s->Judge) : 0;
     const bool locked = reading.Answered && reading.Locked;
+    LogReadingChanges(s, reading, locked, unitBefore);
     // Reads queued behind a slow one must not switch again before the switch is sent.
     if (s->Tuned && !s->RetunePending &&
-        NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs)))
+        NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs))) {
+        BdaLog("no lock with %s in %lu ms: the tune request goes again with %s",
+               ModulationName(s->Request.Modulation), static_cast<unsigned long>(kModulationDwellMs),
+               ModulationName(s->Search.Current));
         s->RetunePending = PostBdaJob(s->Worker, RetuneJob);
+    }
     EnterCriticalSection(&s->Lock);
     BdaProbeReport& r = s->Report;
     r.Answered = reading.Answered;

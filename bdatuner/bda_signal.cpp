@@ -1,5 +1,9 @@
 #include "bdatuner/bda_signal.h"
 
+#include <cstdio>
+
+#include "bdatuner/bda_log.h"
+
 namespace {
 
 HRESULT FillLocator(IDVBSLocator* locator, const BdaTuneRequest& request) {
@@ -32,6 +36,11 @@ HRESULT CommitDiseqc(IBDA_DiseqCommand* command, IBDA_DeviceControl* control, in
     if (SUCCEEDED(result) && source != 0) result = command->put_DiseqLNBSource(static_cast<ULONG>(source));
     if (SUCCEEDED(result) && inChange) result = control->CheckChanges();
     if (SUCCEEDED(result) && inChange) result = control->CommitChanges();
+    if (source == 0 && FAILED(result))
+        BdaLog("could not switch DiSEqC off (%s): the driver keeps what it has", LogResult(result).Text);
+    else if (SUCCEEDED(result))
+        BdaLog("DiSEqC %s on the card's DiSEqC node%s", source != 0 ? "port set" : "switched off",
+               inChange ? ", inside the driver's change transaction" : " (the filter has no change transaction)");
     return source != 0 ? result : S_OK;
 }
 
@@ -41,15 +50,14 @@ HRESULT SelectLnbSource(BdaGraph* graph, IDVBSLocator* locator, int32_t source) 
     const BdaTopology& topology = graph->Topology;
     for (int i = 0; i < topology.Facts.NodeCount; ++i) {
         if (!topology.Diseqc[i]) continue;
-        return CommitDiseqc(topology.Diseqc[i], topology.Control[topology.Facts.Nodes[i].Filter], source);
+        return CommitDiseqc(topology.Diseqc[i].Get(), topology.Control[topology.Facts.Nodes[i].Filter].Get(), source);
     }
     if (source == 0) return S_OK;
-    IDVBSLocator2* locator2 = nullptr;
-    HRESULT result = locator->QueryInterface(__uuidof(IDVBSLocator2), reinterpret_cast<void**>(&locator2));
+    BdaLog("the card has no DiSEqC node: the port goes in the locator's LNB source");
+    ComPtr<IDVBSLocator2> locator2;
+    const HRESULT result = locator->QueryInterface(IID_PPV_ARGS(&locator2));
     if (FAILED(result)) return result;
-    result = locator2->put_DiseqLNBSource(static_cast<LNB_Source>(source));
-    locator2->Release();
-    return result;
+    return locator2->put_DiseqLNBSource(static_cast<LNB_Source>(source));
 }
 
 // The provider's strength: -1 is "cannot tell", 0 "not tuned"; for digital
@@ -65,27 +73,39 @@ bool ReadProviderStrength(BdaGraph* graph, BdaReading* reading) {
     return true;
 }
 
+void LogTuneRequest(const BdaTuneRequest& request) {
+    char port[16] = "no DiSEqC";
+    if (request.LnbSource >= 1 && request.LnbSource <= 4)
+        std::snprintf(port, sizeof port, "DiSEqC port %c", static_cast<char>('A' + request.LnbSource - 1));
+    const char* polarisation = request.Polarisation == kBdaPolarisationHorizontal ? "horizontal"
+                               : request.Polarisation == kBdaPolarisationVertical ? "vertical"
+                                                                                   : "polarisation not set";
+    BdaLog("tune request: carrier %ld kHz, %ld ksym/s, %s, modulation %s, LNB oscillators %ld / %ld kHz, band "
+           "switch %ld kHz, %s", static_cast<long>(request.CarrierKhz), static_cast<long>(request.SymbolRate),
+           polarisation, ModulationName(request.Modulation), static_cast<long>(request.LowOscillatorKhz),
+           static_cast<long>(request.HighOscillatorKhz), static_cast<long>(request.SwitchKhz), port);
+}
+
 }  // namespace
 
 HRESULT SubmitBdaTune(BdaGraph* graph, const BdaTuneRequest& request) {
     if (!graph->ProviderTuner) return FailBdaStep(graph, "tune (the tuner is not initialised)", E_UNEXPECTED);
-    IDVBSLocator* locator = nullptr;
-    HRESULT result = CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                      __uuidof(IDVBSLocator), reinterpret_cast<void**>(&locator));
+    LogTuneRequest(request);
+    ComPtr<IDVBSLocator> locator;
+    HRESULT result =
+        CoCreateInstance(CLSID_DVBSLocator, nullptr, CLSCTX_INPROC_SERVER, IID_PPV_ARGS(&locator));
     if (FAILED(result)) return FailBdaStep(graph, "create the DVB-S locator", result);
     const char* step = "fill in the DVB-S locator";
-    result = FillLocator(locator, request);
+    result = FillLocator(locator.Get(), request);
     if (SUCCEEDED(result)) {
         step = "set the LNB oscillators on the tuning space";
-        result = SetLnb(graph->Space, request);
+        result = SetLnb(graph->Space.Get(), request);
     }
     if (SUCCEEDED(result)) {
         step = "select the DiSEqC switch port";
-        result = SelectLnbSource(graph, locator, request.LnbSource);
+        result = SelectLnbSource(graph, locator.Get(), request.LnbSource);
     }
-    result = FAILED(result) ? FailBdaStep(graph, step, result) : SendBdaTuneRequest(graph, locator);
-    locator->Release();
-    return result;
+    return FAILED(result) ? FailBdaStep(graph, step, result) : SendBdaTuneRequest(graph, locator.Get());
 }
 
 HRESULT ReadBdaSignal(BdaGraph* graph, BdaReading* reading) {
@@ -93,7 +113,7 @@ HRESULT ReadBdaSignal(BdaGraph* graph, BdaReading* reading) {
     const BdaTopology& topology = graph->Topology;
     for (int t = 0; t < topology.Facts.NodeCount; ++t) {
         const int node = topology.Facts.Trust[t];
-        IBDA_SignalStatistics* statistics = topology.Statistics[node];
+        IBDA_SignalStatistics* statistics = topology.Statistics[node].Get();
         if (!statistics) continue;
         BOOLEAN flag = FALSE;
         LONG value = 0;

@@ -1,5 +1,7 @@
 #include "bdatuner/bda_topology.h"
 
+#include "bdatuner/bda_log.h"
+
 namespace {
 
 // Node functions (KSNODE_BDA_*, bdamedia.h in the Windows SDK; mingw-w64
@@ -28,6 +30,8 @@ const NodeFunction kNodeFunctions[] = {
 };
 constexpr int kMaxPinPairs = 64;
 
+const char* FilterName(int which) { return which == 0 ? "tuner" : "receiver"; }
+
 NodeRole RoleOf(const GUID& function) {
     for (const NodeFunction& known : kNodeFunctions)
         if (IsEqualGUID(function, known.Id)) return known.Role;
@@ -36,21 +40,29 @@ NodeRole RoleOf(const GUID& function) {
 
 // The topology's pin types and template connections, as far as the driver
 // tells them.
-void ReadFilterFacts(IBDA_Topology* topology, BdaFilterFacts* facts) {
+void ReadFilterFacts(IBDA_Topology* topology, int which, BdaFilterFacts* facts) {
     ULONG count = 0;
     ULONG pins[kMaxPinTypes];
-    if (SUCCEEDED(topology->GetPinTypes(&count, kMaxPinTypes, pins)) && count <= kMaxPinTypes) {
+    HRESULT result = topology->GetPinTypes(&count, kMaxPinTypes, pins);
+    if (SUCCEEDED(result) && count <= kMaxPinTypes) {
         facts->PinTypeCount = static_cast<int>(count);
         for (ULONG i = 0; i < count; ++i) facts->PinTypes[i] = pins[i];
+    } else {
+        BdaLog("the %s gives no pin types (%s%s)", FilterName(which), LogResult(result).Text,
+               SUCCEEDED(result) ? ", too many" : "");
     }
     BDA_TEMPLATE_CONNECTION links[kMaxTopologyLinks];
     count = 0;
-    if (SUCCEEDED(topology->GetTemplateConnections(&count, kMaxTopologyLinks, links)) &&
-        count <= kMaxTopologyLinks) {
+    result = topology->GetTemplateConnections(&count, kMaxTopologyLinks, links);
+    if (SUCCEEDED(result) && count <= kMaxTopologyLinks) {
         facts->LinkCount = static_cast<int>(count);
         for (ULONG i = 0; i < count; ++i)
             facts->Links[i] = TopologyLink{links[i].FromNodeType, links[i].FromNodePinType, links[i].ToNodeType,
                                            links[i].ToNodePinType};
+    } else {
+        BdaLog("the %s gives no template connections (%s%s): its nodes are opened at the pin types it "
+               "announces, then at 0 -> 1", FilterName(which), LogResult(result).Text,
+               SUCCEEDED(result) ? ", too many" : "");
     }
 }
 
@@ -83,43 +95,69 @@ int ReadNodeTypes(IBDA_Topology* topology, int filter, BdaNodeFacts* nodes, int 
 // statistics and DiSEqC interfaces.
 void OpenNode(IBDA_Topology* topology, const PinPair* pairs, int pairCount, BdaTopology* t, int index) {
     BdaNodeFacts& node = t->Facts.Nodes[index];
-    IUnknown* control = nullptr;
+    ComPtr<IUnknown> control;
     for (int i = 0; i < pairCount && !control; ++i) {
-        if (SUCCEEDED(topology->GetControlNode(pairs[i].In, pairs[i].Out, node.Type, &control)) && control) {
+        if (SUCCEEDED(topology->GetControlNode(pairs[i].In, pairs[i].Out, node.Type,
+                                               control.ReleaseAndGetAddressOf())) &&
+            control) {
             node.Opened = true;
             node.Pins = pairs[i];
         } else {
-            control = nullptr;
+            control.Detach();  // what a failed call leaves there is not ours to release
         }
     }
-    if (!control) return;
-    node.HasStatistics = SUCCEEDED(control->QueryInterface(__uuidof(IBDA_SignalStatistics),
-                                                           reinterpret_cast<void**>(&t->Statistics[index])));
-    node.HasDiseqc = SUCCEEDED(
-        control->QueryInterface(__uuidof(IBDA_DiseqCommand), reinterpret_cast<void**>(&t->Diseqc[index])));
-    if (!node.HasStatistics) t->Statistics[index] = nullptr;
-    if (!node.HasDiseqc) t->Diseqc[index] = nullptr;
-    control->Release();
+    const char* function = NodeFunctionName(node.Function);
+    if (!control) {
+        BdaLog("%s node %lu (%s): none of %d pin pairs opens it", FilterName(node.Filter),
+               static_cast<unsigned long>(node.Type), function ? function : "function unknown", pairCount);
+        return;
+    }
+    node.HasStatistics = SUCCEEDED(control->QueryInterface(IID_PPV_ARGS(&t->Statistics[index])));
+    node.HasDiseqc = SUCCEEDED(control->QueryInterface(IID_PPV_ARGS(&t->Diseqc[index])));
+    if (!node.HasStatistics) t->Statistics[index].Detach();
+    if (!node.HasDiseqc) t->Diseqc[index].Detach();
+    BdaLog("%s node %lu (%s) opened at pins %lu -> %lu%s%s", FilterName(node.Filter),
+           static_cast<unsigned long>(node.Type), function ? function : "function unknown",
+           static_cast<unsigned long>(node.Pins.In), static_cast<unsigned long>(node.Pins.Out),
+           node.HasStatistics ? ", signal statistics" : "", node.HasDiseqc ? ", DiSEqC" : "");
 }
 
 void DiscoverFilter(IBaseFilter* filter, int which, BdaTopology* t) {
     BdaFilterFacts& facts = t->Facts.Filters[which];
     facts.Present = true;
-    if (SUCCEEDED(filter->QueryInterface(__uuidof(IBDA_DeviceControl), reinterpret_cast<void**>(&t->Control[which]))))
+    if (SUCCEEDED(filter->QueryInterface(IID_PPV_ARGS(&t->Control[which]))))
         facts.HasDeviceControl = true;
     else
-        t->Control[which] = nullptr;
-    IBDA_Topology* topology = nullptr;
-    if (FAILED(filter->QueryInterface(__uuidof(IBDA_Topology), reinterpret_cast<void**>(&topology)))) return;
+        t->Control[which].Detach();
+    ComPtr<IBDA_Topology> topology;
+    const HRESULT result = filter->QueryInterface(IID_PPV_ARGS(&topology));
+    if (FAILED(result)) {
+        topology.Detach();
+        BdaLog("the %s has no BDA topology (%s)", FilterName(which), LogResult(result).Text);
+        return;
+    }
     facts.HasTopology = true;
-    ReadFilterFacts(topology, &facts);
+    ReadFilterFacts(topology.Get(), which, &facts);
     PinPair pairs[kMaxPinPairs];
     const int pairCount =
         CandidatePinPairs(facts.Links, facts.LinkCount, facts.PinTypes, facts.PinTypeCount, pairs, kMaxPinPairs);
     const int first = t->Facts.NodeCount;
-    t->Facts.NodeCount += ReadNodeTypes(topology, which, &t->Facts.Nodes[first], kMaxBdaNodes - first);
-    for (int i = first; i < t->Facts.NodeCount; ++i) OpenNode(topology, pairs, pairCount, t, i);
-    topology->Release();
+    t->Facts.NodeCount += ReadNodeTypes(topology.Get(), which, &t->Facts.Nodes[first], kMaxBdaNodes - first);
+    for (int i = first; i < t->Facts.NodeCount; ++i) OpenNode(topology.Get(), pairs, pairCount, t, i);
+}
+
+// Which node the lock and the level are read from first, or that the network
+// provider's strength stands in for them.
+void LogTrustedNode(const BdaTopologyFacts& facts, const ComPtr<IBDA_SignalStatistics>* statistics) {
+    for (int t = 0; t < facts.NodeCount; ++t) {
+        const BdaNodeFacts& node = facts.Nodes[facts.Trust[t]];
+        if (!statistics[facts.Trust[t]]) continue;
+        BdaLog("lock and level are read from the %s node %lu first (demodulators before other nodes, RF tuner "
+               "nodes last: some drivers never set their lock)",
+               FilterName(node.Filter), static_cast<unsigned long>(node.Type));
+        return;
+    }
+    BdaLog("no node answers signal statistics: the network provider's signal strength is read instead");
 }
 
 }  // namespace
@@ -131,17 +169,10 @@ void DiscoverTopology(IBaseFilter* const filters[kBdaFilters], BdaTopology* topo
     NodeRole roles[kMaxBdaNodes];
     for (int i = 0; i < topology->Facts.NodeCount; ++i) roles[i] = topology->Facts.Nodes[i].Role;
     OrderNodesByTrust(roles, topology->Facts.NodeCount, topology->Facts.Trust);
+    LogTrustedNode(topology->Facts, topology->Statistics);
 }
 
-void ReleaseTopology(BdaTopology* topology) {
-    for (int i = 0; i < kMaxBdaNodes; ++i) {
-        if (topology->Statistics[i]) topology->Statistics[i]->Release();
-        if (topology->Diseqc[i]) topology->Diseqc[i]->Release();
-    }
-    for (IBDA_DeviceControl* control : topology->Control)
-        if (control) control->Release();
-    *topology = BdaTopology{};
-}
+void ReleaseTopology(BdaTopology* topology) { *topology = BdaTopology{}; }
 
 const char* NodeFunctionName(const GUID& function) {
     for (const NodeFunction& known : kNodeFunctions)

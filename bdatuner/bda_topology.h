@@ -5,8 +5,12 @@
 #include <windows.h>
 #include <dshow.h>
 #include <bdaiface.h>
+#include <wrl/client.h>
 
 #include "bdatuner/bda_node_rules.h"
+
+// Every COM reference the bridge keeps is held by one: released when it goes.
+using Microsoft::WRL::ComPtr;
 
 constexpr int kBdaFilters = 2;  // 0: the tuner, 1: the receiver component
 constexpr int kMaxBdaNodes = 16;
@@ -45,9 +49,9 @@ struct BdaTopologyFacts {
 
 struct BdaTopology {
     BdaTopologyFacts Facts;
-    IBDA_SignalStatistics* Statistics[kMaxBdaNodes] = {};
-    IBDA_DiseqCommand* Diseqc[kMaxBdaNodes] = {};
-    IBDA_DeviceControl* Control[kBdaFilters] = {};
+    ComPtr<IBDA_SignalStatistics> Statistics[kMaxBdaNodes];
+    ComPtr<IBDA_DiseqCommand> Diseqc[kMaxBdaNodes];
+    ComPtr<IBDA_DeviceControl> Control[kBdaFilters];
 };
 
 // Asks every filter given (null ones are skipped) for its nodes.

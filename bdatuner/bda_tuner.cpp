@@ -6,6 +6,7 @@
 
 #include <new>
 
+#include "bdatuner/bda_log.h"
 #include "bdatuner/bda_session.h"
 #include "tuner/com_server_registration.h"
 #include "tuner/tuner_interface.h"
@@ -194,7 +195,9 @@ bool BdaTuner::RunJob(BdaJob job, DWORD limitMs) {
 
 HRESULT BdaTuner::TimedOut(const char* step) {
     last_.FailedStep = step;
-    return last_.FailedResult = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    last_.FailedResult = HRESULT_FROM_WIN32(ERROR_TIMEOUT);
+    BdaLog("could not %s: %s; the call is left to the driver", step, LogResult(last_.FailedResult).Text);
+    return last_.FailedResult;
 }
 
 HRESULT BdaTuner::StartSession() {
@@ -207,7 +210,9 @@ HRESULT BdaTuner::StartSession() {
     if (session_) DeleteBdaSession(session_);
     session_ = nullptr;
     last_.FailedStep = "start the bridge's COM thread";
-    return last_.FailedResult = E_FAIL;
+    last_.FailedResult = E_FAIL;
+    BdaLog("could not %s: %s", last_.FailedStep, LogResult(last_.FailedResult).Text);
+    return last_.FailedResult;
 }
 
 // The graph is torn down on the worker; a worker stuck in the driver is left
@@ -215,7 +220,11 @@ HRESULT BdaTuner::StartSession() {
 // its limit.
 void BdaTuner::EndSession() {
     if (!worker_) return;
-    StopBdaWorker(worker_, TearDownJob, overdue_ ? 0 : kTearDownLimitMs);
+    if (overdue_)
+        BdaLog("letting go with a driver call still blocked: the graph is torn down once the driver returns");
+    if (!StopBdaWorker(worker_, TearDownJob, overdue_ ? 0 : kTearDownLimitMs) && !overdue_)
+        BdaLog("the graph was not torn down in %lu ms: it is, once the driver returns",
+               static_cast<unsigned long>(kTearDownLimitMs));
     worker_ = nullptr;
     session_ = nullptr;
 }

@@ -30,6 +30,8 @@ struct BdaProbeReport {
     bool Tuned = false;
     BdaTuneRequest Request;
     ModulationSearch Modulation;
+    bool Validated = false;         // the network provider's Validate was asked about it
+    HRESULT ValidateResult = S_OK;  // and answered this
     const char* FailedStep = nullptr;  // the last failure, if any
     HRESULT FailedResult = S_OK;
 };

@@ -3,6 +3,7 @@
 // quality and Zentrik's level once a second, with what the bridge found of
 // the card. What a user sends back when a card does not work.
 #include <windows.h>
+#include <wrl/client.h>
 
 #include <cctype>
 #include <cstdio>
@@ -13,6 +14,8 @@
 #include "bdatuner/bdaprobe_print.h"
 #include "transponder/entry_line.h"
 #include "tuner/tuning_sequence.h"
+
+using Microsoft::WRL::ComPtr;
 
 namespace {
 
@@ -117,14 +120,14 @@ int Probe(const char* typed, int seconds) {
     }
     DescribeTransponder(typed, t);
     NoteHiddenMakerFilter();
-    ITunerControl* control = nullptr;
-    IBdaProbe* probe = nullptr;
-    HRESULT result = CreateBdaTuner(kTunerControlInterfaceId, reinterpret_cast<void**>(&control));
-    if (SUCCEEDED(result))
-        result = control->QueryInterface(kBdaProbeInterfaceId, reinterpret_cast<void**>(&probe));
-    const int status = FAILED(result) ? Failure("create the bridge", nullptr) : TuneAndMeasure(control, probe, t, seconds);
-    if (probe) probe->Release();
-    if (control) control->Release();  // stops and tears down the graph
+    ComPtr<ITunerControl> control;
+    ComPtr<IBdaProbe> probe;
+    HRESULT result = CreateBdaTuner(kTunerControlInterfaceId, &control);
+    if (SUCCEEDED(result)) result = control->QueryInterface(kBdaProbeInterfaceId, &probe);
+    const int status = FAILED(result) ? Failure("create the bridge", nullptr)
+                                      : TuneAndMeasure(control.Get(), probe.Get(), t, seconds);
+    probe.Reset();
+    control.Reset();  // the last reference: stops and tears down the graph
     std::printf("Released the tuner.\n");
     return status;
 }

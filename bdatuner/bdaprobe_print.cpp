@@ -3,27 +3,13 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "bdatuner/bda_log.h"
 #include "bdatuner/bda_signal.h"
 #include "tuner/tuner_interface.h"
 
 namespace {
 
 constexpr int kClassKeyChars = 80;
-
-const char* ModulationName(int32_t modulation) {
-    if (modulation == kBdaModulationQpsk) return "QPSK";
-    if (modulation == kBdaModulation8psk) return "8PSK";
-    return "unset";
-}
-
-const char* UnitName(StrengthUnit unit) {
-    switch (unit) {
-    case StrengthUnit::Percent: return "percent";
-    case StrengthUnit::Full16: return "of 65535";
-    case StrengthUnit::MilliDecibel: return "mDb";
-    default: return "unit unknown";
-    }
-}
 
 // "tuner node 1", "receiver node 0", "network provider", or "-".
 void SourceName(const BdaProbeReport& report, int from, char* text, size_t size) {
@@ -162,6 +148,11 @@ void PrintTuneRequest(const BdaProbeReport& report) {
     std::printf("Tune request: carrier %ld kHz, LNB oscillators %ld / %ld kHz, band switch %ld kHz, DiSEqC %s\n",
                 static_cast<long>(r.CarrierKhz), static_cast<long>(r.LowOscillatorKhz),
                 static_cast<long>(r.HighOscillatorKhz), static_cast<long>(r.SwitchKhz), PortName(r.LnbSource));
+    if (report.Validated)
+        std::printf("Validate: %s%s\n", LogResult(report.ValidateResult).Text,
+                    FAILED(report.ValidateResult)
+                        ? " (the network provider doubts the request; it was sent all the same)"
+                        : "");
 }
 
 void PrintReadingHeader() {

@@ -6,6 +6,7 @@ the doubles were told (their log) and by what the screen shows.
 
 usage: drive_bda.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
 """
+import codecs
 import os
 import re
 import shutil
@@ -247,20 +248,61 @@ def scenario_statistics_fail():
         p.close()
 
 
-def bdaprobe(script, *arguments):
-    """Runs bdaprobe against the doubles; its output and the doubles' log."""
+# Where Wine prints what a program gives OutputDebugString: the seh channel's
+# warnings in Wine 8, the debugstr channel in other versions.
+DEBUG_OUTPUT = "-all,warn+seh,+debugstr"
+
+
+def debug_lines(stderr):
+    """The bridge's debug output lines among Wine's debug channels."""
+    lines = []
+    for found in re.finditer(r'OutputDebugString[AW] L?"(.*)"\s*$', stderr, re.MULTILINE):
+        text = codecs.decode(found.group(1), "unicode_escape").rstrip("\n")
+        if text.startswith("ZentrikBdaTuner: "):
+            lines.append(text)
+    return lines
+
+
+def files_since(folder, start):
+    """Files under the folder written since start (seconds since the epoch)."""
+    written = []
+    for top, _, names in os.walk(folder):
+        for name in names:
+            path = os.path.join(top, name)
+            try:
+                if os.stat(path).st_mtime >= start:
+                    written.append(path)
+            except OSError:
+                pass
+    return written
+
+
+def bdaprobe(script, *arguments, debug=None):
+    """Runs bdaprobe against the doubles in a folder of its own; its output and
+    the doubles' log. Given a dictionary as debug, the run shows its debug
+    output: the dictionary gets the bridge's lines ("lines"), and the files the
+    run wrote in its folder and in the prefix's drive C: besides the doubles'
+    log ("written")."""
     folder = tempfile.mkdtemp(prefix="zentrik-bdaprobe-")
     try:
         with open(os.path.join(folder, "probe.script"), "w") as f:
             f.write(script)
         env = dict(os.environ, ZENTRIK_BDA_SCRIPT=e2e.run("winepath", "-w", os.path.join(folder, "probe.script")),
                    ZENTRIK_BDA_LOG=e2e.run("winepath", "-w", os.path.join(folder, "probe.log")))
+        if debug is not None:
+            env["WINEDEBUG"] = DEBUG_OUTPUT
+        start = time.time() - 1  # file times may be rounded down to the second
         try:
-            result = subprocess.run(["wine", PROBE] + list(arguments), env=env, stdin=subprocess.DEVNULL,
-                                    capture_output=True, text=True, timeout=60)
-            out = result.stdout.replace("\r", "")
+            result = subprocess.run(["wine", PROBE] + list(arguments), env=env, stdin=subprocess.DEVNULL, cwd=folder,
+                                    capture_output=True, text=True, errors="replace", timeout=60)
+            out, stderr = result.stdout.replace("\r", ""), result.stderr
         except subprocess.TimeoutExpired:
-            out = "TIMED OUT"
+            out, stderr = "TIMED OUT", ""
+        if debug is not None:
+            debug["lines"] = debug_lines(stderr)
+            drive_c = os.path.join(os.environ["WINEPREFIX"], "drive_c")
+            debug["written"] = [path for path in files_since(folder, start) + files_since(drive_c, start)
+                                if os.path.basename(path) not in ("probe.script", "probe.log")]
         log = open(os.path.join(folder, "probe.log")).read() if os.path.exists(os.path.join(folder, "probe.log")) else ""
         return out, log
     finally:
@@ -307,10 +349,43 @@ def probe_card():
     said("Modulation: locked with 8PSK" in out, "the modulation that locked is named", out)
     said("Tune request: carrier 11743000 kHz, LNB oscillators 9750000 / 10600000 kHz, band switch 11700000 kHz,"
          " DiSEqC port B" in out, "the tune request as the bridge sent it", out)
+    said("Validate: S_OK" in out, "and the network provider's answer to Validate", out)
+    check(validated_before_each_tune(log), "every tune request was validated by the same provider before it was sent")
     check_tune((tunes(log) or [None])[-1], {"frequency": 11743000, "symbolrate": 8000, "polarisation": 1,
                                             "lo": 10600000}, "the probe tunes the typed line as Zentrik does")
     check("Released the tuner." in out and never_released(log) == [],
           f"and lets go of every BDA object (left: {never_released(log)})")
+
+
+def validated_before_each_tune(log):
+    """Whether the doubles saw a Validate right before every tune request, from the provider that took it."""
+    calls = [(obj, what) for _, _, obj, what, _ in log_lines(log) if what in ("Validate", "put_TuneRequest")]
+    tunes_seen = [i for i, (_, what) in enumerate(calls) if what == "put_TuneRequest"]
+    return bool(tunes_seen) and all(i > 0 and calls[i - 1] == (calls[i][0], "Validate") for i in tunes_seen)
+
+
+def probe_debug_output():
+    """No DVB-S network provider and a Validate that fails: the bridge says so, step by step, in its debug
+    output and nowhere else, and tunes all the same."""
+    debug = {}
+    out, log = bdaprobe("fail Create.Provider 0x80040154\nfail Generic.Validate 0x80070057\n" + SEARCHING +
+                        "at 300 locked 1 strength 60 quality 60\n", "12245H27500", "--seconds", "2", debug=debug)
+    lines = debug["lines"]
+    said("Validate: HRESULT 0x80070057" in out and "Graph: generic network provider" in out,
+         "bdaprobe shows the generic provider's failing Validate", out)
+    rows = probe_rows(out)
+    check(bool(tunes(log)) and bool(rows) and rows[-1][1] == "yes",
+          "and the tune request went out all the same, and locked")
+
+    def has(text):
+        return any(text in line for line in lines)
+    said(has("could not add the DVB-S network provider: HRESULT 0x80040154"),
+         "the debug output names the failed step with its HRESULT", lines)
+    check(has("trying Microsoft's generic network provider") and has("Validate: HRESULT 0x80070057"),
+          "the quirk worked around and Validate's answer")
+    check(has("building the graph with the generic network provider") and has("the graph runs") and
+          has("tune request sent") and has("tearing down the graph"), "and each step, build to tear-down")
+    check(debug["written"] == [], f"the bridge wrote no file (written: {debug['written']})")
 
 
 def registry_view():
@@ -340,6 +415,7 @@ def scenario_probe():
     """bdaprobe lists the cards, shows what it found of one and measures it, and fails as Zentrik would."""
     probe_listing()
     probe_card()
+    probe_debug_output()
     probe_hidden_filter()
     set_tuner_device(False)
     try:
