@@ -270,6 +270,17 @@ async function videoWithoutWakeLock(program, browser) {
   const served = page.responses.filter((r) => /^\/keep-awake\./.test(r.path));
   check(served.length > 0 && served.every((r) => r.status === 200 || r.status === 206),
         `the video comes from the program (${served.map((r) => r.path + " " + r.status)})`);
+  // The browser took the MP4; the WebM, for browsers without H.264, plays too.
+  const webm = await page.evaluate(() => new Promise((resolve) => {
+    const other = document.createElement("video");
+    other.muted = true;
+    other.src = "/keep-awake.webm";
+    other.ontimeupdate = () => { if (other.currentTime > 0.5) resolve(true); };
+    other.onerror = () => resolve(false);
+    setTimeout(() => resolve(false), 20000);
+    other.play().catch(() => resolve(false));
+  }));
+  check(webm, "the WebM encoding plays as well");
   await z.screenshot(page, "screen-video");
   await page.tap("#sound");
   check(await waitFor(async () => (await video(page)).paused), "the second tap stops the video");
