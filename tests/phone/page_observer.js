@@ -10,7 +10,8 @@
 //   browsers throttle a hidden page's: none fires more than once in
 //   HIDDEN_TIMER_MS.
 // - The screen wake lock: absent (as over plain http), present and granting,
-//   or present and refusing; the calls are counted.
+//   or present and refusing; the calls are counted. And, if asked, a browser
+//   that refuses to play any video.
 "use strict";
 
 const HIDDEN_TIMER_MS = 10000;
@@ -77,6 +78,10 @@ function instrument(options) {
     return setTimeoutNative(attempt, ms);
   };
 
+  // A browser that lets no video play unasked.
+  if (options.videoRefused)
+    HTMLMediaElement.prototype.play = () => Promise.reject(new DOMException("refused", "NotAllowedError"));
+
   // The screen wake lock as the test wants it.
   if (options.wakeLock === "absent") {
     delete Navigator.prototype.wakeLock;
@@ -99,7 +104,8 @@ function instrument(options) {
 
 // Puts the instruments into every document the page loads from now on.
 async function observe(page, options = {}) {
-  await page.evaluateOnNewDocument(instrument, { wakeLock: options.wakeLock || "granting", hiddenTimerMs: HIDDEN_TIMER_MS });
+  await page.evaluateOnNewDocument(instrument, { wakeLock: options.wakeLock || "granting", hiddenTimerMs: HIDDEN_TIMER_MS,
+                                                 videoRefused: Boolean(options.videoRefused) });
 }
 
 // The sounds the page set to play and did not take back, in the order of

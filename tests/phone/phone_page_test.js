@@ -256,6 +256,7 @@ const video = (page) => page.evaluate(() => {
 const playing = (v) => !v.paused && v.muted && v.loop && v.inline && v.seen;
 const VIDEO_WORDS = "Screen kept on (silent video)", LOCK_WORDS = "Screen kept on (wake lock)";
 const IDLE_WORDS = "The screen stays on while the sound is on", GONE_WORDS = "The screen may turn off: PC gone";
+const NO_WORDS = "This browser cannot keep the screen on: give the phone a longer screen timeout";
 
 // Without the wake lock (a page over plain http), the tap starts the muted
 // looping inline video, which really plays; the second tap stops it.
@@ -309,6 +310,11 @@ async function wakeLockWhenOffered(program, browser) {
   check(await waitFor(async () => playing(await video(refused))) && (await shown(refused)).screen === VIDEO_WORDS,
         "the lock refused: the video keeps the screen on");
   await refused.close();
+  const neither = await z.phonePage(browser, program.port, { wakeLock: "absent", videoRefused: true });
+  check(await shows(neither, (s) => s.state === "LOCKED"), "a page with neither the lock nor a video");
+  await neither.tap("#sound");
+  check(await shows(neither, (s) => s.screen === NO_WORDS), `the page says it cannot: ${NO_WORDS}`);
+  await neither.close();
 }
 
 // The identity as the page words it, from canned readings (the simulated
