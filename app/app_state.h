@@ -11,6 +11,7 @@
 #include "measure/level_text.h"
 #include "app/modes.h"
 #include "phone/phone_feed.h"
+#include "identity/identity_record.h"
 
 struct ITunerControl;
 
@@ -51,6 +52,7 @@ struct AppState {
     // MeasureCaption as other threads may read it: published whole at the
     // start of each measurement.
     PublishedCaption SharedCaption;
+    PublishedIdentity Identity;
     static constexpr char KeypadAlphabet[17] = "1234567890HVAB<C";
 
     // Pointer and hover state

@@ -16,7 +16,7 @@ constexpr char kCaption[] = "Attention!";
 PhoneFeed FeedOfApp() {
     return PhoneFeed{kPhoneFeedVersion, sizeof(PhoneFeed), &App.RunMode, &App.SignalLocked,
                      &App.SignalLevel, &App.LevelText, &App.SharedCaption, &App.SoundMode,
-                     &App.VoiceLanguage, &App.Cadence};
+                     &App.VoiceLanguage, &App.Cadence, &App.Identity};
 }
 
 // The DLL from the program's own folder, never from the search path.

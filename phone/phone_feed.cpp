@@ -48,6 +48,7 @@ PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed) {
     snapshot.SoundMode = feed.SoundMode->load();
     snapshot.VoiceLanguage = feed.VoiceLanguage->load();
     snapshot.Cadence = feed.Cadence->load();
+    snapshot.Identity = ReadPublishedIdentity(*feed.Identity);
     return snapshot;
 }
 
@@ -56,5 +57,5 @@ bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b) {
            std::memcmp(a.LevelText, b.LevelText, sizeof a.LevelText) == 0 &&
            std::memcmp(a.Caption, b.Caption, sizeof a.Caption) == 0 &&
            a.SoundMode == b.SoundMode && a.VoiceLanguage == b.VoiceLanguage &&
-           a.Cadence == b.Cadence;
+           a.Cadence == b.Cadence && std::memcmp(&a.Identity, &b.Identity, sizeof a.Identity) == 0;
 }

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "identity/identity_record.h"
+
 constexpr int kCaptionLength = 32;
 // The About box's list of addresses: a few lines of "http://a.b.c.d:port/".
 constexpr size_t kPhoneAddressesSize = 256;
@@ -23,7 +25,7 @@ void PublishCaption(PublishedCaption* published, const char* caption);
 // Copies the caption of one publication, never a mix of two.
 void ReadPublishedCaption(const PublishedCaption& published, char caption[kCaptionLength]);
 
-constexpr uint32_t kPhoneFeedVersion = 1;
+constexpr uint32_t kPhoneFeedVersion = 2;
 
 // Pointers to the published fields, each read whole. A DLL that finds another
 // version or a smaller record refuses to start.
@@ -38,6 +40,7 @@ struct PhoneFeed {
     const std::atomic<int16_t>* SoundMode;
     const std::atomic<int16_t>* VoiceLanguage;
     const std::atomic<int32_t>* Cadence;
+    const PublishedIdentity* Identity;  // which satellite the broadcast says it is
 };
 
 // One reading of everything the page shows and plays.
@@ -50,6 +53,7 @@ struct PhoneSnapshot {
     int16_t SoundMode = 0;
     int16_t VoiceLanguage = 0;
     int32_t Cadence = 0;
+    SatelliteIdentity Identity;
 };
 
 PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);

@@ -86,6 +86,16 @@ int SoundOfPath(const char* path, size_t length) {
     return -1;
 }
 
+const char* const kVideoPaths[kPhoneVideoCount] = {"/keep-awake.webm", "/keep-awake.mp4"};
+const char* const kVideoNames[kPhoneVideoCount] = {"KEEPAWAKEWEBM", "KEEPAWAKEMP4"};
+const char* const kVideoTypes[kPhoneVideoCount] = {"video/webm", "video/mp4"};
+
+int VideoOfPath(const char* path, size_t length) {
+    for (int video = 0; video < kPhoneVideoCount; ++video)
+        if (Equals(path, length, kVideoPaths[video])) return video;
+    return -1;
+}
+
 // The length of the UTF-8 sequence at 'at', or 0 when it is not one.
 size_t Utf8Sequence(const unsigned char* at, size_t left) {
     const unsigned char c = at[0];
@@ -104,15 +114,16 @@ size_t Utf8Sequence(const unsigned char* at, size_t left) {
 
 }  // namespace
 
-PhoneRoute RoutePath(const char* path, size_t length, int* sound) {
+PhoneRoute RoutePath(const char* path, size_t length, int* index) {
     const void* query = std::memchr(path, '?', length);
     if (query) length = static_cast<size_t>(static_cast<const char*>(query) - path);
-    *sound = -1;
+    *index = -1;
     if (Equals(path, length, "/")) return RoutePage;
     if (Equals(path, length, "/events")) return RouteEvents;
     if (Equals(path, length, "/api/signal")) return RouteSignal;
-    *sound = SoundOfPath(path, length);
-    return *sound >= 0 ? RouteSound : RouteNone;
+    if ((*index = VideoOfPath(path, length)) >= 0) return RouteVideo;
+    *index = SoundOfPath(path, length);
+    return *index >= 0 ? RouteSound : RouteNone;
 }
 
 RequestHead ScanRequestHead(const char* bytes, size_t length) {
@@ -167,6 +178,14 @@ const char* SoundResourceName(int sound) {
     return sound >= 0 && sound < kPhoneSoundCount ? kSoundNames[sound] : nullptr;
 }
 
+const char* VideoResourceName(int video) {
+    return video >= 0 && video < kPhoneVideoCount ? kVideoNames[video] : nullptr;
+}
+
+const char* VideoContentType(int video) {
+    return video >= 0 && video < kPhoneVideoCount ? kVideoTypes[video] : nullptr;
+}
+
 void AppendJsonString(std::string* out, const char* text, size_t length) {
     static const char kHex[] = "0123456789abcdef";
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text);
@@ -201,6 +220,50 @@ size_t CaptionLength(const char* caption) {
     return length;
 }
 
+bool PositionText(int16_t tenths, char text[8]) {
+    if (tenths == kPositionUnknown) return false;
+    const int magnitude = tenths < 0 ? -tenths : tenths;
+    char* at = text;
+    const int degrees = magnitude / 10;
+    if (degrees >= 100) *at++ = static_cast<char>('0' + degrees / 100);
+    if (degrees >= 10) *at++ = static_cast<char>('0' + degrees / 10 % 10);
+    *at++ = static_cast<char>('0' + degrees % 10);
+    *at++ = '.';
+    *at++ = static_cast<char>('0' + magnitude % 10);
+    *at++ = tenths < 0 ? 'W' : 'E';
+    *at = '\0';
+    return true;
+}
+
+namespace {
+
+void AppendPosition(std::string* json, int16_t tenths) {
+    char text[8];
+    if (PositionText(tenths, text)) AppendJsonString(json, text, std::strlen(text));
+    else json->append("null");
+}
+
+// Where the broadcast says it comes from, its network's name, and how that
+// compares with the chosen list entry; null where unknown. Until anything is
+// known the record is all zeros, and its zero positions mean nothing.
+void AppendIdentity(std::string* json, SatelliteIdentity identity) {
+    static const char* const kMatches[] = {"unknown", "alone", "confirmed", "mismatch"};
+    if (identity.Match == IdentityUnknown || identity.Match > IdentityMismatch) identity = SatelliteIdentity();
+    json->append(",\"position\":");
+    AppendPosition(json, identity.Position);
+    json->append(",\"network\":");
+    size_t nameLength = 0;
+    while (nameLength < kNetworkNameBytes && identity.NetworkName[nameLength] != '\0') ++nameLength;
+    if (nameLength > 0) AppendJsonString(json, identity.NetworkName, nameLength);
+    else json->append("null");
+    json->append(",\"match\":\"");
+    json->append(kMatches[identity.Match]);
+    json->append("\",\"expected\":");
+    AppendPosition(json, identity.Expected);
+}
+
+}  // namespace
+
 std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& captionUtf8) {
     // What the feedback thread plays for each mode: any other value is silence.
     const char* sound = snapshot.SoundMode == Tone    ? "tone"
@@ -219,7 +282,9 @@ std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& caption
     json += ",\"sound\":\"";
     json += sound;
     json += snapshot.VoiceLanguage == Russian ? "\",\"language\":\"russian\"" : "\",\"language\":\"english\"";
-    json += ",\"cadence\":" + std::to_string(snapshot.Cadence) + "}";
+    json += ",\"cadence\":" + std::to_string(snapshot.Cadence);
+    AppendIdentity(&json, snapshot.Identity);
+    json += "}";
     return json;
 }
 

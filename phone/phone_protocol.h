@@ -22,7 +22,7 @@ constexpr int kRequestHeadSeconds = 5;
 constexpr int kEventPollMilliseconds = 50;
 constexpr int kEventHeartbeatMilliseconds = 1000;
 
-enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound };
+enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound, RouteVideo };
 
 // What the gate made of the bytes received so far. Status 0: the head is not
 // complete yet and within its limits; 200: a GET or HEAD of a known path;
@@ -31,13 +31,14 @@ enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound };
 struct RequestHead {
     int Status = 0;
     PhoneRoute Route = RouteNone;
-    int Sound = -1;  // RouteSound: the sound's index in SoundResourceName
+    int Sound = -1;  // RouteSound: the sound's index in SoundResourceName; RouteVideo: the video's
     size_t Length = 0;  // bytes of the complete head
 };
 
 RequestHead ScanRequestHead(const char* bytes, size_t length);
-// The route of a request target (its query, if any, is ignored).
-PhoneRoute RoutePath(const char* path, size_t length, int* sound);
+// The route of a request target (its query, if any, is ignored), with the
+// index of the sound or video it names.
+PhoneRoute RoutePath(const char* path, size_t length, int* index);
 const char* StatusText(int status);
 
 // The sounds the page may play, by index: 0 the tone, 1 to 10 the English
@@ -45,6 +46,16 @@ const char* StatusText(int status);
 // with NAME in lower case; their resources carry NAME in capitals.
 constexpr int kPhoneSoundCount = 21;
 const char* SoundResourceName(int sound);
+
+// The video that keeps the screen on where the browser has no wake lock, by
+// index: 0 /keep-awake.webm (VP8), 1 /keep-awake.mp4 (H.264).
+constexpr int kPhoneVideoCount = 2;
+const char* VideoResourceName(int video);
+const char* VideoContentType(int video);
+
+// An orbital position in tenths of a degree as a person writes it, "13.0E" or
+// "5.0W"; false for kPositionUnknown.
+bool PositionText(int16_t tenths, char text[8]);
 
 // The snapshot as the JSON object of /api/signal and of each event.
 std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& captionUtf8);

@@ -41,6 +41,7 @@ struct PhoneServerState {
     HMODULE Module = nullptr;
     std::string Page;
     std::string Sounds[kPhoneSoundCount];
+    std::string Videos[kPhoneVideoCount];
     uint16_t Port = 0;
 };
 PhoneServerState Phone;
@@ -105,11 +106,12 @@ void ServeEvents(httplib::Response& response) {
         });
 }
 
-// Every request that passed the gate: the page, the snapshot, the events or
-// a sound.
+// Every request that passed the gate: the page, the snapshot, the events, a
+// sound or the keep-awake video (whose byte ranges, which Safari asks for
+// before it plays a video, the library answers from the whole).
 void ServeRequest(const httplib::Request& request, httplib::Response& response) {
-    int sound = -1;
-    switch (RoutePath(request.path.data(), request.path.size(), &sound)) {
+    int index = -1;
+    switch (RoutePath(request.path.data(), request.path.size(), &index)) {
     case RoutePage:
         response.set_header("Cache-Control", "no-store");
         response.set_content(Phone.Page, "text/html; charset=utf-8");
@@ -121,13 +123,18 @@ void ServeRequest(const httplib::Request& request, httplib::Response& response) 
         break;
     }
     case RouteEvents: ServeEvents(response); break;
+    case RouteVideo:
+        response.set_header("Cache-Control", "max-age=3600");
+        response.set_header("Accept-Ranges", "bytes");
+        response.set_content(Phone.Videos[index], VideoContentType(index));
+        break;
     case RouteSound:
-        if (Phone.Sounds[sound].empty()) {
+        if (Phone.Sounds[index].empty()) {
             response.status = 404;
             break;
         }
         response.set_header("Cache-Control", "max-age=3600");
-        response.set_content(Phone.Sounds[sound], "audio/wav");
+        response.set_content(Phone.Sounds[index], "audio/wav");
         break;
     default: response.status = 404; break;
     }
@@ -251,6 +258,8 @@ extern "C" __declspec(dllexport) int32_t StartPhoneServer(const PhoneFeed* feed,
     Phone.Feed = *feed;
     Phone.Port = port;
     Phone.Page = ModuleResource(Phone.Module, "PHONEPAGE");
+    for (int video = 0; video < kPhoneVideoCount; ++video)
+        Phone.Videos[video] = ModuleResource(Phone.Module, VideoResourceName(video));
     LoadSounds();
     GatedServer* server = new GatedServer;
     ConfigureServer(server);

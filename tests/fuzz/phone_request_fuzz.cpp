@@ -32,6 +32,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const RequestHead alone = ScanRequestHead(bytes, head.Length);
         if (alone.Status != 200 || alone.Route != head.Route || alone.Sound != head.Sound) abort();
         if (head.Route == RouteSound && !SoundResourceName(head.Sound)) abort();
+        if (head.Route == RouteVideo && !VideoResourceName(head.Sound)) abort();
     }
     std::string json;
     AppendJsonString(&json, bytes, size);

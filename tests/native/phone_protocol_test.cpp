@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstring>
+#include <initializer_list>
 #include <string>
 #include <thread>
 
@@ -28,6 +30,12 @@ TEST(PhoneGate, KnownPathsByGetOrHeadPass) {
     EXPECT_STREQ(SoundResourceName(sound.Sound), "RU9");
     EXPECT_STREQ(SoundResourceName(Scan("GET /sounds/tone.wav HTTP/1.1\r\n\r\n").Sound), "TONE");
     EXPECT_STREQ(SoundResourceName(Scan("GET /sounds/en0.wav HTTP/1.1\r\n\r\n").Sound), "EN0");
+    const RequestHead webm = Scan("GET /keep-awake.webm HTTP/1.1\r\nRange: bytes=0-1\r\n\r\n");
+    EXPECT_EQ(webm.Route, RouteVideo);
+    EXPECT_STREQ(VideoResourceName(webm.Sound), "KEEPAWAKEWEBM");
+    EXPECT_STREQ(VideoContentType(Scan("GET /keep-awake.mp4?v=1 HTTP/1.1\r\n\r\n").Sound), "video/mp4");
+    EXPECT_EQ(Scan("GET /keep-awake.ogv HTTP/1.1\r\n\r\n").Status, 404);
+    EXPECT_EQ(VideoResourceName(kPhoneVideoCount), nullptr);
 }
 
 TEST(PhoneGate, AnIncompleteHeadWaitsForMore) {
@@ -87,13 +95,14 @@ TEST(PhoneTexts, TheSnapshotAsJsonAndAsAnEvent) {
     const std::string json = SignalJson(snapshot, "HotBird1-6   13.0e");
     EXPECT_EQ(json, "{\"measuring\":true,\"locked\":true,\"level\":47,\"text\":\"47%\","
                     "\"caption\":\"HotBird1-6   13.0e\",\"sound\":\"voice\",\"language\":\"russian\","
-                    "\"cadence\":900}");
+                    "\"cadence\":900,\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
     EXPECT_EQ(SignalEvent(json), "event: signal\ndata: " + json + "\n\n");
     snapshot = PhoneSnapshot();
     snapshot.SoundMode = 7;  // no mode the player knows: it stays silent
     EXPECT_EQ(SignalJson(snapshot, ""), "{\"measuring\":false,\"locked\":false,\"level\":0,\"text\":\"00%\","
                                         "\"caption\":\"\",\"sound\":\"silent\",\"language\":\"english\","
-                                        "\"cadence\":0}");
+                                        "\"cadence\":0,\"position\":null,\"network\":null,"
+                                        "\"match\":\"unknown\",\"expected\":null}");
     snapshot.SoundMode = 3;
     EXPECT_NE(SignalJson(snapshot, "").find("\"sound\":\"muted\""), std::string::npos);
 }
@@ -168,14 +177,80 @@ TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
     PublishedCaption caption;
     char name[kCaptionLength] = "12245H27500";
     PublishCaption(&caption, name);
+    PublishedIdentity identity;
     const PhoneFeed feed{kPhoneFeedVersion, sizeof(PhoneFeed), &runMode, &locked, &level, &text,
-                         &caption, &soundMode, &language, &cadence};
+                         &caption, &soundMode, &language, &cadence, &identity};
     const PhoneSnapshot snapshot = TakePhoneSnapshot(feed);
     EXPECT_EQ(SignalJson(snapshot, std::string(snapshot.Caption, CaptionLength(snapshot.Caption))),
               "{\"measuring\":true,\"locked\":true,\"level\":63,\"text\":\"63%\",\"caption\":\"12245H27500\","
-              "\"sound\":\"voice\",\"language\":\"russian\",\"cadence\":900}");
+              "\"sound\":\"voice\",\"language\":\"russian\",\"cadence\":900,"
+              "\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
     EXPECT_TRUE(SameSnapshot(snapshot, TakePhoneSnapshot(feed)));
     name[0] = '3';
     PublishCaption(&caption, name);
     EXPECT_FALSE(SameSnapshot(snapshot, TakePhoneSnapshot(feed)));
+    // A new identity is news for the event streams as any reading is.
+    const PhoneSnapshot before = TakePhoneSnapshot(feed);
+    SatelliteIdentity known;
+    known.Position = 130;
+    known.Match = IdentityAlone;
+    PublishIdentity(&identity, known);
+    EXPECT_FALSE(SameSnapshot(before, TakePhoneSnapshot(feed)));
+}
+
+namespace {
+std::string IdentityJson(const SatelliteIdentity& identity) {
+    PhoneSnapshot snapshot;
+    snapshot.Identity = identity;
+    const std::string json = SignalJson(snapshot, "");
+    return json.substr(json.find(",\"position\""));
+}
+}  // namespace
+
+TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
+    SatelliteIdentity identity;
+    identity.Position = 130;
+    identity.Expected = 130;
+    identity.Match = IdentityConfirmed;
+    std::strcpy(identity.NetworkName, "Mediaset");
+    EXPECT_EQ(IdentityJson(identity),
+              ",\"position\":\"13.0E\",\"network\":\"Mediaset\",\"match\":\"confirmed\",\"expected\":\"13.0E\"}");
+    identity.Position = 192;
+    identity.Match = IdentityMismatch;
+    std::strcpy(identity.NetworkName, "ASTRA 1");
+    EXPECT_EQ(IdentityJson(identity),
+              ",\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\"}");
+    identity.Position = -300;
+    identity.Expected = kPositionUnknown;
+    identity.Match = IdentityAlone;
+    identity.NetworkName[0] = '\0';
+    EXPECT_EQ(IdentityJson(identity), ",\"position\":\"30.0W\",\"network\":null,\"match\":\"alone\",\"expected\":null}");
+    // Nothing known yet, or a match of a later program: nothing is claimed,
+    // not even the zero position of a record never published.
+    for (const uint8_t match : {uint8_t(IdentityUnknown), uint8_t(9)}) {
+        identity.Match = match;
+        EXPECT_EQ(IdentityJson(identity), ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
+    }
+    char text[8];
+    for (const auto& [tenths, expected] : std::initializer_list<std::pair<int16_t, const char*>>{
+             {0, "0.0E"}, {48, "4.8E"}, {-8, "0.8W"}, {1800, "180.0E"}, {-1800, "180.0W"}, {3599, "359.9E"}}) {
+        ASSERT_TRUE(PositionText(tenths, text)) << tenths;
+        EXPECT_STREQ(text, expected);
+    }
+    EXPECT_FALSE(PositionText(kPositionUnknown, text));
+}
+
+// The network's name comes off the air: whatever its bytes, the JSON stays
+// JSON and the page gets text, never markup.
+TEST(PhoneIdentity, TheNetworkNameIsEscaped) {
+    SatelliteIdentity identity;
+    identity.Match = IdentityAlone;
+    std::strcpy(identity.NetworkName, "\"A\\B\"\x01<b>&\xC3\xA9\xFF");
+    EXPECT_NE(IdentityJson(identity).find("\"network\":\"\\\"A\\\\B\\\"\\u0001\\u003cb\\u003e\\u0026\xC3\xA9\xEF\xBF\xBD\","),
+              std::string::npos)
+        << IdentityJson(identity);
+    // A name that fills its field to the last byte, without a terminator.
+    std::memset(identity.NetworkName, 'n', sizeof identity.NetworkName);
+    EXPECT_NE(IdentityJson(identity).find("\"network\":\"" + std::string(kNetworkNameBytes, 'n') + "\","),
+              std::string::npos);
 }

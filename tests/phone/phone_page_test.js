@@ -5,6 +5,7 @@
 // usage: node phone_page_test.js BUILD_DIR page|load|off   (DISPLAY, WINEPREFIX set)
 "use strict";
 const z = require("./zentrik_run");
+const o = require("./page_observer");
 const { check, waitFor, sleep } = z;
 
 // The card locks at 37, rises to 62, loses the lock and starts over.
@@ -12,15 +13,19 @@ const SCRIPT = "latency 20\nat 0 lock 1 level 37\nat 2500 lock 1 level 62\nat 50
 const HOTBIRD = "HotBird1-6   13.0e";
 const SOUND_BUTTON = [10, 77], LANGUAGE_BUTTON = [10, 42], CADENCE_BUTTON = [73, 174];
 
-const shown = (page) => page.evaluate(() => ({
-  state: document.getElementById("state").textContent,
-  level: document.getElementById("level").textContent,
-  caption: document.getElementById("caption").textContent,
-  played: window.zentrik.played.map((p) => p.name),
-  peak: window.zentrik.peak,
-  pauses: window.zentrik.pauses.join(" "),
-}));
+// What the page shows, from its DOM, and the names of the sounds it set to play.
+const shown = async (page) => Object.assign(await page.evaluate(() => {
+  const text = (id) => document.getElementById(id).textContent;
+  return { state: text("state"), level: text("level"), caption: text("caption"), identity: text("identity"),
+           notice: text("notice"), screen: text("screen-words"), details: text("details"),
+           peak: parseFloat(document.getElementById("peak").style.left) || 0 };
+}), { played: (await o.played(page)).map((p) => p.name) });
 const shows = (page, test, seconds) => waitFor(async () => test(await shown(page)), seconds);
+
+// The gaps between the starts of consecutive cycles of one kind, in ms.
+const gaps = (cycles, kind) => cycles.slice(1).map((c, i) => [cycles[i], c])
+  .filter(([a, b]) => a.kind === kind && b.kind === kind).map(([a, b]) => Math.round((b.at - a.at) * 1000));
+const cyclesNow = async (page) => o.cyclesOf(await o.played(page));
 
 async function followsTheMeasurement(program, page) {
   check(await shows(page, (s) => s.state === "NOT MEASURING"), "before the start: NOT MEASURING");
@@ -37,6 +42,9 @@ async function followsTheMeasurement(program, page) {
   check(signal.measuring === true && signal.caption === HOTBIRD && [37, 62, 0].includes(signal.level) &&
         signal.locked === (signal.level > 0) && signal.text === String(signal.level).padStart(2, "0") + "%",
         `/api/signal: ${JSON.stringify(signal)}`);
+  // The simulated tuner says nothing of the satellite: nothing is claimed.
+  check(signal.match === "unknown" && signal.position === null && signal.network === null &&
+        signal.expected === null && (await shown(page)).identity === "", "no identity: none claimed, none shown");
 }
 
 // After the tap the page plays what the PC plays: the tone, then in Voice
@@ -45,36 +53,37 @@ async function followsTheMeasurement(program, page) {
 async function playsWhatThePcPlays(program, page) {
   await page.tap("#sound");
   check(await shows(page, (s) => s.played.includes("tone"), 30), "tone: after the tap the page plays the tone");
-  check(await shows(page, (s) => s.pauses.includes("400 1200 400 1200")), "tone: 400 ms, then the cadence");
+  // A cycle is the tone, 400 ms and the cadence: tones 1600 ms apart while
+  // the signal lasts, never closer (the log is the page's audio clock).
+  check(await waitFor(async () => gaps(await cyclesNow(page), "tone").includes(1600), 30),
+        "tone: 400 ms, then the cadence: 1600 ms from tone to tone");
+  check(gaps(await cyclesNow(page), "tone").every((gap) => gap >= 1600), "and never closer");
   await program.click(...SOUND_BUTTON);  // tone -> voice
-  const pair = (language) => (s) => {
-    const p = s.played;
-    for (let i = 1; i < p.length; ++i)
-      if ((p[i - 1] === language + "3" && p[i] === language + "7") ||
-          (p[i - 1] === language + "6" && p[i] === language + "2")) return true;
-    return false;
-  };
-  check(await shows(page, pair("en"), 30), "voice: the page speaks en3 en7 or en6 en2, the digits of 37 or 62");
+  const pair = (language) => async () => (await cyclesNow(page)).some((c) =>
+    [`${language}3 ${language}7`, `${language}6 ${language}2`].includes(c.sounds.join(" ")));
+  check(await waitFor(pair("en"), 30), "voice: the page speaks en3 en7 or en6 en2, the digits of 37 or 62, 600 ms apart");
   const spoken = page.soundRequests.filter((r) => /^\/sounds\/en[0-9]\.wav$/.test(r.path));
   check(spoken.length > 0 && spoken.every((r) => r.status === 200),
         `the digits come from the program: ${spoken.map((r) => r.path + " " + r.status).join(", ")}`);
   const sinceVoice = (await shown(page)).played;
   check(sinceVoice.slice(sinceVoice.lastIndexOf("tone") + 1).every((name) => /^en[0-9]$/.test(name)),
         "only English digits in Voice");
-  check(await shows(page, (s) => s.pauses.endsWith("600 1200")), "voice: 600 ms between the digits, then the cadence");
+  check(await waitFor(async () => gaps(await cyclesNow(page), "voice").includes(1800), 30),
+        "voice: 600 ms between the digits, then the cadence: 1800 ms from cycle to cycle");
   await program.click(...CADENCE_BUTTON);  // SLOW -> FAST
-  check(await shows(page, (s) => s.pauses.endsWith("600 900 600 900")), "FAST on the PC: the page's cadence is 900 ms");
+  check(await waitFor(async () => gaps(await cyclesNow(page), "voice").includes(1500), 30),
+        "FAST on the PC: 1500 ms from cycle to cycle");
   await program.click(...LANGUAGE_BUTTON);  // English -> Russian
-  check(await shows(page, pair("ru"), 30), "Russian on the PC: the page speaks ru3 ru7 or ru6 ru2");
+  check(await waitFor(pair("ru"), 30), "Russian on the PC: the page speaks ru3 ru7 or ru6 ru2");
   await z.screenshot(page, "sound-on");
   await program.click(...SOUND_BUTTON);  // voice -> silent
-  check(await waitFor(() => page.evaluate(() => window.zentrik.data.sound === "silent")), "the PC went Silent");
-  // A cycle begun before the switch ends as it began; those begun since play nothing.
-  const cycles = await page.evaluate(() => window.zentrik.cycles);
-  check(await waitFor(() => page.evaluate((n) => window.zentrik.cycles >= n + 2, cycles), 60),
-        "the page's schedule goes on in Silent");
-  const silentSounds = await page.evaluate(() => window.zentrik.played.filter((p) => p.mode === "silent").length);
-  check(silentSounds === 0, `Silent: the page plays nothing in its cycles (${silentSounds} sounds)`);
+  check(await shows(page, (s) => /^Sound on the PC: silent/.test(s.details)), "the PC went Silent");
+  // A cycle begun before the switch ends as it began; none begins since,
+  // however far the audio clock goes on.
+  const switched = (await o.audioClock(page)).time;
+  check(await waitFor(async () => (await o.audioClock(page)).time > switched + 4, 60), "the audio clock goes on");
+  const late = (await cyclesNow(page)).filter((c) => c.at > switched);
+  check(late.length === 0, `Silent: no cycle of sound begins after the switch (${JSON.stringify(late)})`);
 }
 
 async function followsBackAndRestart(program, page) {
@@ -236,7 +245,219 @@ async function scenarioOff() {
   }
 }
 
-const scenarios = { page: scenarioPage, load: scenarioLoad, off: scenarioOff };
+// --- the screen kept on ---------------------------------------------------
+
+const video = (page) => page.evaluate(() => {
+  const v = document.getElementById("awake");
+  return { paused: v.paused, muted: v.muted, loop: v.loop, inline: v.playsInline, time: v.currentTime,
+           everPlayed: v.played.length > 0, seen: getComputedStyle(v).display !== "none",
+           source: v.currentSrc.replace(/^.*\//, "") };
+});
+const playing = (v) => !v.paused && v.muted && v.loop && v.inline && v.seen;
+const VIDEO_WORDS = "Screen kept on (silent video)", LOCK_WORDS = "Screen kept on (wake lock)";
+const IDLE_WORDS = "The screen stays on while the sound is on", GONE_WORDS = "The screen may turn off: PC gone";
+const NO_WORDS = "This browser cannot keep the screen on: give the phone a longer screen timeout";
+
+// Without the wake lock (a page over plain http), the tap starts the muted
+// looping inline video, which really plays; the second tap stops it.
+async function videoWithoutWakeLock(program, browser) {
+  const page = await z.phonePage(browser, program.port, { wakeLock: "absent" });
+  check(await shows(page, (s) => s.state === "LOCKED" && s.screen === IDLE_WORDS), "before the tap: " + IDLE_WORDS);
+  check((await video(page)).paused, "and no video plays");
+  await page.tap("#sound");
+  check(await waitFor(async () => { const v = await video(page); return playing(v) && v.time > 0.5; }),
+        `no wake lock: the tap starts the video, muted, looping, inline, and it plays (${JSON.stringify(await video(page))})`);
+  check((await shown(page)).screen === VIDEO_WORDS, `the page says so: ${VIDEO_WORDS}`);
+  const served = page.responses.filter((r) => /^\/keep-awake\./.test(r.path));
+  check(served.length > 0 && served.every((r) => r.status === 200 || r.status === 206),
+        `the video comes from the program (${served.map((r) => r.path + " " + r.status)})`);
+  // The browser took the MP4; the WebM, for browsers without H.264, plays too.
+  const webm = await page.evaluate(() => new Promise((resolve) => {
+    const other = document.createElement("video");
+    other.muted = true;
+    other.src = "/keep-awake.webm";
+    other.ontimeupdate = () => { if (other.currentTime > 0.5) resolve(true); };
+    other.onerror = () => resolve(false);
+    setTimeout(() => resolve(false), 20000);
+    other.play().catch(() => resolve(false));
+  }));
+  check(webm, "the WebM encoding plays as well");
+  await z.screenshot(page, "screen-video");
+  await page.tap("#sound");
+  check(await waitFor(async () => (await video(page)).paused), "the second tap stops the video");
+  check((await shown(page)).screen === IDLE_WORDS, "and the page says the screen is no longer kept on");
+  await page.tap("#sound");
+  check(await waitFor(async () => playing(await video(page))), "a third tap starts it again");
+  return page;
+}
+
+// Where the wake lock is offered it is used, and the video never; where it
+// is refused, the video keeps the screen on instead.
+async function wakeLockWhenOffered(program, browser) {
+  const page = await z.phonePage(browser, program.port, { wakeLock: "granting" });
+  check(await shows(page, (s) => s.state === "LOCKED"), "a page with the wake lock");
+  await page.tap("#sound");
+  check(await shows(page, (s) => s.screen === LOCK_WORDS), `the tap takes the wake lock: ${LOCK_WORDS}`);
+  check((await o.wakeLocks(page)).requested === 1, "one request");
+  check(!(await video(page)).everPlayed && !page.responses.some((r) => /^\/keep-awake\./.test(r.path)),
+        "and the video is neither played nor fetched");
+  await page.tap("#sound");
+  check(await waitFor(async () => (await o.wakeLocks(page)).released === 1), "the second tap releases the lock");
+  await page.close();
+  const refused = await z.phonePage(browser, program.port, { wakeLock: "refusing" });
+  check(await shows(refused, (s) => s.state === "LOCKED"), "a page whose wake lock is refused");
+  await refused.tap("#sound");
+  check(await waitFor(async () => playing(await video(refused))) && (await shown(refused)).screen === VIDEO_WORDS,
+        "the lock refused: the video keeps the screen on");
+  await refused.close();
+  const neither = await z.phonePage(browser, program.port, { wakeLock: "absent", videoRefused: true });
+  check(await shows(neither, (s) => s.state === "LOCKED"), "a page with neither the lock nor a video");
+  await neither.tap("#sound");
+  check(await shows(neither, (s) => s.screen === NO_WORDS), `the page says it cannot: ${NO_WORDS}`);
+  await neither.close();
+}
+
+// The identity as the page words it, from canned readings (the simulated
+// tuner has no identity to give).
+async function namesTheSatellite(program, browser) {
+  const base = { measuring: true, locked: true, level: 55, text: "55%", caption: HOTBIRD, sound: "silent",
+                 language: "english", cadence: 1200 };
+  let reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null });
+  const answer = (path) => {
+    if (path === "/events")
+      return { status: 200, contentType: "text/event-stream",
+               body: `retry: 200\n\nevent: signal\ndata: ${JSON.stringify(reading)}\n\n` };
+    if (path === "/api/signal") return { status: 200, contentType: "application/json", body: JSON.stringify(reading) };
+    return null;
+  };
+  const page = await z.phonePage(browser, program.port, { answer });
+  check(await shows(page, (s) => s.state === "LOCKED" && s.level === "55%" && s.identity === ""),
+        "identity unknown: the page says nothing of it");
+  const cases = [
+    [{ position: "13.0E", network: "Mediaset", match: "confirmed", expected: "13.0E" }, "13.0E Mediaset \u2713 confirmed"],
+    [{ position: "19.2E", network: "ASTRA 1", match: "mismatch", expected: "13.0E" }, "not 13.0E: this is 19.2E, ASTRA 1"],
+    [{ position: "19.2E", network: "ASTRA 1", match: "alone", expected: null }, "19.2E ASTRA 1"],
+    [{ position: "5.0W", network: "<b>&amp;</b>", match: "alone", expected: null }, "5.0W <b>&amp;</b>"],
+    [{ position: "13.0E", network: null, match: "confirmed", expected: "13.0E" }, "13.0E \u2713 confirmed"],
+  ];
+  for (const [identity, words] of cases) {
+    reading = Object.assign({}, base, identity);
+    check(await shows(page, (s) => s.identity === words), `${identity.match}: "${words}"`);
+    if (identity.match === "mismatch") await z.screenshot(page, "identity-mismatch");
+  }
+  check(await page.evaluate(() => document.getElementById("identity").children.length === 0),
+        "a network's name is shown as text, never as markup");
+  reading = Object.assign({}, base, { measuring: false });
+  check(await shows(page, (s) => s.state === "NOT MEASURING" && s.identity === ""), "not measuring: no identity");
+  await page.close();
+}
+
+async function scenarioScreen() {
+  const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
+  const browser = await z.launchBrowser();
+  try {
+    program.port = await z.freePort();
+    await program.start(`/phone:${program.port}`);
+    await program.startHotBird();
+    const page = await videoWithoutWakeLock(program, browser);
+    await wakeLockWhenOffered(program, browser);
+    await namesTheSatellite(program, browser);
+    // The PC gone lets the screen go dark; back, the video plays again while
+    // the sound is still on.
+    check(await program.stop() === 0, "the program ends");
+    check(await shows(page, (s) => s.state === "PC GONE" && s.screen === GONE_WORDS), `PC gone: ${GONE_WORDS}`);
+    check((await video(page)).paused, "and the video stopped");
+    await program.start(`/phone:${program.port}`);
+    check(await waitFor(async () => playing(await video(page)), 30) && (await shown(page)).screen === VIDEO_WORDS,
+          "the PC back: the video plays again, the sound being still on");
+  } finally {
+    await z.closeBrowser(browser);
+    await program.stop();
+    program.remove();
+  }
+}
+
+// --- the phone in the pocket --------------------------------------------------
+
+// The cycles of the audio log begun between two clock times, each with the
+// gap to the next one, in ms.
+async function cyclesBetween(page, from, to) {
+  const cycles = await cyclesNow(page);
+  return cycles.map((c, i) => Object.assign({}, c, { gap: cycles[i + 1] ? Math.round((cycles[i + 1].at - c.at) * 1000) : null }))
+    .filter((c) => c.at >= from && c.at <= to);
+}
+
+const CYCLE_MS = { tone: [1600, 1300], voice: [1800, 1500] };
+
+// Hidden for 20 s with its timers throttled to one wake-up in ten seconds,
+// while the PC goes from SLOW to FAST, from Tone to Voice and back to SLOW:
+// the page's sounds keep the PC's cadence throughout.
+async function keepsTheCadenceHidden(program, page) {
+  const hiddenAt = (await o.audioClock(page)).time;
+  await o.setHidden(page, true);
+  for (const button of [CADENCE_BUTTON, SOUND_BUTTON, CADENCE_BUTTON]) {
+    await sleep(5000);
+    await program.click(...button);
+  }
+  await sleep(5500);
+  const shownAt = (await o.audioClock(page)).time;
+  await o.setHidden(page, false);
+  check(shownAt - hiddenAt >= 20, `hidden for ${(shownAt - hiddenAt).toFixed(1)} s of the audio clock`);
+  const cycles = await cyclesBetween(page, hiddenAt, shownAt);
+  const wrong = cycles.filter((c) => c.gap !== null && !CYCLE_MS[c.kind].includes(c.gap));
+  check(cycles.length >= 12 && wrong.length === 0,
+        `hidden: ${cycles.length} cycles, each as long as the PC's (${JSON.stringify(wrong)})`);
+  const phases = cycles.filter((c) => c.gap !== null).map((c) => `${c.kind} ${c.gap}`)
+    .filter((phase, i, all) => i === 0 || all[i - 1] !== phase);
+  check(phases.join(", ") === "tone 1600, tone 1300, voice 1500, voice 1800",
+        `the PC's changes followed in order: ${phases.join(", ")}`);
+  check(cycles[0].at - hiddenAt <= 1.6 && cycles.filter((c) => c.kind === "voice").every((c) => c.sounds.join(" ") === "en5 en5"),
+        "no gap after hiding, and both digits of 55 in every voice cycle");
+  check(await waitFor(async () => (await cyclesNow(page)).some((c) => c.at > shownAt)), "shown again: the sound goes on");
+  check((await shown(page)).notice === "", "and nothing is said to have stopped");
+}
+
+// Where the browser stops a hidden page's sound, the page says so when shown
+// again, and takes up the sound and the reading at once, without a tap.
+async function catchesUpWhenShown(page) {
+  await o.setHidden(page, true);
+  await o.suspendAudio(page);
+  await sleep(3000);
+  const asked = page.responses.filter((r) => r.path === "/api/signal").length;
+  const clock = (await o.audioClock(page)).time;
+  await o.setHidden(page, false);
+  check(await shows(page, (s) => s.notice === "Sound stopped while the screen was off"),
+        "the sound stopped while hidden: the page says so when shown");
+  check(await waitFor(async () => page.responses.filter((r) => r.path === "/api/signal").length > asked),
+        "shown again: it asks for the reading at once");
+  check((await shown(page)).level === "55%", "and shows it");
+  check(await waitFor(async () => (await o.audioClock(page)).state === "running"), "the sound resumed without a tap");
+  check(await waitFor(async () => (await cyclesNow(page)).some((c) => c.at > clock)), "and its cycles go on");
+  await z.screenshot(page, "sound-stopped");
+}
+
+async function scenarioPocket() {
+  const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
+  const browser = await z.launchBrowser();
+  try {
+    program.port = await z.freePort();
+    await program.start(`/phone:${program.port}`);
+    await program.startHotBird();
+    const page = await z.phonePage(browser, program.port);
+    check(await shows(page, (s) => s.state === "LOCKED" && s.level === "55%"), "LOCKED at 55%");
+    await page.tap("#sound");
+    check(await waitFor(async () => gaps(await cyclesNow(page), "tone").includes(1600), 30), "the tone every 1600 ms");
+    await keepsTheCadenceHidden(program, page);
+    await catchesUpWhenShown(page);
+  } finally {
+    await z.closeBrowser(browser);
+    await program.stop();
+    program.remove();
+  }
+}
+
+const scenarios = { page: scenarioPage, load: scenarioLoad, off: scenarioOff, screen: scenarioScreen,
+                    pocket: scenarioPocket };
 const name = process.argv[3];
 scenarios[name]().catch((e) => check(false, `${name}: ${e.stack || e}`)).then(() => {
   console.log(`${name}: ${z.failures.length} failed`);

@@ -264,15 +264,30 @@ async function launchBrowser() {
   return browser;
 }
 
-async function phonePage(browser, port) {
+// A new page on the phone display, with the tests' instruments in it
+// (page_observer.js; options.wakeLock: "granting", "refusing" or "absent").
+async function phonePage(browser, port, options = {}) {
   const page = await browser.newPage();
+  await require("./page_observer").observe(page, options);
   // A phone held upright: 390 x 844 CSS pixels, twice as dense.
   await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
   page.soundRequests = [];
+  page.responses = [];
   page.on("response", (response) => {
     const url = new URL(response.url());
-    if (url.pathname.startsWith("/sounds/")) page.soundRequests.push({ path: url.pathname, status: response.status() });
+    const seen = { path: url.pathname, status: response.status() };
+    if (url.pathname.startsWith("/sounds/")) page.soundRequests.push(seen);
+    page.responses.push(seen);
   });
+  // Canned answers in place of the program's, where a test wants them.
+  if (options.answer) {
+    await page.setRequestInterception(true);
+    page.on("request", (request) => {
+      const canned = options.answer(new URL(request.url()).pathname);
+      if (canned) request.respond(canned);
+      else request.continue();
+    });
+  }
   await page.goto(`http://127.0.0.1:${port}/`);
   return page;
 }

@@ -136,11 +136,31 @@ def check_program(checks, label, data, machine, version):
     checks.expect("zentrikphone.dll" not in [d.lower() for d in pe.imports()], f"{label}: does not import ZentrikPhone.dll")
 
 
+# What a page would hand to whoever looks from outside: a name set on the
+# window (window.x = ..., window["x"] = ...). The shipped page sets none; the
+# browser tests bring their own instruments.
+PAGE_EXPORT = re.compile(rb"\bwindow\s*(\.\s*[A-Za-z_$][\w$]*|\[[^\]]*\])\s*=(?!=)")
+
+
+def page_exports(page):
+    """The names the page sets on its window, as text."""
+    return [m.group(0).decode("utf-8", "replace") for m in PAGE_EXPORT.finditer(page)]
+
+
 def check_phone_module(checks, label, data, machine):
     """The phone display: the program must not depend on it (it is loaded only
-    with /phone), and it carries its page."""
+    with /phone), and it carries its page, without test hooks, and the
+    keep-awake video in both encodings."""
     pe = check_image(checks, label, data, machine)
-    checks.expect((RT_RCDATA, "PHONEPAGE") in pe.resources(), f"{label}: carries its page")
+    resources = pe.resources()
+    page = resources.get((RT_RCDATA, "PHONEPAGE"), b"")
+    checks.expect(page.startswith(b"<!doctype html>"), f"{label}: carries its page")
+    exports = page_exports(page)
+    checks.expect(not exports and b"window.zentrik" not in page,
+                  f"{label}: its page exports nothing to the window ({exports})")
+    for name, magic in (("KEEPAWAKEWEBM", b"\x1a\x45\xdf\xa3"), ("KEEPAWAKEMP4", b"ftyp")):
+        video = resources.get((RT_RCDATA, name), b"")
+        checks.expect(magic in video[:8] and len(video) <= 4096, f"{label}: {name}, {len(video)} bytes")
     checks.expect(len(data) <= PHONE_DLL_LIMIT, f"{label}: {len(data)} bytes stripped (target {PHONE_DLL_LIMIT})")
 
 

@@ -6,6 +6,8 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cstddef>
+#include <cstring>
 #include <string>
 #include <thread>
 #include <vector>
@@ -129,6 +131,61 @@ TEST(PhoneDisplay, ServesWhatThePollerAndTheStartPublish) {
     StopPhoneDisplay();
     EXPECT_FALSE(PhoneModuleLoaded());
     EXPECT_EQ(Get(port, "/api/signal"), "");
+}
+
+namespace {
+
+// An event stream's text until it holds 'wanted' (or the stream stops).
+bool EventsShow(uint16_t port, const std::string& wanted) {
+    SOCKET s = Connect(port);
+    if (s == INVALID_SOCKET) return false;
+    const char request[] = "GET /events HTTP/1.1\r\nHost: test\r\n\r\n";
+    send(s, request, sizeof request - 1, 0);
+    std::string stream;
+    char chunk[4096];
+    for (int got; stream.find(wanted) == std::string::npos && (got = recv(s, chunk, sizeof chunk, 0)) > 0;)
+        stream.append(chunk, got);
+    closesocket(s);
+    return stream.find(wanted) != std::string::npos;
+}
+
+}  // namespace
+
+// Which satellite the broadcast names, as the poller publishes it, reaches
+// the page's JSON and its event stream; a program of the previous feed
+// version, or one whose record is too small, is refused.
+TEST(PhoneDisplay, ServesTheIdentityThePollerPublishes) {
+    const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 64\n");
+    ASSERT_NE(port, 0);
+    ASSERT_EQ(StartHotBird(), Accepted);
+    EXPECT_NE(Get(port, "/api/signal").find("\"position\":null,\"network\":null,\"match\":\"unknown\""),
+              std::string::npos);
+    SatelliteIdentity identity;
+    identity.Position = 192;
+    identity.Expected = 130;
+    identity.Match = IdentityMismatch;
+    strcpy(identity.NetworkName, "ASTRA 1");
+    PublishIdentity(&App.Identity, identity);
+    const std::string wanted = "\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\"}";
+    const std::string signal = Get(port, "/api/signal");
+    EXPECT_NE(signal.find(wanted), std::string::npos) << signal;
+    EXPECT_TRUE(EventsShow(port, "data: {\"measuring\":true") && EventsShow(port, wanted));
+    StopMeasurement();
+    StopPhoneDisplay();
+
+    HMODULE module = LoadLibraryA(kPhoneModuleName);
+    ASSERT_NE(module, nullptr);
+    auto start = reinterpret_cast<StartPhoneServerFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, kStartPhoneServerName)));
+    ASSERT_NE(start, nullptr);
+    PhoneFeed feed{kPhoneFeedVersion - 1, sizeof(PhoneFeed), &App.RunMode, &App.SignalLocked, &App.SignalLevel,
+                   &App.LevelText, &App.SharedCaption, &App.SoundMode, &App.VoiceLanguage, &App.Cadence,
+                   &App.Identity};
+    EXPECT_EQ(start(&feed, FreePort()), PhoneWrongFeed);
+    feed.Version = kPhoneFeedVersion;
+    feed.Size = offsetof(PhoneFeed, Identity);  // the record as the previous version had it
+    EXPECT_EQ(start(&feed, FreePort()), PhoneWrongFeed);
+    FreeLibrary(module);
 }
 
 namespace {
