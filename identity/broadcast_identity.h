@@ -31,6 +31,8 @@ struct ListedTransponder {
 // that carry it have arrived.
 struct BroadcastIdentity {
     int16_t Position = kPositionUnknown;
+    bool Synchronised = false;  // packet sync was found: the bytes are a transport stream
+    bool Complete = false;      // every section of the NIT actual and the SDT actual is in
     bool HaveNit = false;       // a NIT actual section arrived
     bool HaveSdt = false;       // an SDT actual section arrived
     uint16_t NetworkId = 0;     // the NIT's
