@@ -4,6 +4,7 @@
 // `bdaprobe --identify` reads it. Prints figures; passes or fails nothing.
 //
 // usage: identity_bench [MEGABYTES] [FILE]   (FILE: written, then identified)
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>

@@ -2,6 +2,7 @@
 // the ways a tuner delivers them, and the NITs and SDTs met in the world.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -158,6 +159,9 @@ TEST(NitActual, EverySectionCountsAsItArrivesAndANewVersionStartsAgain) {
     EXPECT_EQ(id.TransponderCount, 3);
     EXPECT_EQ(id.Transponders[2].FrequencyKhz, 11597000u);
     EXPECT_TRUE(id.Transponders[2].DvbS2);
+    EXPECT_EQ(id.Transponders[2].Modulation, 2);  // 8PSK
+    EXPECT_EQ(id.Transponders[2].RollOff, 2);     // 0.20
+    EXPECT_EQ(id.Transponders[1].Modulation, 1);  // QPSK
     EXPECT_EQ(id.Transponders[0].Polarisation, 'V');  // in the order the sections came
     EXPECT_EQ(id.Transponders[1].Polarisation, 'H');
     EXPECT_EQ(id.Transponders[1].SymbolRate, 27500000u);
