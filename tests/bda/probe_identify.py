@@ -77,6 +77,11 @@ def named_stream():
 
 
 def main():
+    # Wine's background processes, when the first program starts them, keep
+    # whatever output they inherit open until the prefix stops: started here
+    # on /dev/null, the probe's own output ends when the probe does.
+    subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.DEVNULL, timeout=120)
     folder = tempfile.mkdtemp(prefix="zentrik-identify-")
     try:
         whole = open(RECORDING, "rb").read()
