@@ -24,6 +24,7 @@ struct ListedTransponder {
     char Polarisation = 'H';    // 'H', 'V', 'L' or 'R'
     bool DvbS2 = false;
     uint8_t Modulation = 1;     // as the descriptor codes it: 1 QPSK, 2 8PSK, 3 16QAM, 0 auto
+    uint8_t RollOff = 0;        // DVB-S2 only, as coded: 0 0.35, 1 0.25, 2 0.20
     uint32_t SymbolRate = 0;    // symbols per second
 };
 
@@ -31,6 +32,8 @@ struct ListedTransponder {
 // that carry it have arrived.
 struct BroadcastIdentity {
     int16_t Position = kPositionUnknown;
+    bool Synchronised = false;  // packet sync was found: the bytes are a transport stream
+    bool Complete = false;      // every section of the NIT actual and the SDT actual is in
     bool HaveNit = false;       // a NIT actual section arrived
     bool HaveSdt = false;       // an SDT actual section arrived
     uint16_t NetworkId = 0;     // the NIT's
