@@ -45,7 +45,7 @@ struct GatedSignal {
 template <typename S>
 struct SharedScript {
     std::vector<S> Timeline;                  // sorted by AtMs
-    std::vector<GatedSignal<S>> Gates;   // in script order
+    std::vector<GatedSignal<S>> Gates;        // in script order; the last whose file exists wins
     uint32_t LoopMs = 0;                      // 0: the last point holds
     bool HasLatency = false;
     uint32_t LatencyMs = 0;
