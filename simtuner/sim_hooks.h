@@ -19,6 +19,9 @@ struct SimSignal {
     bool WritesLevel = true;  // false: ReadSignalLevel leaves the caller's value alone
 };
 
+// The name of an interface, as the call log shows it (test build only).
+const char* SimInterfaceName(REFIID iid);
+
 #ifdef ZENTRIK_SIM_SCRIPTED
 // Reads the environment, once per process.
 void SimPrepare();

@@ -21,16 +21,6 @@ namespace {
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
 
-const char* InterfaceName(REFIID iid) {
-    if (IsEqualGUID(iid, IID_IUnknown)) return "IUnknown";
-    if (IsEqualGUID(iid, kBaseFilterInterfaceId)) return "IBaseFilter";
-    if (IsEqualGUID(iid, IID_IMediaFilter)) return "IMediaFilter";
-    if (IsEqualGUID(iid, IID_IPersist)) return "IPersist";
-    if (IsEqualGUID(iid, kTunerControlInterfaceId)) return "ITunerControl";
-    if (IsEqualGUID(iid, IID_IClassFactory)) return "IClassFactory";
-    return "other";
-}
-
 constexpr uint32_t kDemoPeriodMs = 20000;
 constexpr uint32_t kDemoSearchMs = 4000;  // no lock at the start of each sweep
 constexpr double kDemoPeak = 85.0;
@@ -69,7 +59,7 @@ public:
             result = E_NOINTERFACE;
         }
         if (*out) AddRefPart();
-        SIM_LOG("QueryInterface %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        SIM_LOG("QueryInterface %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(result));
         return result;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefPart(); }
@@ -278,7 +268,7 @@ public:
         HRESULT forced = S_OK;
         const bool scripted = SimForcedResult("Create", &forced);
         if (scripted && forced < 0) {
-            SIM_LOG("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(forced));
+            SIM_LOG("Create %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(forced));
             return forced;
         }
         SimTuner* tuner = new (std::nothrow) SimTuner;
@@ -286,7 +276,7 @@ public:
         HRESULT result = tuner->QueryInterface(iid, out);
         static_cast<IBaseFilter*>(tuner)->Release();
         if (result >= 0 && scripted) result = forced;  // a scripted success code, as is
-        SIM_LOG("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        SIM_LOG("Create %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(result));
         return result;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {

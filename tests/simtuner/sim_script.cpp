@@ -16,12 +16,15 @@
 //                                "QueryInterface" (query for tuner control)
 #include "simtuner/sim_hooks.h"
 
+#include <strmif.h>
+
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <mutex>
 
 #include "tests/doubles_script/doubles_script.h"
+#include "tuner/tuner_interface.h"
 
 namespace {
 
@@ -99,6 +102,16 @@ bool SimForcedResult(const char* call, HRESULT* result) {
 }
 
 uint32_t SimLatencyMs() { return Script().LatencyMs; }
+
+const char* SimInterfaceName(REFIID iid) {
+    if (IsEqualGUID(iid, IID_IUnknown)) return "IUnknown";
+    if (IsEqualGUID(iid, kBaseFilterInterfaceId)) return "IBaseFilter";
+    if (IsEqualGUID(iid, IID_IMediaFilter)) return "IMediaFilter";
+    if (IsEqualGUID(iid, IID_IPersist)) return "IPersist";
+    if (IsEqualGUID(iid, kTunerControlInterfaceId)) return "ITunerControl";
+    if (IsEqualGUID(iid, IID_IClassFactory)) return "IClassFactory";
+    return "other";
+}
 
 // Each line is written with one WriteFile, so it is on disk even if the
 // process is killed right after.
