@@ -7,7 +7,8 @@ usage: check_binaries.py DIST_DIR VERSION
 For each of Zentrik-VERSION-x86.zip and Zentrik-VERSION-x64.zip: the PE machine
 of every exe and DLL, the GUI subsystem of Zentrik.exe, imports from Windows
 system DLLs only, the manifest's architecture matching the PE machine, every
-embedded resource, the version in VERSIONINFO, the phone display's DLL beside
+embedded resource (the tone as stored: 14092 bytes of 8000/s 16-bit mono
+PCM), the version in VERSIONINFO, the phone display's DLL beside
 the program (not imported by it), the demo tuner free of the test build's
 script, latency, fault and log machinery, and the sizes (printed; the exe, the DLL and
 the installer are held to their targets).
@@ -133,6 +134,10 @@ def check_program(checks, label, data, machine, version):
     resources = pe.resources()
     rcdata = {name for kind, name in resources if kind == RT_RCDATA}
     checks.expect(rcdata == RCDATA_NAMES, f"{label}: RCDATA {sorted(rcdata)}")
+    tone = resources.get((RT_RCDATA, "TONE"), b"")
+    checks.expect(len(tone) == 14092 and tone[8:16] == b"WAVEfmt " and
+                  struct.unpack_from("<HHI", tone, 20) == (1, 1, 8000) and struct.unpack_from("<H", tone, 34)[0] == 16,
+                  f"{label}: TONE is {len(tone)} bytes of 8000/s 16-bit mono PCM (14092)")
     checks.expect((RT_ICON_GROUP, 142) in resources, f"{label}: icon 142")
     manifest = resources.get((RT_MANIFEST, 1), b"").decode("utf-8", "replace")
     arches = set(re.findall(r'processorArchitecture="([^"]+)"', manifest))
