@@ -10,7 +10,7 @@
 #include "transponder/entry_line.h"
 #include "measure/level_text.h"
 #include "app/modes.h"
-#include "phone/phone_feed.h"
+#include "app/published_caption.h"
 #include "identity/identity_record.h"
 
 struct ITunerControl;
@@ -21,6 +21,8 @@ constexpr int32_t kFastCadence = 900;
 
 constexpr int kKeypadKeyCount = 16;
 constexpr int kDigitSoundCount = 20;
+// The About box's list of addresses: a few lines of "http://a.b.c.d:port/".
+constexpr size_t kPhoneAddressesSize = 256;
 
 // Hit regions of the skin controls, in the order they are created.
 enum ButtonRegion { CloseBox, MinimiseBox, LeftButton, MiddleButton, RightButton,

@@ -6,24 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "app/published_caption.h"
 #include "identity/identity_record.h"
-
-constexpr int kCaptionLength = 32;
-// The About box's list of addresses: a few lines of "http://a.b.c.d:port/".
-constexpr size_t kPhoneAddressesSize = 256;
-
-// The measurement's caption, published whole by its one writer (the UI
-// thread, at the start of a measurement) for readers on other threads: a
-// sequence count that is odd while the words are rewritten, so a reader that
-// overlapped a rewrite knows to read again.
-struct PublishedCaption {
-    std::atomic<uint32_t> Sequence{0};
-    std::atomic<uint32_t> Words[kCaptionLength / 4] = {};
-};
-
-void PublishCaption(PublishedCaption* published, const char* caption);
-// Copies the caption of one publication, never a mix of two.
-void ReadPublishedCaption(const PublishedCaption& published, char caption[kCaptionLength]);
 
 constexpr uint32_t kPhoneFeedVersion = 2;
 

@@ -24,7 +24,7 @@ build=$(build_of x64)
 build_windows x64 || exit 1
 wine_env_start "$build/wineprefix" virtual
 trap 'wine_env_stop' EXIT INT TERM
-register_com_server "$build" "$build/simtuner/ZentrikSimTuner.dll"
+register_com_server "$build" "$build/tests/simtuner/ZentrikScriptedTuner.dll"
 cd "$build/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
@@ -45,7 +45,7 @@ echo "== The phone display: poll to page, CPU with event streams, sizes"
 (cd "$root/tests/phone" && node phone_bench.js "$build")
 # The x86 program too, when its test build is there (scripts/test.sh makes it).
 x86=$(build_of x86)
-if [ -f "$x86/ZentrikPhone.dll" ] && register_com_server "$x86" "$x86/simtuner/ZentrikSimTuner.dll"; then
+if [ -f "$x86/ZentrikPhone.dll" ] && register_com_server "$x86" "$x86/tests/simtuner/ZentrikScriptedTuner.dll"; then
   (cd "$root/tests/phone" && node phone_bench.js "$x86")
 fi
 

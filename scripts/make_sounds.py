@@ -1,7 +1,7 @@
 #!/usr/bin/env python3
 """Makes the feedback sounds from Debian's espeak-ng and sox.
 
-TONE is a short 16-bit PCM beep at 8000 samples/s with soft edges; EN0..EN9 and
+TONE is a long 16-bit PCM beep at 8000 samples/s (0.878 s) with soft edges; EN0..EN9 and
 RU0..RU9 are the digits spoken by espeak-ng's English and Russian voices,
 trimmed of silence and stored as Microsoft ADPCM, mono, 44100 samples/s. The
 files are committed, so the build needs none of these tools. The same sources
@@ -71,12 +71,23 @@ def make_digit(prefix, digit, tmp):
     keep_fmt_and_data(target)
 
 
+TONE_SAMPLES = 7024  # 0.878 s at 8000/s: 14048 data bytes
+
+
 def make_tone():
+    """One long beep: 1 kHz with its octave, clear above a roof's wind and
+    traffic, rising and falling over a few milliseconds so that it starts and
+    stops without a click. It is made at its own rate and not dithered, so the
+    samples are the sine's and the silence at its ends is true silence."""
     target = os.path.join(OUT, "TONE.wav")
-    sox("-n", "-r", "8000", "-b", "16", "-c", "1", "-e", "signed-integer", target,
-        "synth", "0.25", "sine", "880", "synth", "0.25", "sine", "mix", "1760",
-        "fade", "h", "0.02", "0.25", "0.08", "vol", "0.6")
+    length = f"{TONE_SAMPLES}s"
+    sox("-D", "-r", "8000", "-n", "-b", "16", "-c", "1", "-e", "signed-integer", target,
+        "synth", length, "sine", "1000", "synth", length, "sine", "mix", "2000",
+        "fade", "h", "0.015", length, "0.03", "vol", "0.6")
     keep_fmt_and_data(target)
+    size = os.path.getsize(target)
+    if size != 44 + 2 * TONE_SAMPLES:
+        sys.exit(f"TONE.wav came out {size} bytes, not {44 + 2 * TONE_SAMPLES}")
 
 
 def main():

@@ -94,7 +94,7 @@ wine_lanes_start() {   # $1 = build folder, $2 = lane count, $3 = first lane id
     # Windows not left to a window manager: with none running, Wine would
     # wait two seconds for one at every hidden window's destruction.
     (export WINEPREFIX="$prefix" DISPLAY="$VIRTUAL_DISPLAY"
-     prepare_prefix "$prefix"; register_com_server "$1" "$1/simtuner/ZentrikSimTuner.dll"
+     prepare_prefix "$prefix"; register_com_server "$1" "$1/tests/simtuner/ZentrikScriptedTuner.dll"
      wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1) &
     boots="$boots $!"
     ids="$ids${ids:+,}{\"id\":\"$id\",\"slots\":1}"

@@ -1,18 +1,18 @@
 // ZentrikSimTuner.dll: a simulated tuner card source filter. It answers the
 // same class id and interfaces as the card's filter, keeps the tuning state
-// from the Set calls and reports lock and level from a signal model: either
-// the script of ZENTRIK_SIM_SCRIPT or, by default, a dish being turned slowly
-// through the satellite's beam (about 20 s a sweep).
+// from the Set calls and reports lock and level from a dish being turned
+// slowly through the satellite's beam (about 20 s a sweep). Its test build
+// follows a script instead, when one is given (sim_hooks.h).
 #include <windows.h>
 #include <strmif.h>
 
 #include <atomic>
 #include <cmath>
-#include <cstdio>
 #include <mutex>
 #include <new>
+#include <string>
 
-#include "sim_config.h"
+#include "sim_hooks.h"
 #include "tuner/com_server_registration.h"
 #include "tuner/tuner_interface.h"
 
@@ -20,16 +20,6 @@ namespace {
 
 std::atomic<long> g_objects{0};
 std::atomic<long> g_locks{0};
-
-const char* InterfaceName(REFIID iid) {
-    if (IsEqualGUID(iid, IID_IUnknown)) return "IUnknown";
-    if (IsEqualGUID(iid, kBaseFilterInterfaceId)) return "IBaseFilter";
-    if (IsEqualGUID(iid, IID_IMediaFilter)) return "IMediaFilter";
-    if (IsEqualGUID(iid, IID_IPersist)) return "IPersist";
-    if (IsEqualGUID(iid, kTunerControlInterfaceId)) return "ITunerControl";
-    if (IsEqualGUID(iid, IID_IClassFactory)) return "IClassFactory";
-    return "other";
-}
 
 constexpr uint32_t kDemoPeriodMs = 20000;
 constexpr uint32_t kDemoSearchMs = 4000;  // no lock at the start of each sweep
@@ -63,19 +53,19 @@ public:
             *out = static_cast<IBaseFilter*>(this);
         } else if (IsEqualGUID(iid, kTunerControlInterfaceId)) {
             HRESULT forced;
-            if (Config().FailureFor("QueryInterface", &forced)) result = forced;
+            if (SimForcedResult("QueryInterface", &forced)) result = forced;
             if (result >= 0) *out = static_cast<ITunerControl*>(this);
         } else {
             result = E_NOINTERFACE;
         }
         if (*out) AddRefPart();
-        LogLine("QueryInterface %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        SIM_LOG("QueryInterface %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(result));
         return result;
     }
     ULONG STDMETHODCALLTYPE AddRef() override { return AddRefPart(); }
     ULONG ReleaseThrough(const char* interfaceName) override {
         const LONG left = InterlockedDecrement(&refs_);
-        LogLine("Release %s 0x%08lX", interfaceName, static_cast<unsigned long>(left));
+        SIM_LOG("Release %s 0x%08lX", interfaceName, static_cast<unsigned long>(left));
         if (left == 0) delete this;
         return static_cast<ULONG>(left);
     }
@@ -92,7 +82,7 @@ public:
     HRESULT STDMETHODCALLTYPE InitializeControl() override {
         Call call(this, "InitializeControl");
         HRESULT result = S_OK;
-        Config().FailureFor("InitializeControl", &result);
+        SimForcedResult("InitializeControl", &result);
         if (result >= 0) {
             // The signal timeline starts at the first successful InitializeControl.
             std::lock_guard<std::mutex> guard(mutex_);
@@ -101,23 +91,23 @@ public:
                 startTick_ = GetTickCount64();
             }
         }
-        LogLine("InitializeControl - 0x%08lX", static_cast<unsigned long>(result));
+        SIM_LOG("InitializeControl - 0x%08lX", static_cast<unsigned long>(result));
         return result;
     }
 
     HRESULT STDMETHODCALLTYPE QueryLock() override {
         Call call(this, "QueryLock");
-        Sleep(Config().LatencyMs);
+        Sleep(SimLatencyMs());
         int32_t level = 0;
         HRESULT result = Signal(&level) ? S_OK : E_FAIL;
-        Config().FailureFor("QueryLock", &result);
-        LogLine("QueryLock - 0x%08lX", static_cast<unsigned long>(result));
+        SimForcedResult("QueryLock", &result);
+        SIM_LOG("QueryLock - 0x%08lX", static_cast<unsigned long>(result));
         return result;
     }
 
     HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) override {
         Call call(this, "ReadSignalLevel");
-        Sleep(Config().LatencyMs);
+        Sleep(SimLatencyMs());
         HRESULT result = S_OK;
         int32_t value = 0;
         bool writes = true;
@@ -127,17 +117,15 @@ public:
             Signal(&value, &writes);
             if (writes) *level = value;  // written even when a failure is scripted
         }
-        Config().FailureFor("ReadSignalLevel", &result);
-        char argument[16] = "-";
-        if (writes) std::snprintf(argument, sizeof argument, "%ld", static_cast<long>(value));
-        LogLine("ReadSignalLevel %s 0x%08lX", argument, static_cast<unsigned long>(result));
+        SimForcedResult("ReadSignalLevel", &result);
+        SIM_LOG("ReadSignalLevel %s 0x%08lX", LevelText(writes, value).c_str(), static_cast<unsigned long>(result));
         return result;
     }
 
 #define ZENTRIK_UNUSED_SLOT(n)                                                       \
     HRESULT STDMETHODCALLTYPE Unused##n() override {                                 \
-        LogLine("FAULT unused Unused" #n);                                           \
-        LogLine("Unused" #n " - 0x%08lX", static_cast<unsigned long>(E_NOTIMPL));     \
+        SIM_LOG("FAULT unused Unused" #n);                                           \
+        SIM_LOG("Unused" #n " - 0x%08lX", static_cast<unsigned long>(E_NOTIMPL));     \
         return E_NOTIMPL;                                                            \
     }
     ZENTRIK_UNUSED_SLOT(10) ZENTRIK_UNUSED_SLOT(13) ZENTRIK_UNUSED_SLOT(14)
@@ -195,21 +183,26 @@ private:
     struct Call {
         Call(SimTuner* owner, const char* name) : owner_(owner) {
             previous_ = owner->current_.exchange(name);
-            if (previous_) LogLine("FAULT overlap %s %s", name, previous_);
+            if (previous_) SIM_LOG("FAULT overlap %s %s", name, previous_);
         }
         ~Call() { owner_->current_.store(previous_); }
         SimTuner* owner_;
         const char* previous_;
     };
 
+    // The level a read gave, as the log shows it: "-" when it wrote none.
+    static std::string LevelText(bool writes, int32_t value) {
+        return writes ? std::to_string(value) : std::string("-");
+    }
+
     ULONG AddRefPart() { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
 
     HRESULT Set(const char* name, int32_t value, std::atomic<int32_t>& field) {
         Call call(this, name);
         HRESULT result = S_OK;
-        Config().FailureFor(name, &result);
+        SimForcedResult(name, &result);
         if (result >= 0) field.store(value);
-        LogLine("%s %ld 0x%08lX", name, static_cast<long>(value), static_cast<unsigned long>(result));
+        SIM_LOG("%s %ld 0x%08lX", name, static_cast<long>(value), static_cast<unsigned long>(result));
         return result;
     }
 
@@ -220,12 +213,11 @@ private:
         if (writes) *writes = true;
         if (!initialized_) return false;
         const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
-        const SimConfig& config = Config();
-        if (config.Scripted) {
-            const SignalPoint p = config.SignalAt(ms);
-            *level = p.Level;  // as scripted, also when the lock is gone
-            if (writes) *writes = p.WritesLevel;
-            return p.Locked;
+        SimSignal scripted;
+        if (SimScriptedSignal(ms, &scripted)) {
+            *level = scripted.Level;  // as scripted, also when the lock is gone
+            if (writes) *writes = scripted.WritesLevel;
+            return scripted.Locked;
         }
         // Demo: nothing until a transponder has been tuned; then each sweep
         // starts off the beam, finds the lock and passes through a peak.
@@ -274,9 +266,9 @@ public:
         *out = nullptr;
         if (outer) return CLASS_E_NOAGGREGATION;
         HRESULT forced = S_OK;
-        const bool scripted = Config().FailureFor("Create", &forced);
+        const bool scripted = SimForcedResult("Create", &forced);
         if (scripted && forced < 0) {
-            LogLine("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(forced));
+            SIM_LOG("Create %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(forced));
             return forced;
         }
         SimTuner* tuner = new (std::nothrow) SimTuner;
@@ -284,7 +276,7 @@ public:
         HRESULT result = tuner->QueryInterface(iid, out);
         static_cast<IBaseFilter*>(tuner)->Release();
         if (result >= 0 && scripted) result = forced;  // a scripted success code, as is
-        LogLine("Create %s 0x%08lX", InterfaceName(iid), static_cast<unsigned long>(result));
+        SIM_LOG("Create %s 0x%08lX", SimInterfaceName(iid), static_cast<unsigned long>(result));
         return result;
     }
     HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
@@ -301,7 +293,7 @@ extern "C" HRESULT STDAPICALLTYPE DllGetClassObject(REFCLSID clsid, REFIID iid, 
     if (!out) return E_POINTER;
     *out = nullptr;
     if (!IsEqualGUID(clsid, kTunerFilterClassId)) return CLASS_E_CLASSNOTAVAILABLE;
-    Config();  // the environment is read here, once
+    SimPrepare();
     return g_factory.QueryInterface(iid, out);
 }
 

@@ -6,7 +6,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
-#include <sstream>
 
 std::atomic<long> g_liveObjects{0};
 std::atomic<long> g_serverLocks{0};
@@ -22,21 +21,6 @@ std::atomic<int> g_tunedModulation{-1};
 std::atomic<bool> g_flipOff{true};  // the first read of a flipping card finds the signal
 std::atomic<bool> g_glitchSpent{false};
 
-bool ParseNumber(const std::string& text, long long* value) {
-    if (text.empty()) return false;
-    char* end = nullptr;
-    const long long v = std::strtoll(text.c_str(), &end, 0);
-    if (*end != '\0') return false;
-    *value = v;
-    return true;
-}
-
-std::wstring Environment(const wchar_t* name) {
-    static wchar_t buffer[32768];
-    const DWORD n = GetEnvironmentVariableW(name, buffer, 32768);
-    return (n == 0 || n >= 32768) ? std::wstring() : std::wstring(buffer, n);
-}
-
 uint32_t NowMs() { return GetTickCount(); }
 
 // "at MS|on PATH locked L strength S quality Q [present P]": the signal after
@@ -44,11 +28,11 @@ uint32_t NowMs() { return GetTickCount(); }
 bool ParseSignal(const std::vector<std::string>& w, SignalState* point) {
     long long locked = 0, strength = 0, quality = 0, present = -1;
     if (w.size() != 8 && w.size() != 10) return false;
-    if (w[2] != "locked" || !ParseNumber(w[3], &locked) ||
-        (locked != 0 && locked != 1) || w[4] != "strength" || !ParseNumber(w[5], &strength) ||
-        w[6] != "quality" || !ParseNumber(w[7], &quality))
+    if (w[2] != "locked" || !ScriptNumber(w[3], &locked) ||
+        (locked != 0 && locked != 1) || w[4] != "strength" || !ScriptNumber(w[5], &strength) ||
+        w[6] != "quality" || !ScriptNumber(w[7], &quality))
         return false;
-    if (w.size() == 10 && (w[8] != "present" || !ParseNumber(w[9], &present) || present < 0 || present > 1))
+    if (w.size() == 10 && (w[8] != "present" || !ScriptNumber(w[9], &present) || present < 0 || present > 1))
         return false;
     point->Locked = locked == 1;
     point->Present = present < 0 ? point->Locked : present == 1;
@@ -57,30 +41,18 @@ bool ParseSignal(const std::vector<std::string>& w, SignalState* point) {
     return true;
 }
 
-// at, on, loop, latency, nodevice, fail, hang, glitch
-bool ParseSignalLine(const std::vector<std::string>& w, DoublesScript& script) {
+// nodevice, hang, glitch
+bool ReadOwnSignalLine(const std::vector<std::string>& w, DoublesScript& script) {
     long long a = 0, b = 0;
-    SignalState point;
-    if (w[0] == "at" && ParseSignal(w, &point) && ParseNumber(w[1], &a) && a >= 0) {
-        point.AtMs = static_cast<uint32_t>(a);
-        script.Timeline.push_back(point);
-    } else if (w[0] == "on" && ParseSignal(w, &point)) {
-        script.Gates.push_back({w[1], point});
-    } else if (w[0] == "loop" && w.size() == 2 && ParseNumber(w[1], &a) && a > 0) {
-        script.LoopMs = static_cast<uint32_t>(a);
-    } else if (w[0] == "latency" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
-        script.LatencyMs = static_cast<uint32_t>(a);
-    } else if (w[0] == "nodevice" && w.size() == 1) {
+    if (w[0] == "nodevice" && w.size() == 1) {
         script.NoDevice = true;
-    } else if (w[0] == "fail" && w.size() == 3 && w[1].find('.') != std::string::npos && ParseNumber(w[2], &a)) {
-        script.Failures[w[1]] = static_cast<HRESULT>(static_cast<uint32_t>(a));
     } else if (w[0] == "hang" && w.size() == 4 && w[2].find('.') != std::string::npos &&
-               ParseNumber(w[3], &b) && b > 0) {
+               ScriptNumber(w[3], &b) && b > 0) {
         // After a time, or once a file (any argument that is no number) exists.
-        const bool timed = ParseNumber(w[1], &a) && a >= 0;
+        const bool timed = ScriptNumber(w[1], &a) && a >= 0;
         script.Hangs[w[2]] = Hang{timed ? static_cast<uint32_t>(a) : 0, timed ? std::string() : w[1],
                                   static_cast<uint32_t>(b)};
-    } else if (w[0] == "glitch" && w.size() == 3 && ParseNumber(w[1], &a) && a >= 0 && ParseNumber(w[2], &b)) {
+    } else if (w[0] == "glitch" && w.size() == 3 && ScriptNumber(w[1], &a) && a >= 0 && ScriptNumber(w[2], &b)) {
         script.HasGlitch = true;
         script.GlitchAfterMs = static_cast<uint32_t>(a);
         script.GlitchStrength = static_cast<LONG>(b);
@@ -101,16 +73,16 @@ bool ParseCardLine(const std::vector<std::string>& w, CardShape& card) {
     const auto flag = kFlags.find(w[0]);
     if (flag != kFlags.end() && w.size() == 1) {
         card.*(flag->second) = true;
-    } else if (w[0] == "pins" && w.size() == 3 && ParseNumber(w[1], &a) && ParseNumber(w[2], &b) && a >= 0 &&
+    } else if (w[0] == "pins" && w.size() == 3 && ScriptNumber(w[1], &a) && ScriptNumber(w[2], &b) && a >= 0 &&
                b >= 0 && a != b && a < 8 && b < 8) {
         card.PinIn = static_cast<ULONG>(a);
         card.PinOut = static_cast<ULONG>(b);
-    } else if (w[0] == "tuners" && w.size() == 2 && ParseNumber(w[1], &a) && (a == 1 || a == 2)) {
+    } else if (w[0] == "tuners" && w.size() == 2 && ScriptNumber(w[1], &a) && (a == 1 || a == 2)) {
         card.Tuners = static_cast<int>(a);
     } else if (w[0] == "modulation" && w.size() == 2 && w[1] == "unset") {
         card.RefusesModulation = true;
         card.LockModulation = -1;
-    } else if (w[0] == "modulation" && w.size() == 2 && ParseNumber(w[1], &a) && a >= 0) {
+    } else if (w[0] == "modulation" && w.size() == 2 && ScriptNumber(w[1], &a) && a >= 0) {
         card.LockModulation = static_cast<int>(a);
     } else {
         return false;
@@ -118,24 +90,14 @@ bool ParseCardLine(const std::vector<std::string>& w, CardShape& card) {
     return true;
 }
 
+// Every `fail` names an object and its method.
+bool ObjectMethodName(const std::string& name) { return name.find('.') != std::string::npos; }
+
 DoublesScript LoadScript() {
     DoublesScript script;
-    const std::wstring path = Environment(L"ZENTRIK_BDA_SCRIPT");
-    if (!path.empty()) {
-        HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        if (file == INVALID_HANDLE_VALUE) {
-            script.Problems.push_back("cannot open the script");
-        } else {
-            std::string text;
-            char chunk[4096];
-            DWORD got = 0;
-            while (ReadFile(file, chunk, sizeof chunk, &got, nullptr) && got > 0) text.append(chunk, got);
-            CloseHandle(file);
-            ParseDoublesScript(text, script);
-        }
-    }
-    const std::wstring log = Environment(L"ZENTRIK_BDA_LOG");
+    const std::string text = ScriptFileText(L"ZENTRIK_BDA_SCRIPT", &script.Problems);
+    ParseDoublesScript(text, script);
+    const std::wstring log = EnvironmentText(L"ZENTRIK_BDA_LOG");
     if (!log.empty())
         g_log = CreateFileW(log.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
@@ -145,28 +107,16 @@ DoublesScript LoadScript() {
 }  // namespace
 
 void ParseDoublesScript(const std::string& text, DoublesScript& script) {
-    std::istringstream lines(text);
-    std::string line;
-    while (std::getline(lines, line)) {
-        const size_t hash = line.find('#');
-        if (hash != std::string::npos) line.erase(hash);
-        std::istringstream words(line);
-        std::vector<std::string> w;
-        for (std::string word; words >> word;) w.push_back(word);
-        if (!w.empty() && !ParseSignalLine(w, script) && !ParseCardLine(w, script.Card))
-            script.Problems.push_back(line);
-    }
-    std::stable_sort(script.Timeline.begin(), script.Timeline.end(),
-                     [](const SignalState& x, const SignalState& y) { return x.AtMs < y.AtMs; });
+    const ScriptRules<SignalState> rules{
+        ParseSignal, ObjectMethodName,
+        [&script](const ScriptWords& w) { return ReadOwnSignalLine(w, script) || ParseCardLine(w, script.Card); }};
+    ReadScript(text, rules, script);
 }
 
 const DoublesScript& Script() {
-    static const DoublesScript script = [] {
-        DoublesScript s = LoadScript();
-        for (const std::string& p : s.Problems) LogLine("Script FAULT %s", p.c_str());
-        return s;
-    }();
-    return script;
+    return ProcessScript(LoadScript, [](const std::string& problem) {
+        LogLine("Script FAULT %s", problem.c_str());
+    });
 }
 
 void MarkTuned(int modulation) {
@@ -185,14 +135,7 @@ SignalState SignalNow() {
     const DoublesScript& script = Script();
     SignalState now;
     if (!g_tuned || (script.Card.Flip && g_flipOff)) return now;
-    uint32_t ms = NowMs() - g_tunedAtMs.load();
-    if (script.LoopMs > 0) ms %= script.LoopMs;
-    for (const SignalState& p : script.Timeline) {
-        if (p.AtMs > ms) break;
-        now = p;
-    }
-    for (const SignalGate& gate : script.Gates)
-        if (GetFileAttributesA(gate.Path.c_str()) != INVALID_FILE_ATTRIBUTES) now = gate.Signal;
+    now = ScriptedSignalAt(script, NowMs() - g_tunedAtMs.load(), now);
     if (script.Card.LockModulation != kAnyModulation && script.Card.LockModulation != g_tunedModulation) {
         now.Locked = false;  // the carrier is there, but the demodulator cannot lock
         now.Quality = 0;

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "tests/doubles_script/doubles_script.h"
+
 struct SignalState {
     uint32_t AtMs = 0;  // after the latest tune request
     bool Locked = false;
@@ -47,26 +49,15 @@ struct CardShape {
     bool Flip = false;         // every other statistics read finds no signal
 };
 
-// A signal that holds while a file exists: a test moves the signal on once it
-// has seen what it waited for, however slow the machine.
-struct SignalGate {
-    std::string Path;
-    SignalState Signal;
-};
-
-struct DoublesScript {
-    std::vector<SignalState> Timeline;  // sorted by AtMs
-    std::vector<SignalGate> Gates;      // in script order; the last whose file exists wins
-    uint32_t LoopMs = 0;
-    uint32_t LatencyMs = 0;
+// The script: the shared directives (tests/doubles_script) and the BDA
+// doubles' own.
+struct DoublesScript : SharedScript<SignalState> {
     bool NoDevice = false;
     CardShape Card;
     bool HasGlitch = false;
     uint32_t GlitchAfterMs = 0;
     LONG GlitchStrength = 0;
-    std::map<std::string, HRESULT> Failures;  // "Object.Method" -> result
     std::map<std::string, Hang> Hangs;        // "Object.Method" -> the hang
-    std::vector<std::string> Problems;        // lines that could not be read
 };
 
 // Reads script text (no environment access, so the self-test can feed it).

@@ -7,8 +7,10 @@ usage: check_binaries.py DIST_DIR VERSION
 For each of Zentrik-VERSION-x86.zip and Zentrik-VERSION-x64.zip: the PE machine
 of every exe and DLL, the GUI subsystem of Zentrik.exe, imports from Windows
 system DLLs only, the manifest's architecture matching the PE machine, every
-embedded resource, the version in VERSIONINFO, the phone display's DLL beside
-the program (not imported by it), and the sizes (printed; the exe, the DLL and
+embedded resource (the tone as stored: 14092 bytes of 8000/s 16-bit mono
+PCM), the version in VERSIONINFO, the phone display's DLL beside
+the program (not imported by it), the demo tuner free of the test build's
+script, latency, fault and log machinery, and the sizes (printed; the exe, the DLL and
 the installer are held to their targets).
 """
 import io
@@ -73,6 +75,15 @@ class Pe:
             at += 20
         return names
 
+    def exports(self):
+        """The names the export table gives."""
+        rva, size = self.directories[0]
+        if not size:
+            return []
+        at = self.offset(rva)
+        count, names = struct.unpack_from("<II", self.data, at + 24)[0], struct.unpack_from("<I", self.data, at + 32)[0]
+        return [self.text(struct.unpack_from("<I", self.data, self.offset(names) + 4 * i)[0]) for i in range(count)]
+
     def resources(self):
         """{(type, name): bytes} of the first language of every resource."""
         rva, size = self.directories[2]
@@ -123,6 +134,10 @@ def check_program(checks, label, data, machine, version):
     resources = pe.resources()
     rcdata = {name for kind, name in resources if kind == RT_RCDATA}
     checks.expect(rcdata == RCDATA_NAMES, f"{label}: RCDATA {sorted(rcdata)}")
+    tone = resources.get((RT_RCDATA, "TONE"), b"")
+    checks.expect(len(tone) == 14092 and tone[8:16] == b"WAVEfmt " and
+                  struct.unpack_from("<HHI", tone, 20) == (1, 1, 8000) and struct.unpack_from("<H", tone, 34)[0] == 16,
+                  f"{label}: TONE is {len(tone)} bytes of 8000/s 16-bit mono PCM (14092)")
     checks.expect((RT_ICON_GROUP, 142) in resources, f"{label}: icon 142")
     manifest = resources.get((RT_MANIFEST, 1), b"").decode("utf-8", "replace")
     arches = set(re.findall(r'processorArchitecture="([^"]+)"', manifest))
@@ -176,6 +191,21 @@ def check_current_list(checks, archive, names, arch):
                   f"{arch}: holds the list's GPL notice")
 
 
+# What only the tuner's test build has: its variables, its call log and fault
+# reports, and its script's messages.
+TEST_BUILD_TEXTS = [b"ZENTRIK_SIM", b"FAULT ", b"%08lX", b"cannot open the script"]
+COM_SERVER_EXPORTS = ["DllCanUnloadNow", "DllGetClassObject", "DllRegisterServer", "DllUnregisterServer"]
+
+
+def check_demo_tuner(checks, label, data, machine):
+    """The demo tuner plays its fixed demonstration: the COM server's entry
+    points and none of the test build's texts, in ASCII or UTF-16."""
+    pe = check_image(checks, label, data, machine)
+    checks.expect(sorted(pe.exports()) == COM_SERVER_EXPORTS, f"{label}: exports {sorted(pe.exports())}")
+    found = [t.decode() for t in TEST_BUILD_TEXTS if t in data or t.decode().encode("utf-16-le") in data]
+    checks.expect(not found, f"{label}: none of the tuner test build's texts {found}")
+
+
 def check_zip(checks, path, arch, version):
     machine = MACHINES[arch]
     with zipfile.ZipFile(path) as archive:
@@ -187,6 +217,7 @@ def check_zip(checks, path, arch, version):
             checks.expect(required in names, f"{arch}: holds {required}")
         check_program(checks, f"{arch} Zentrik.exe", archive.read("Zentrik.exe"), machine, version)
         check_phone_module(checks, f"{arch} ZentrikPhone.dll", archive.read("ZentrikPhone.dll"), machine)
+        check_demo_tuner(checks, f"{arch} demo/ZentrikSimTuner.dll", archive.read("demo/ZentrikSimTuner.dll"), machine)
         for name in sorted(n for n in names if n.lower().endswith((".dll", ".exe")) and n != "Zentrik.exe"):
             data = archive.read(name)
             check_image(checks, f"{arch} {name}", data, machine)

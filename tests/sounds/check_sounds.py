@@ -78,6 +78,30 @@ def fresh(prefix, digit, tmp):
     return features(samples(trimmed))
 
 
+def check_tone(check):
+    """TONE: the stored format and size, and a long beep that a listener
+    hears as one steady pitch, starting and ending without a click."""
+    path = os.path.join(SOUNDS, "TONE.wav")
+    tone = chunks(path)
+    tag, channels, rate, _, _, bits = struct.unpack("<HHIIHH", tone[b"fmt "][:16])
+    check((tag, channels, rate, bits) == (1, 1, 8000, 16), "TONE: 16-bit mono PCM at 8000/s")
+    check(set(tone) == {b"fmt ", b"data"} and len(tone[b"fmt "]) == 16, "TONE: a 44-byte header")
+    check(len(tone[b"data"]) == 14048 and os.path.getsize(path) == 14092, "TONE: 14048 data bytes, 14092 in all")
+    length = duration(path)
+    check(0.87 < length < 0.89, f"TONE: {length:.3f} s, 0.88 s as stored and within the 1300 ms to the next")
+    pcm = struct.unpack(f"<{len(tone[b'data']) // 2}h", tone[b"data"])
+    check(max(abs(v) for v in pcm[:4] + pcm[-4:]) < 200, "TONE: starts and ends at silence (no click)")
+    frames = [pcm[at:at + 80] for at in range(0, len(pcm) - 80, 80)]  # 10 ms each
+    loud = [math.sqrt(sum(v * v for v in f) / len(f)) for f in frames]
+    sounding = sum(1 for r in loud if r > max(loud) / 2)
+    check(sounding * 10 >= 800, f"TONE: sounds at full strength for {sounding * 10} ms of it, a long beep")
+    middle = pcm[len(pcm) // 4:3 * len(pcm) // 4]
+    # The period is the lag at which the middle best matches itself (400 to 1600 Hz).
+    period = max(range(5, 21), key=lambda lag: sum(a * b for a, b in zip(middle, middle[lag:])) / (len(middle) - lag))
+    pitch = 8000 / period
+    check(900 < pitch < 1100, f"TONE: a pitch of {pitch:.0f} Hz throughout its middle")
+
+
 def main():
     failures = []
     checked = [0]
@@ -87,10 +111,7 @@ def main():
         if not ok:
             failures.append(message)
 
-    tone = chunks(os.path.join(SOUNDS, "TONE.wav"))
-    tag, channels, rate, _, _, bits = struct.unpack("<HHIIHH", tone[b"fmt "][:16])
-    check((tag, channels, rate, bits) == (1, 1, 8000, 16), "TONE: 16-bit mono PCM at 8000/s")
-    check(0.1 < duration(os.path.join(SOUNDS, "TONE.wav")) < 1.3, "TONE: shorter than 1300 ms")
+    check_tone(check)
 
     with tempfile.TemporaryDirectory() as tmp:
         for prefix in WORDS:

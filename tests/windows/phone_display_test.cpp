@@ -17,6 +17,7 @@
 #include "import_hook.h"
 #include "message_box_watcher.h"
 #include "phone/phone_display.h"
+#include "phone/phone_feed.h"
 #include "sim_tuner_support.h"
 #include "sleep_recorder.h"
 #include "window_test_support.h"

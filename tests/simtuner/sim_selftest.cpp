@@ -1,8 +1,12 @@
-// Self-test of ZentrikSimTuner.dll. Run from the folder that holds the DLL:
+// Self-test of the simulated tuner: the scriptable test build
+// (ZentrikScriptedTuner.dll, in this program's folder) and the demo that ships
+// (the build's simtuner/ZentrikSimTuner.dll). Run from the build:
 //   sim_selftest.exe
-// It registers the DLL for the current user, checks the registry entries and
-// then runs each scenario in a child process of its own (the DLL reads its
-// environment once per process), going through CoCreateInstance each time.
+// It registers the scriptable DLL for the current user, checks the registry
+// entries and then runs each scenario in a child process of its own (the DLL
+// reads its environment once per process), going through CoCreateInstance
+// each time; the demo is loaded from its file, with the variables that steer
+// the test build set, which must change nothing.
 // Exit code 0 only when every check passed.
 #include <windows.h>
 #include <objbase.h>
@@ -85,9 +89,19 @@ bool AllPausesAre(const std::vector<DWORD>& pauses, DWORD milliseconds) {
     return !pauses.empty();
 }
 
-// Loads the DLL (CoCreateInstance then finds it loaded) and gives it the clock.
-bool UseTestClock() {
-    HMODULE dll = LoadLibraryW(L"ZentrikSimTuner.dll");
+constexpr wchar_t kScriptedTuner[] = L"ZentrikScriptedTuner.dll";
+
+// The demo that ships, beside this build's tests folder.
+std::wstring DemoTunerPath() {
+    wchar_t exe[MAX_PATH];
+    GetModuleFileNameW(nullptr, exe, MAX_PATH);
+    const std::wstring path = exe;
+    return path.substr(0, path.find_last_of(L"\\/") + 1) + L"..\\..\\simtuner\\ZentrikSimTuner.dll";
+}
+
+// Loads a DLL (CoCreateInstance then finds it loaded) and gives it the clock.
+bool UseTestClock(const wchar_t* name = kScriptedTuner) {
+    HMODULE dll = LoadLibraryW(name);
     g_secondCallPaused = CreateEventW(nullptr, FALSE, FALSE, nullptr);
     return dll && ReplaceImportOf(dll, "KERNEL32.dll", "GetTickCount64", reinterpret_cast<void*>(&TestClock)) &&
            ReplaceImportOf(dll, "KERNEL32.dll", "Sleep", reinterpret_cast<void*>(&RecordedPause));
@@ -368,7 +382,7 @@ void CaseCreateFails() {
 void CaseCreatePositive() {
     CoInitialize(nullptr);
     // The factory itself must hand back the scripted code unchanged.
-    HMODULE dll = LoadLibraryW(L"ZentrikSimTuner.dll");
+    HMODULE dll = LoadLibraryW(kScriptedTuner);
     using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
     GetClassObject get = dll ? reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject"))) : nullptr;
     IClassFactory* factory = nullptr;
@@ -418,18 +432,16 @@ void CaseQueryFails() {
     CoUninitialize();
 }
 
-// No script, ZENTRIK_SIM_LATENCY=1: the default dish sweep.
-void CaseDemo() {
-    CoInitialize(nullptr);
-    Check(UseTestClock(), "the DLL loads and takes the test's clock");
-    IUnknown* filter = nullptr;
-    CheckHr(CreateFilter(&filter), S_OK, "creation");
-    if (!filter) return;
+// The dish sweep, from InitializeControl and a tune on; every poll pauses
+// `pause` milliseconds.
+void CheckSweep(IUnknown* filter, DWORD pause, const char* pauseText) {
     HRESULT hr;
     ITunerControl* control = QueryControl(filter, &hr);
-    if (!control) { Check(false, "tuner control"); return; }
+    CheckHr(hr, S_OK, "QueryInterface tuner control");
+    if (!control) return;
     const ULONGLONG start = g_clockMs.load();  // the sweep counts from here
     CheckHr(control->InitializeControl(), S_OK, "InitializeControl");
+    Check(control->QueryLock() < 0, "no lock before a transponder is tuned");
     control->SetFec(6);
     control->SetLnbSelection(1);
     control->SetLnbFrequency(10600);
@@ -462,9 +474,43 @@ void CaseDemo() {
     Check(locked && lockAt < 4100, "lock found four seconds into the sweep");
     Check(inRange, "levels within 1..100 while locked, lock held");
     Check(levels.size() > 10 && levels.back() > levels.front() + 8, "level rises as the dish turns towards the peak");
-    Check(AllPausesAre(TakePauses(), 1), "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default: 1 ms pauses");
+    Check(AllPausesAre(TakePauses(), pause), pauseText);
     control->Release();
+}
+
+// No script, ZENTRIK_SIM_LATENCY=1: the default dish sweep.
+void CaseDemo() {
+    CoInitialize(nullptr);
+    Check(UseTestClock(), "the DLL loads and takes the test's clock");
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation");
+    if (!filter) return;
+    CheckSweep(filter, 1, "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default: 1 ms pauses");
     filter->Release();
+    CoUninitialize();
+}
+
+// The demo that ships, with a script that would fail its creation and lock it
+// at once, a latency of 1 ms and a log: it plays its sweep as always.
+void CaseShippedDemo() {
+    CoInitialize(nullptr);
+    const std::wstring path = DemoTunerPath();
+    Check(UseTestClock(path.c_str()), "the demo DLL loads and takes the test's clock");
+    HMODULE dll = LoadLibraryW(path.c_str());
+    using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+    GetClassObject get = dll ? reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(dll, "DllGetClassObject"))) : nullptr;
+    IClassFactory* factory = nullptr;
+    Check(get && get(kTunerFilterClassId, IID_IClassFactory, reinterpret_cast<void**>(&factory)) == S_OK && factory,
+          "DllGetClassObject gives the class factory");
+    if (!factory) return;
+    IUnknown* filter = nullptr;
+    CheckHr(factory->CreateInstance(nullptr, kBaseFilterInterfaceId, reinterpret_cast<void**>(&filter)), S_OK,
+            "the script's creation failure does not reach the demo");
+    factory->Release();
+    if (!filter) return;
+    CheckSweep(filter, 20, "neither the script's latency nor ZENTRIK_SIM_LATENCY: 20 ms pauses");
+    Check(filter->Release() == 0, "last Release frees the object");
+    Check(GetFileAttributesA(Env("ZENTRIK_SIM_LOG").c_str()) == INVALID_FILE_ATTRIBUTES, "the demo writes no log");
     CoUninitialize();
 }
 
@@ -487,7 +533,7 @@ std::wstring ReadString(HKEY root, const wchar_t* key, const wchar_t* name) {
 void CheckRegistration(const std::wstring& dllPath) {
     std::printf("registration\n");
     HMODULE dll = LoadLibraryW(dllPath.c_str());
-    Check(dll != nullptr, "ZentrikSimTuner.dll loads");
+    Check(dll != nullptr, "ZentrikScriptedTuner.dll loads");
     if (!dll) return;
     using Entry = HRESULT(STDAPICALLTYPE*)();
     Entry reg = reinterpret_cast<Entry>(reinterpret_cast<void*>(GetProcAddress(dll, "DllRegisterServer")));
@@ -559,13 +605,14 @@ int main(int argc, char** argv) {
         else if (name == "create_positive") CaseCreatePositive();
         else if (name == "query_fails") CaseQueryFails();
         else if (name == "demo") CaseDemo();
+        else if (name == "shipped_demo") CaseShippedDemo();
         else return 2;
         return g_failures ? 1 : 0;
     }
     wchar_t exe[MAX_PATH];
     GetModuleFileNameW(nullptr, exe, MAX_PATH);
     const std::wstring folder = Folder(exe);
-    CheckRegistration(folder + L"ZentrikSimTuner.dll");
+    CheckRegistration(folder + kScriptedTuner);
     RunCase(exe, folder, "basic",
             "# signal timeline for the self-test\n"
             "latency 30\n"
@@ -584,6 +631,12 @@ int main(int argc, char** argv) {
     RunCase(exe, folder, "create_positive", "fail Create 0x1\n", nullptr);
     RunCase(exe, folder, "query_fails", "fail QueryInterface 0x80004002\n", nullptr);
     RunCase(exe, folder, "demo", nullptr, "1");
+    RunCase(exe, folder, "shipped_demo",
+            "fail Create 0x80004005\n"
+            "fail InitializeControl 0x8000FFFF\n"
+            "at 0 lock 1 level 99\n"
+            "latency 1\n",
+            "1");
     std::printf("%s: %d failed check(s)\n", g_failures ? "FAILED" : "PASSED", g_failures);
     return g_failures ? 1 : 0;
 }
