@@ -11,8 +11,10 @@
 #include "measure/level_text.h"
 #include "app/modes.h"
 #include "phone/phone_feed.h"
+#include "identity/identity_record.h"
 
 struct ITunerControl;
+struct IZentrikSatelliteIdentity;
 
 // The two pauses between feedback cycles, in milliseconds.
 constexpr int32_t kSlowCadence = 1200;
@@ -51,6 +53,7 @@ struct AppState {
     // MeasureCaption as other threads may read it: published whole at the
     // start of each measurement.
     PublishedCaption SharedCaption;
+    PublishedIdentity Identity;
     static constexpr char KeypadAlphabet[17] = "1234567890HVAB<C";
 
     // Pointer and hover state
@@ -86,6 +89,10 @@ struct AppState {
     uint32_t DefaultListSize = 0;
     IUnknown* TunerFilter = nullptr;
     ITunerControl* TunerControl = nullptr;
+    // The tuner filter's optional identity interface, when it has one, and
+    // the font of the line that shows what it says (made when first needed).
+    IZentrikSatelliteIdentity* TunerIdentity = nullptr;
+    HFONT IdentityFont = nullptr;
     // The phone display (ZentrikPhone.dll), loaded only with /phone, and the
     // addresses the About box ends with while it serves.
     HMODULE PhoneModule = nullptr;
