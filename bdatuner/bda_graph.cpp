@@ -1,5 +1,7 @@
 #include "bdatuner/bda_graph.h"
 
+#include "bdatuner/bda_tap.h"
+
 namespace {
 
 // Microsoft's network provider for every network type (Windows 7 on), used
@@ -164,9 +166,16 @@ void AddReceiverAndDemux(BdaGraph* graph) {
         monikers->Release();
     }
     IBaseFilter* last = graph->Receiver ? graph->Receiver : graph->Tuner;
-    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", &graph->Demux)) ||
-        FAILED(ConnectFilters(graph->Graph, last, graph->Demux)))
+    const bool tapped = InsertStreamTap(graph->Graph, last, graph->Tap.Get());
+    if (FAILED(AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", &graph->Demux))) {
         RemoveFilter(graph, &graph->Demux);
+        return;
+    }
+    if (tapped && SUCCEEDED(ConnectFilters(graph->Graph, graph->Tap.Get(), graph->Demux))) return;
+    // A demultiplexer that will not take the stream through the tap gets it
+    // from the card, as without one.
+    if (tapped) graph->Graph->RemoveFilter(graph->Tap.Get());
+    if (FAILED(ConnectFilters(graph->Graph, last, graph->Demux))) RemoveFilter(graph, &graph->Demux);
 }
 
 // Some graph managers (Wine's among them) report a run as done even when a
@@ -191,6 +200,7 @@ HRESULT RunGraph(BdaGraph* graph) {
 void DropTuner(BdaGraph* graph) {
     if (graph->Control) graph->Control->Stop();
     RemoveFilter(graph, &graph->Demux);
+    if (graph->Tap && graph->Graph) graph->Graph->RemoveFilter(graph->Tap.Get());  // kept for the next tuner
     RemoveFilter(graph, &graph->Receiver);
     RemoveFilter(graph, &graph->Tuner);
     graph->ReceiverName[0] = 0;

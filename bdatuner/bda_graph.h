@@ -7,6 +7,7 @@
 #include <dshow.h>
 #include <bdaiface.h>
 #include <tuner.h>
+#include <wrl/client.h>
 
 #include "bdatuner/bda_devices.h"
 #include "bdatuner/bda_topology.h"
@@ -21,6 +22,9 @@ struct BdaGraph {
     IBaseFilter* Tuner = nullptr;
     IBaseFilter* Receiver = nullptr;
     IBaseFilter* Demux = nullptr;
+    // The bridge's stream tap (bda_tap.h), between the card and the
+    // demultiplexer where it connects; the owner's, joined to each graph.
+    Microsoft::WRL::ComPtr<IBaseFilter> Tap;
     BdaDeviceId Device;
     wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
     bool Warmed = false;  // a default tune request went out before the tuner would connect

@@ -3,6 +3,7 @@
 #include <new>
 
 #include "bdatuner/bda_signal.h"
+#include "bdatuner/bda_tap.h"
 
 namespace {
 
@@ -100,6 +101,7 @@ void TuneJob(void* session) {
         StartModulationSearch(&s->Search);
         s->RetunePending = false;
         result = SubmitSearchedTune(s);
+        ResetStreamTap(s->Graph.Tap.Get());  // what comes now is the new transponder's
     }
     Publish(s, result);
 }

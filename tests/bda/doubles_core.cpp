@@ -153,7 +153,8 @@ void ParseDoublesScript(const std::string& text, DoublesScript& script) {
         std::istringstream words(line);
         std::vector<std::string> w;
         for (std::string word; words >> word;) w.push_back(word);
-        if (!w.empty() && !ParseSignalLine(w, script) && !ParseCardLine(w, script.Card))
+        if (!w.empty() && !ParseSignalLine(w, script) && !ParseCardLine(w, script.Card) &&
+            !ParseStreamLine(w, script.Stream))
             script.Problems.push_back(line);
     }
     std::stable_sort(script.Timeline.begin(), script.Timeline.end(),

@@ -12,6 +12,8 @@
 #include <string>
 #include <vector>
 
+#include "stream_source.h"
+
 struct SignalState {
     uint32_t AtMs = 0;  // after the latest tune request
     bool Locked = false;
@@ -61,6 +63,7 @@ struct DoublesScript {
     uint32_t LatencyMs = 0;
     bool NoDevice = false;
     CardShape Card;
+    StreamShape Stream;  // the transport stream the card delivers
     bool HasGlitch = false;
     uint32_t GlitchAfterMs = 0;
     LONG GlitchStrength = 0;

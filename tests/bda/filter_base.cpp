@@ -13,6 +13,7 @@ HRESULT STDMETHODCALLTYPE PinDouble::Connect(IPin* receiver, const AM_MEDIA_TYPE
         peer_ = receiver;
         peer_->AddRef();
         type_ = offer;
+        owner_->OutputConnected(receiver);
     }
     owner_->Log("Connect %ls 0x%08lX", name_.c_str(), static_cast<unsigned long>(hr));
     return hr;
@@ -35,6 +36,7 @@ HRESULT STDMETHODCALLTYPE PinDouble::ReceiveConnection(IPin* connector, const AM
 
 HRESULT STDMETHODCALLTYPE PinDouble::Disconnect() {
     const HRESULT hr = peer_ ? S_OK : S_FALSE;
+    if (peer_) owner_->PinDisconnected();
     ReleaseHeld(peer_);
     owner_->Log("Disconnect %ls 0x%08lX", name_.c_str(), static_cast<unsigned long>(hr));
     return hr;

@@ -219,6 +219,11 @@ public:
     }
     // Why an input pin refuses a connection just now, or S_OK.
     virtual HRESULT RefusesConnection() const { return S_OK; }
+    // An output pin of this filter met a receiver, or lost it; the filter
+    // changed state. For the doubles that deliver a stream.
+    virtual void OutputConnected(IPin*) {}
+    virtual void PinDisconnected() {}
+    virtual void StateChanged(FILTER_STATE) {}
 
 protected:
     void* Find(REFIID iid) override {
@@ -233,6 +238,7 @@ private:
         bool forced = false;
         const HRESULT hr = Enter(method, &forced);
         if (!forced) state_ = to;
+        if (!forced) StateChanged(to);
         Log("%s 0x%08lX", method, static_cast<unsigned long>(hr));
         return hr;
     }
