@@ -58,6 +58,11 @@ DWORD WINAPI Push(void* context) {
     size_t at = 0;
     HRESULT answer = S_OK;
     while (!feed->Stop.load() && !bytes.empty()) {
+        // A card delivers a stream only while its demodulator holds a lock.
+        if (!SignalNow().Locked) {
+            Sleep(pauseMs + 1);
+            continue;
+        }
         if (at >= bytes.size()) {
             if (shape.Once) break;
             at = 0;

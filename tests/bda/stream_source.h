@@ -1,8 +1,8 @@
 // The card doubles' transport stream: with a `stream` line in the script, the
 // card filter whose output pin meets a pin that takes samples (the bridge's
 // stream tap) pushes a recording through IMemInputPin::Receive on a thread of
-// its own while it runs, in samples of the card's allocator, as a BDA capture
-// pin does. See README-contract.md.
+// its own while it runs and the signal is locked, in samples of the card's
+// allocator, as a BDA capture pin does. See README-contract.md.
 #pragma once
 #include <strmif.h>
 
