@@ -164,6 +164,33 @@ def scenario_identity_stops():
         p.close()
 
 
+def probe_with(stream_path):
+    """bdaprobe measuring 11362H22000 for four seconds with the card delivering the stream (or none)."""
+    line = f"stream {e2e.windows_path(stream_path)}\n" if stream_path else ""
+    out, _ = bda.bdaprobe(LOCKED + line, "11362H22000", "--seconds", "4")
+    return out
+
+
+def scenario_identity_probe():
+    """bdaprobe prints the identity and the NIT's transponders as typed on the keypad."""
+    out = probe_with(HOTBIRD_TS)
+    bda.said("Broadcast: the satellite at 13.0E, network \"Mediaset\" (network id 272), "
+             "transport stream 6000 of original network 272" in out, "the identity of the Hot Bird recording", out)
+    bda.said(any(l.split()[:3] == ["11919V29900", "DVB-S", "QPSK"] for l in out.splitlines()),
+             "its one listed transponder as the keypad takes it: 11919V29900, DVB-S, QPSK", out)
+    folder = os.path.join(bda.e2e.ARTIFACTS, "streams")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "astra.ts"), "wb") as f:
+        f.write(make_streams.astra())
+    out = probe_with(os.path.join(folder, "astra.ts"))
+    rows = [l.split()[:3] for l in out.splitlines() if l.startswith("    1")]
+    bda.said(rows == [["11362H22000", "DVB-S2", "8PSK"], ["11244H22000", "DVB-S", "QPSK"],
+                      ["11493H22000", "DVB-S2", "8PSK"]], "the three transponders of our 19.2E NIT, S2 ones named", out)
+    out = probe_with(None)
+    bda.said("Broadcast: the card delivered no transport stream" in out and "Broadcast: the satellite" not in out,
+             "a card without a stream: said so, and no identity", out)
+
+
 if __name__ == "__main__":
     scenarios = {name[len("scenario_"):]: f for name, f in globals().items() if name.startswith("scenario_")}
     scenarios[e2e.SCENARIO]()
