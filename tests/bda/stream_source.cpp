@@ -4,6 +4,7 @@
 #include <vfwmsgs.h>
 
 #include <cstdlib>
+#include <cstring>
 
 #include "doubles_core.h"
 
@@ -39,10 +40,11 @@ bool DeliverSample(StreamFeed* feed, const std::string& bytes, size_t* at, HRESU
     if (FAILED(feed->Allocator->GetBuffer(&sample, nullptr, nullptr, 0)) || !sample) return false;
     BYTE* buffer = nullptr;
     sample->GetPointer(&buffer);
-    long length = 0;
-    const long room = sample->GetSize() < kSampleBytes ? sample->GetSize() : kSampleBytes;
-    for (; length < room && *at < bytes.size(); ++length) buffer[length] = static_cast<BYTE>(bytes[(*at)++]);
-    sample->SetActualDataLength(length);
+    const size_t room = static_cast<size_t>(sample->GetSize() < kSampleBytes ? sample->GetSize() : kSampleBytes);
+    const size_t length = bytes.size() - *at < room ? bytes.size() - *at : room;
+    std::memcpy(buffer, bytes.data() + *at, length);
+    *at += length;
+    sample->SetActualDataLength(static_cast<long>(length));
     *answer = feed->Peer->Receive(sample);
     sample->Release();
     return true;
