@@ -138,19 +138,23 @@ def measuring_cpu(stream):
         p.key("h", "h", "Return")  # HotBird
         p.wait_screen("bench", lambda s: bda.bar_at(s, p, 50), 20)
         time.sleep(1)
+        log_start = bda.log_lines(p.log_text())[-1][0]
         cpu = cpu_percent(zentrik_pid(p.folder), SAMPLE_SECONDS)
+        reads = calls_per_second(p.log_text(), ["get_SignalLocked"], log_start, log_start + int(SAMPLE_SECONDS * 1000))
         p.key("Escape")
         p.wait_exit()
-        return cpu
+        return cpu, reads
     finally:
         p.close()
 
 
 def streaming():
-    today, tapped = measuring_cpu(False), measuring_cpu(True)
+    (today, today_reads), (tapped, tapped_reads) = measuring_cpu(False), measuring_cpu(True)
     print("BDA bridge while locked, CPU of the Zentrik process (bridge, doubles and program):")
-    print(f"  without a transport stream (as before the stream tap): {today:.2f} % of one core")
-    print(f"  with the card streaming {STREAM_KB_PER_S} kB/s through the stream tap: {tapped:.2f} % of one core")
+    print(f"  without a transport stream (as before the stream tap): {today:.2f} % of one core, "
+          f"{today_reads:.1f} lock reads/s")
+    print(f"  with the card streaming {STREAM_KB_PER_S} kB/s through the stream tap: {tapped:.2f} % of one core, "
+          f"{tapped_reads:.1f} lock reads/s")
 
 
 if SIMULATED:
