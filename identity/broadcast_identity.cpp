@@ -118,10 +118,12 @@ bool ParseSatelliteDelivery(const uint8_t* body, size_t length, ListedTransponde
         return false;
     if (position > 1800 || frequency == 0) return false;
     const uint8_t flags = body[6];
-    t->Position = static_cast<int16_t>((flags & 0x80) ? position : -static_cast<int>(position));
+    const int tenths = static_cast<int>(position);
+    t->Position = static_cast<int16_t>((flags & 0x80) ? tenths : -tenths);
     t->FrequencyKhz = frequency * 10;
     t->Polarisation = "HVLR"[(flags >> 5) & 3];
     t->DvbS2 = (flags & 0x04) != 0;
+    t->RollOff = t->DvbS2 ? (flags >> 3) & 0x03 : 0;
     t->Modulation = flags & 0x03;
     t->SymbolRate = symbolRate * 100;
     return true;

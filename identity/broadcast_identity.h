@@ -24,6 +24,7 @@ struct ListedTransponder {
     char Polarisation = 'H';    // 'H', 'V', 'L' or 'R'
     bool DvbS2 = false;
     uint8_t Modulation = 1;     // as the descriptor codes it: 1 QPSK, 2 8PSK, 3 16QAM, 0 auto
+    uint8_t RollOff = 0;        // DVB-S2 only, as coded: 0 0.35, 1 0.25, 2 0.20
     uint32_t SymbolRate = 0;    // symbols per second
 };
 

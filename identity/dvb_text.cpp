@@ -34,6 +34,7 @@ struct Output {
 void Put(Output* out, uint32_t c) {
     if (out->Full) return;
     if (c < 0x20 || c == 0x7F || (c >= 0x80 && c < 0xA0)) return;  // control codes
+    if (c >= 0xE080 && c < 0xE0A0) return;  // the same codes as two-byte tables send them
     if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = '?';  // no character
     char bytes[4];
     size_t n;

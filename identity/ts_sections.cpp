@@ -146,7 +146,7 @@ size_t CollectSection(SectionAssembly* assembly, const uint8_t* bytes, size_t co
     if (assembly->Need == 0) {
         while (assembly->Have < 3 && taken < count) assembly->Bytes[assembly->Have++] = bytes[taken++];
         if (assembly->Have < 3) return taken;
-        assembly->Need = 3 + (((assembly->Bytes[1] & 0x0F) << 8) | assembly->Bytes[2]);
+        assembly->Need = 3 + static_cast<size_t>(((assembly->Bytes[1] & 0x0F) << 8) | assembly->Bytes[2]);
         if (assembly->Need > kMaxSectionBytes) {
             assembly->Collecting = false;
             return count;

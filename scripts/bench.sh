@@ -12,6 +12,13 @@ c++ -std=c++17 -O2 -I"$root" -o "$root/build/packer_bench" "$root/tests/bench/pa
   "$root/tools/packer/pack_stream.cpp" "$root/skin/packed_image.cpp" -lz &&
   "$root/build/packer_bench" "$root/resources/sheet/skin_sheet.payload"
 
+echo "== The broadcast identity reader: throughput on one core"
+long="$root/build/identity_long.ts"
+c++ -std=c++17 -O2 -I"$root" -o "$root/build/identity_bench" "$root/tests/bench/identity_bench.cpp" \
+  "$root/identity/ts_sections.cpp" "$root/identity/dvb_text.cpp" "$root/identity/broadcast_identity.cpp" \
+  "$root/identity/identity_report.cpp" &&
+  "$root/build/identity_bench" 200 "$long"
+
 echo "== The bridge's stream tap: NIT and SDT packets out of a transponder's stream"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/table_packets_bench" "$root/tests/bench/table_packets_bench.cpp" \
   "$root/identity/table_packets.cpp" "$root/identity/broadcast_identity.cpp" "$root/identity/ts_sections.cpp" \
@@ -28,6 +35,17 @@ cd "$build/tests/windows" || exit 1
 wine windows_bench.exe 2>/dev/null
 wine windows_bench.exe click 2>/dev/null
 python3 "$root/tests/bench/startup_bench.py" "$build"
+# bdaprobe --identify on the long recording, Wine's start included.
+if [ -f "$long" ]; then
+  python3 -c 'import subprocess, sys, time
+start = time.time()
+result = subprocess.run(["wine", sys.argv[1], "--identify", sys.argv[2]], capture_output=True)
+seconds = time.time() - start
+print("bdaprobe --identify (x64, under Wine, its start included): %.2f s for %s MB, said %r, exit code %d"
+      % (seconds, sys.argv[3], result.stdout.split(b"\n")[0].decode(), result.returncode))' \
+    "$build/bdatuner/bdaprobe.exe" "$(winepath -w "$long")" $(($(stat -c %s "$long") / 1000000))
+  rm -f "$long"
+fi
 
 echo "== The phone display: poll to page, CPU with event streams, sizes"
 (cd "$root/tests/phone" && node phone_bench.js "$build")

@@ -49,7 +49,7 @@ inline Bytes SatelliteDelivery(int position, int mhz, char polarisation = 'H', b
     const long sr = static_cast<long>(kiloSymbols) * 10;  // 100 S/s steps
     return Descriptor(0x43, {Bcd(static_cast<int>(f / 1000000)), Bcd(static_cast<int>(f / 10000)),
                              Bcd(static_cast<int>(f / 100)), Bcd(static_cast<int>(f)), Bcd(tenths / 100),
-                             Bcd(tenths), static_cast<uint8_t>((position >= 0 ? 0x80 : 0) | pol << 5 | (s2 ? 0x05 : 0x01)),
+                             Bcd(tenths), static_cast<uint8_t>((position >= 0 ? 0x80 : 0) | pol << 5 | (s2 ? 0x16 : 0x01)),
                              Bcd(static_cast<int>(sr / 100000)), Bcd(static_cast<int>(sr / 1000)),
                              Bcd(static_cast<int>(sr / 10)), static_cast<uint8_t>((Bcd(static_cast<int>(sr)) & 0xF0) | 0x03)});
 }

@@ -2,6 +2,7 @@
 // the ways a tuner delivers them, and the NITs and SDTs met in the world.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 
@@ -109,9 +110,8 @@ TEST(TsSections, ALostOrBrokenPieceDropsOnlyItsSection) {
     EXPECT_FALSE(Read(Concat({NullPackets(3), gap})).HaveNit);
     EXPECT_EQ(Read(Concat({NullPackets(3), gap, Packetise(kNit, {LongNit()}, &cc)})).TransponderCount, 20);
     // A packet sent twice (same counter) is read once.
-    Bytes twice = Concat({Bytes(nit.begin(), nit.begin() + 188), Bytes(nit.begin(), nit.begin() + 188),
-                          Bytes(nit.begin() + 188, nit.end())});
-    EXPECT_EQ(Read(Concat({NullPackets(3), twice})).Position, 130);
+    Bytes twice = Concat({Bytes(nit.begin(), nit.begin() + 376), Bytes(nit.begin() + 188, nit.end())});
+    EXPECT_EQ(Read(Concat({NullPackets(3), twice})).TransponderCount, 20);
     // A flipped bit fails the CRC: the section is dropped, nothing is half-read.
     Bytes flipped = nit;
     flipped[188 + 50] ^= 0x04;
@@ -122,24 +122,23 @@ TEST(TsSections, ALostOrBrokenPieceDropsOnlyItsSection) {
     EXPECT_FALSE(Read(Concat({NullPackets(3), marked})).HaveNit);
 }
 
-TEST(TsSections, SeveralSectionsInOnePacketAndASectionAfterStuffing) {
-    const Bytes sdt = Sdt(1000, 318, {Text("A")});
-    uint8_t cc = 0;
-    const Bytes packets = Packetise(kSdt, {HotBirdNit(), sdt}, &cc);  // the NIT on PID 0x11 is not taken
-    uint8_t nitCc = 0;
-    const Bytes nits = Packetise(kNit, {HotBirdNit(1), HotBirdNit(1), Sdt(5, 5, {Text("X")})}, &nitCc);
-    const BroadcastIdentity id = Read(Concat({NullPackets(3), packets, nits}));
-    EXPECT_TRUE(id.HaveSdt);
-    EXPECT_EQ(id.TransportStreamId, 1000);  // the SDT on PID 0x10 is not taken
-    EXPECT_TRUE(id.HaveNit);
+TEST(TsSections, SeveralSectionsInOnePacketEachTableOnItsOwnPid) {
+    uint8_t sdtCc = 0, nitCc = 0;
+    // A NIT sent on the SDT's PID and an SDT on the NIT's are not taken.
+    const Bytes sdtPid = Packetise(kSdt, {HotBirdNit(), Sdt(1000, 318, {Text("A")})}, &sdtCc);
+    const Bytes nitPid = Packetise(kNit, {HotBirdNit(1), HotBirdNit(1), Sdt(5, 5, {Text("X")})}, &nitCc);
+    const BroadcastIdentity id = Read(Concat({NullPackets(3), sdtPid, nitPid}));
+    EXPECT_EQ(id.TransportStreamId, 1000);
+    EXPECT_STREQ(id.Services[0], "A");
     EXPECT_EQ(id.Position, 130);
-    // Two short sections in one packet.
-    uint8_t shortCc = 0;
-    const Bytes both = Packetise(kSdt, {Sdt(7, 9, {Text("B")}), Sdt(8, 9, {Text("C")})}, &shortCc);
-    EXPECT_EQ(both.size(), 188u);
-    const BroadcastIdentity last = Read(Concat({NullPackets(3), both}));
-    EXPECT_EQ(last.TransportStreamId, 8);
-    EXPECT_STREQ(last.Services[0], "C");
+    // Both sections of an SDT in one packet.
+    uint8_t cc = 0;
+    const Bytes both = Packetise(kSdt, {Sdt(8, 9, {Text("B")}, 0, 1), Sdt(8, 9, {Text("C")}, 1, 1)}, &cc);
+    ASSERT_EQ(both.size(), 188u);
+    const BroadcastIdentity one = Read(Concat({NullPackets(3), both}));
+    ASSERT_EQ(one.ServiceCount, 2);
+    EXPECT_STREQ(one.Services[0], "B");
+    EXPECT_STREQ(one.Services[1], "C");
 }
 
 // The NIT over several sections: each counts as it arrives.
@@ -158,6 +157,9 @@ TEST(NitActual, EverySectionCountsAsItArrivesAndANewVersionStartsAgain) {
     EXPECT_EQ(id.TransponderCount, 3);
     EXPECT_EQ(id.Transponders[2].FrequencyKhz, 11597000u);
     EXPECT_TRUE(id.Transponders[2].DvbS2);
+    EXPECT_EQ(id.Transponders[2].Modulation, 2);  // 8PSK
+    EXPECT_EQ(id.Transponders[2].RollOff, 2);     // 0.20
+    EXPECT_EQ(id.Transponders[1].Modulation, 1);  // QPSK
     EXPECT_EQ(id.Transponders[0].Polarisation, 'V');  // in the order the sections came
     EXPECT_EQ(id.Transponders[1].Polarisation, 'H');
     EXPECT_EQ(id.Transponders[1].SymbolRate, 27500000u);

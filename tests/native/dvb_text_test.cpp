@@ -33,7 +33,7 @@ TEST(DvbText, SelectedTablesAndUtf8) {
     EXPECT_EQ(Decode({0x15, 'R', 0xC3, 0xA9, 0x00}), "R\xC3\xA9");
     // Invalid UTF-8: a lone continuation, an overlong form, a surrogate, a cut sequence.
     EXPECT_EQ(Decode({0x15, 0x80, 'a', 0xC0, 0xAF, 0xED, 0xA0, 0x80, 0xE2, 0x82}), "?a???????");
-    EXPECT_EQ(Decode({0x11, 0x00, 'O', 0x04, 0x11}), "O\xD0\x91");     // two-byte BMP
+    EXPECT_EQ(Decode({0x11, 0x00, 'O', 0xE0, 0x8A, 0x04, 0x11}), "O\xD0\x91");  // BMP; its line break dropped
 }
 
 TEST(DvbText, UnknownTablesShowOnlyWhatIsSafe) {
