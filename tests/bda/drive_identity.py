@@ -97,6 +97,8 @@ def scenario_identity_match():
         check(shot is not None and bar_at(shot, p, 50) and p.readout_differs(shot, "50%", bda.TEXT, 50) == 0,
               "and the bar and the read-out are as without it")
         check("STREAM first sample 0x00000000" in p.log_text(), "the card's samples reached the bridge's tap")
+        check(any(obj.startswith("Demux#") and what == "Receive" for _, _, obj, what, _ in log_lines(p.log_text())),
+              "and went on through it to the demultiplexer")
         big_readout(p)
         check(shows_line(p, "match-big", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
               "the big read-out view shows the same line")

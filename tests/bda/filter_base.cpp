@@ -1,6 +1,24 @@
 // The pins' connection handshake.
 #include "filter_base.h"
 
+HRESULT STDMETHODCALLTYPE PinDouble::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsOneOf(iid, {&IID_IUnknown, &IID_IPin}))
+        *out = static_cast<IPin*>(this);
+    else if (IsEqualGUID(iid, IID_IMemInputPin) && direction_ == PINDIR_INPUT && owner_->TakesSamples())
+        *out = static_cast<IMemInputPin*>(this);
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PinDouble::Receive(IMediaSample* sample) {
+    if (!sample) return E_POINTER;
+    if (++samples_ == 1) owner_->Log("Receive first sample %ld bytes on %ls", sample->GetActualDataLength(), name_.c_str());
+    return S_OK;
+}
+
 ULONG STDMETHODCALLTYPE PinDouble::AddRef() { return owner_->AddRef(); }
 ULONG STDMETHODCALLTYPE PinDouble::Release() { return owner_->Release(); }
 
