@@ -62,21 +62,29 @@ bool Same(const BroadcastIdentity& a, const BroadcastIdentity& b) {
     return true;
 }
 
-// Records of a PID byte (even: NIT, odd: SDT), a length byte (times four)
-// and the section's bytes, its length field and CRC made right.
+// Records of a flags byte (bit 0: SDT rather than NIT; bit 1: the header as
+// given rather than one the reader takes), a length byte (times four) and the
+// section's bytes, its length field and CRC made right.
 Bytes SectionStream(const uint8_t* data, size_t size) {
     Bytes stream = NullPackets(3);
     uint8_t continuity[2] = {};
     size_t at = 0;
     while (at + 2 < size) {
         const int pid = data[at] & 1;
-        size_t length = 8 + data[at + 1] * 4u;
+        const bool rawHeader = (data[at] & 2) != 0;
+        size_t length = 12 + data[at + 1] * 4u;  // a header and a CRC at least
         at += 2;
         if (length > size - at + 4) length = size - at + 4;
-        if (length < 8) break;
+        if (length < 12) break;
         if (length > kMaxSectionBytes) length = kMaxSectionBytes;
         Bytes section(data + at, data + at + (length - 4));
         at += length - 4;
+        if (!rawHeader) {
+            section[0] = pid ? 0x42 : 0x40;
+            section[1] |= 0x80;  // section_syntax_indicator
+            section[5] |= 0x01;  // current
+            if (section[6] > section[7]) section[6] = section[7];
+        }
         section[1] = static_cast<uint8_t>((section[1] & 0xF0) | ((length - 3) >> 8));
         section[2] = static_cast<uint8_t>(length - 3);
         const uint32_t crc = Crc32Mpeg2(section.data(), section.size());
