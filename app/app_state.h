@@ -14,6 +14,7 @@
 #include "identity/identity_record.h"
 
 struct ITunerControl;
+struct IZentrikSatelliteIdentity;
 
 // The two pauses between feedback cycles, in milliseconds.
 constexpr int32_t kSlowCadence = 1200;
@@ -90,6 +91,10 @@ struct AppState {
     uint32_t DefaultListSize = 0;
     IUnknown* TunerFilter = nullptr;
     ITunerControl* TunerControl = nullptr;
+    // The tuner filter's optional identity interface, when it has one, and
+    // the font of the line that shows what it says (made when first needed).
+    IZentrikSatelliteIdentity* TunerIdentity = nullptr;
+    HFONT IdentityFont = nullptr;
     // The phone display (ZentrikPhone.dll), loaded only with /phone, and the
     // addresses the About box ends with while it serves.
     HMODULE PhoneModule = nullptr;

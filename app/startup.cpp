@@ -5,6 +5,7 @@
 #include <initializer_list>
 
 #include "app/app_state.h"
+#include "identity/identity_paint.h"
 #include "app/resources.h"
 #include "measure/measurement.h"
 #include "transponder/manual_entry.h"
@@ -127,6 +128,7 @@ void Shutdown() {
         if (*font) DeleteObject(*font);
         *font = nullptr;
     }
+    ReleaseIdentityFont();
     DeleteRegion(App.Buttons[CloseBox]);
     if (App.SkinSheetPixels) {
         HeapFree(GetProcessHeap(), 0, App.SkinSheetPixels);

@@ -1,6 +1,7 @@
 #include "bdatuner/bda_graph.h"
 
 #include "bdatuner/bda_log.h"
+#include "bdatuner/bda_tap.h"
 
 namespace {
 
@@ -177,7 +178,19 @@ void AddReceiver(BdaGraph* graph) {
 void AddReceiverAndDemux(BdaGraph* graph) {
     AddReceiver(graph);
     IBaseFilter* last = graph->Receiver ? graph->Receiver.Get() : graph->Tuner.Get();
+    const bool tapped = InsertStreamTap(graph->Graph.Get(), last, graph->Tap.Get());
+    if (!tapped) BdaLog("the card's stream does not reach the stream tap: the satellite's identity stays unknown");
     HRESULT result = AddNewFilter(graph, CLSID_MPEG2Demultiplexer, L"MPEG-2 Demultiplexer", graph->Demux);
+    if (SUCCEEDED(result) && tapped) {
+        if (SUCCEEDED(ConnectFilters(graph->Graph.Get(), graph->Tap.Get(), graph->Demux.Get()))) {
+            BdaLog("the MPEG-2 demultiplexer is in the graph, fed through the stream tap");
+            return;
+        }
+        // A demultiplexer that will not take the stream through the tap gets
+        // it from the card, as without one.
+        BdaLog("the demultiplexer does not connect behind the stream tap: the tap leaves the graph");
+        graph->Graph->RemoveFilter(graph->Tap.Get());
+    }
     if (SUCCEEDED(result)) result = ConnectFilters(graph->Graph.Get(), last, graph->Demux.Get());
     if (SUCCEEDED(result)) {
         BdaLog("the MPEG-2 demultiplexer is in the graph, connected");
@@ -212,6 +225,7 @@ void DropTuner(BdaGraph* graph) {
     if (graph->Tuner) BdaLog("the graph stops; the tuner and what follows it leave the graph");
     if (graph->Control) graph->Control->Stop();
     RemoveFilter(graph, graph->Demux);
+    if (graph->Tap && graph->Graph) graph->Graph->RemoveFilter(graph->Tap.Get());  // kept for the next tuner
     RemoveFilter(graph, graph->Receiver);
     RemoveFilter(graph, graph->Tuner);
     graph->ReceiverName[0] = 0;

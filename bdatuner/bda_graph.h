@@ -7,6 +7,7 @@
 #include <dshow.h>
 #include <bdaiface.h>
 #include <tuner.h>
+#include <wrl/client.h>
 
 #include "bdatuner/bda_devices.h"
 #include "bdatuner/bda_topology.h"
@@ -23,6 +24,9 @@ struct BdaGraph {
     ComPtr<IBaseFilter> Tuner;
     ComPtr<IBaseFilter> Receiver;
     ComPtr<IBaseFilter> Demux;
+    // The bridge's stream tap (bda_tap.h), between the card and the
+    // demultiplexer where it connects; the owner's, joined to each graph.
+    ComPtr<IBaseFilter> Tap;
     BdaDeviceId Device;
     wchar_t ReceiverName[kDeviceNameChars] = L"";  // empty: the tuner needs none
     bool Warmed = false;  // a default tune request went out before the tuner would connect

@@ -4,6 +4,7 @@
 
 #include "bdatuner/bda_log.h"
 #include "bdatuner/bda_signal.h"
+#include "bdatuner/bda_tap.h"
 
 namespace {
 
@@ -125,6 +126,7 @@ void TuneJob(void* session) {
         StartModulationSearch(&s->Search);
         s->RetunePending = false;
         result = SubmitSearchedTune(s);
+        ResetStreamTap(s->Graph.Tap.Get());  // what comes now is the new transponder's
     }
     Publish(s, result);
 }

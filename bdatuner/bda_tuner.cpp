@@ -4,10 +4,14 @@
 // from the card's BDA signal statistics, one read serving both.
 #include "bdatuner/bda_tuner.h"
 
+#include <wrl/client.h>
+
 #include <new>
 
 #include "bdatuner/bda_log.h"
+#include "bdatuner/bda_identity.h"
 #include "bdatuner/bda_session.h"
+#include "bdatuner/bda_tap.h"
 #include "tuner/com_server_registration.h"
 #include "tuner/tuner_interface.h"
 
@@ -41,6 +45,7 @@ public:
     BdaTuner() {
         InterlockedIncrement(&g_objects);
         InitializeCriticalSection(&settingsLock_);
+        CreateStreamTap(tap_.GetAddressOf());  // without one, the identity stays unknown
     }
     ~BdaTuner() {
         EndSession();
@@ -51,6 +56,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
         if (!out) return E_POINTER;
         *out = nullptr;
+        if (IsIdentityInterface(iid)) return CreateIdentityFace(static_cast<IBaseFilter*>(this), tap_.Get(), iid, out);
         if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kBaseFilterInterfaceId) ||
             IsEqualGUID(iid, IID_IMediaFilter) || IsEqualGUID(iid, IID_IPersist))
             *out = static_cast<IBaseFilter*>(this);
@@ -165,6 +171,7 @@ private:
     BdaTuneSettings settings_;
     BdaWorker* worker_ = nullptr;
     BdaSession* session_ = nullptr;  // the worker's; touched only while worker_ is set
+    Microsoft::WRL::ComPtr<IBaseFilter> tap_;  // the stream tap, shared with each session's graph
     BdaProbeReport last_;            // the report as the latest job left it
     bool overdue_ = false;           // the driver kept the latest job past its limit
     // One statistics read serves the lock check and the level read after it.
@@ -202,6 +209,7 @@ HRESULT BdaTuner::TimedOut(const char* step) {
 
 HRESULT BdaTuner::StartSession() {
     session_ = NewBdaSession();
+    if (session_) session_->Graph.Tap = tap_;
     worker_ = session_ ? StartBdaWorker(session_, DeleteBdaSession) : nullptr;
     if (worker_) {
         session_->Worker = worker_;

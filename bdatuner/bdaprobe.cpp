@@ -11,6 +11,7 @@
 #include <cstring>
 
 #include "bdatuner/bda_tuner.h"
+#include "bdatuner/bdaprobe_broadcast.h"
 #include "bdatuner/bdaprobe_identify.h"
 #include "bdatuner/bdaprobe_print.h"
 #include "transponder/entry_line.h"
@@ -86,18 +87,24 @@ int Failure(const char* what, IBdaProbe* probe) {
 }
 
 void Measure(IBdaProbe* probe, int seconds) {
+    // The bridge's view of the broadcast, printed beside the readings.
+    BroadcastWatch broadcast;
+    probe->QueryInterface(kBdaIdentityProbeInterfaceId, reinterpret_cast<void**>(&broadcast.Probe));
     std::printf("One line a second%s.\n", seconds > 0 ? "" : "; Ctrl+C ends");
     PrintReadingHeader();
     BdaProbeReport report;
     for (int second = 1; !g_stopRequested && (seconds <= 0 || second <= seconds); ++second) {
         probe->ReadReport(&report);
         PrintReading(second, report);
+        PrintBroadcastNews(&broadcast);
         for (int waited = 0;
              waited < kReportPeriodMs && !g_stopRequested && (seconds <= 0 || second < seconds);
              waited += kStopCheckMs)
             Sleep(kStopCheckMs);
     }
     PrintModulationOutcome(report);
+    PrintBroadcastOutcome(broadcast);
+    if (broadcast.Probe) broadcast.Probe->Release();
 }
 
 int TuneAndMeasure(ITunerControl* control, IBdaProbe* probe, const Transponder& t, int seconds) {

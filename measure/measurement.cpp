@@ -6,6 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/resources.h"
+#include "identity/identity_watch.h"
 #include "measure/level_text.h"
 #include "tuner/tuner_control.h"
 #include "tuner/tuner_interface.h"
@@ -72,6 +73,7 @@ void StartMeasurement() {
     SetFocus(App.MainWindow);
     InvalidateRect(App.MainWindow, nullptr, TRUE);
     TuneTransponder();
+    QueryTunerIdentity();
     // The poller's flag is set before the feedback thread exists: that thread
     // runs only while the poller's flag is set.
     StartFlaggedWorker(App.PollerRunning, SignalPoller);
@@ -79,6 +81,7 @@ void StartMeasurement() {
 }
 
 unsigned __stdcall SignalPoller(void*) {
+    IdentityWatch identity = StartIdentityWatch();
     while (App.RunMode.load() == Measuring) {
         const bool locked = App.TunerControl->QueryLock() >= 0;
         App.SignalLocked.store(locked ? 1 : 0);
@@ -93,8 +96,10 @@ unsigned __stdcall SignalPoller(void*) {
             App.SignalLevel.store(0);
             WriteLevelText(&App.LevelText, 0);
         }
+        WatchIdentity(&identity);
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
+    EndIdentityWatch();
     WriteLevelText(&App.LevelText, 0);
     App.SignalLevel.store(0);
     App.SignalLocked.store(0);

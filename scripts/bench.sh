@@ -19,6 +19,12 @@ c++ -std=c++17 -O2 -I"$root" -o "$root/build/identity_bench" "$root/tests/bench/
   "$root/identity/identity_report.cpp" &&
   "$root/build/identity_bench" 200 "$long"
 
+echo "== The bridge's stream tap: NIT and SDT packets out of a transponder's stream"
+c++ -std=c++17 -O2 -I"$root" -o "$root/build/table_packets_bench" "$root/tests/bench/table_packets_bench.cpp" \
+  "$root/identity/table_packets.cpp" "$root/identity/broadcast_identity.cpp" "$root/identity/ts_sections.cpp" \
+  "$root/identity/dvb_text.cpp" "$root/identity/identity_record.cpp" &&
+  "$root/build/table_packets_bench" "$root/tests/data/broadcast/hotbird13e-mediaset.ts"
+
 echo "== The running program under Wine"
 build=$(build_of x64)
 build_windows x64 || exit 1

@@ -1,6 +1,7 @@
 #include "skin/drawing.h"
 
 #include "app/app_state.h"
+#include "identity/identity_paint.h"
 
 namespace {
 
@@ -97,6 +98,7 @@ void PaintMeasuring() {
     PaintReadout();  // in the colour the line or the text left: red without a signal
     SetTextColor(App.WindowDC, kTextColour);
     DrawCentred(App.MeasureCaption, 32, App.CaptionArea);
+    PaintIdentityLine();  // only once the broadcast has said which satellite it is
     PaintBottomButtons();
 }
 

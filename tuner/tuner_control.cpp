@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "app/app_state.h"
+#include "identity/identity_watch.h"
 #include "tuner/tuner_interface.h"
 #include "tuner/tuning_sequence.h"
 
@@ -41,6 +42,7 @@ void TuneTransponder() {
 }
 
 void ReleaseTunerControl() {
+    ReleaseTunerIdentity();
     if (App.TunerControl) {
         App.TunerControl->Release();
         App.TunerControl = nullptr;

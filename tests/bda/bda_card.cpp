@@ -114,6 +114,19 @@ public:
     // A node's DiSEqC put: at once, or at the next commit.
     void SetDiseqc(LONG DiseqcState::*field, LONG value);
 
+    // The transport stream, where the script gives one (stream_source.h).
+    ~CardFilter() override { ReleaseStreamFeed(&feed_); }
+    void OutputConnected(IPin* receiver) override {
+        feed_.Kind = Kind();
+        feed_.Id = Id();
+        AgreeStreamAllocator(&feed_, receiver);
+    }
+    void PinDisconnected() override { ReleaseStreamFeed(&feed_); }
+    void StateChanged(FILTER_STATE state) override {
+        if (state == State_Running) StartStreamFeed(&feed_);
+        else if (state == State_Stopped) StopStreamFeed(&feed_);
+    }
+
 protected:
     HRESULT Answer(const char* method, HRESULT normal) const {
         bool forced = false;
@@ -136,6 +149,7 @@ private:
 
     std::vector<NodeShape> nodes_;
     DiseqcState applied_, pending_;
+    StreamFeed feed_;
 };
 
 NodeDouble::NodeDouble(CardFilter* owner, ULONG type, const NodeShape& shape)

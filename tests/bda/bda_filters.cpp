@@ -113,6 +113,7 @@ public:
         AddPin(L"MPEG-2 Stream", PINDIR_INPUT, TypeOf(MEDIATYPE_Stream, MEDIASUBTYPE_MPEG2_TRANSPORT));
     }
     DOUBLE_IUNKNOWN
+    bool TakesSamples() const override { return true; }  // what reaches it through the bridge's tap
     HRESULT WINAPI CreateOutputPin(AM_MEDIA_TYPE*, LPWSTR name, IPin**) override { return Refuse("CreateOutputPin", name); }
     HRESULT WINAPI SetOutputPinMediaType(LPWSTR name, AM_MEDIA_TYPE*) override { return Refuse("SetOutputPinMediaType", name); }
     HRESULT WINAPI DeleteOutputPin(LPWSTR name) override { return Refuse("DeleteOutputPin", name); }

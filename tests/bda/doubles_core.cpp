@@ -109,7 +109,8 @@ DoublesScript LoadScript() {
 void ParseDoublesScript(const std::string& text, DoublesScript& script) {
     const ScriptRules<SignalState> rules{
         ParseSignal, ObjectMethodName,
-        [&script](const ScriptWords& w) { return ReadOwnSignalLine(w, script) || ParseCardLine(w, script.Card); }};
+        [&script](const ScriptWords& w) { return ReadOwnSignalLine(w, script) || ParseCardLine(w, script.Card) ||
+                             ParseStreamLine(w, script.Stream); }};
     ReadScript(text, rules, script);
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "tests/doubles_script/doubles_script.h"
+#include "stream_source.h"
 
 struct SignalState {
     uint32_t AtMs = 0;  // after the latest tune request
@@ -54,6 +55,7 @@ struct CardShape {
 struct DoublesScript : SharedScript<SignalState> {
     bool NoDevice = false;
     CardShape Card;
+    StreamShape Stream;  // the transport stream the card delivers
     bool HasGlitch = false;
     uint32_t GlitchAfterMs = 0;
     LONG GlitchStrength = 0;

@@ -1,6 +1,24 @@
 // The pins' connection handshake.
 #include "filter_base.h"
 
+HRESULT STDMETHODCALLTYPE PinDouble::QueryInterface(REFIID iid, void** out) {
+    if (!out) return E_POINTER;
+    *out = nullptr;
+    if (IsOneOf(iid, {&IID_IUnknown, &IID_IPin}))
+        *out = static_cast<IPin*>(this);
+    else if (IsEqualGUID(iid, IID_IMemInputPin) && direction_ == PINDIR_INPUT && owner_->TakesSamples())
+        *out = static_cast<IMemInputPin*>(this);
+    if (!*out) return E_NOINTERFACE;
+    AddRef();
+    return S_OK;
+}
+
+HRESULT STDMETHODCALLTYPE PinDouble::Receive(IMediaSample* sample) {
+    if (!sample) return E_POINTER;
+    if (++samples_ == 1) owner_->Log("Receive first sample %ld bytes on %ls", sample->GetActualDataLength(), name_.c_str());
+    return S_OK;
+}
+
 ULONG STDMETHODCALLTYPE PinDouble::AddRef() { return owner_->AddRef(); }
 ULONG STDMETHODCALLTYPE PinDouble::Release() { return owner_->Release(); }
 
@@ -13,6 +31,7 @@ HRESULT STDMETHODCALLTYPE PinDouble::Connect(IPin* receiver, const AM_MEDIA_TYPE
         peer_ = receiver;
         peer_->AddRef();
         type_ = offer;
+        owner_->OutputConnected(receiver);
     }
     owner_->Log("Connect %ls 0x%08lX", name_.c_str(), static_cast<unsigned long>(hr));
     return hr;
@@ -35,6 +54,7 @@ HRESULT STDMETHODCALLTYPE PinDouble::ReceiveConnection(IPin* connector, const AM
 
 HRESULT STDMETHODCALLTYPE PinDouble::Disconnect() {
     const HRESULT hr = peer_ ? S_OK : S_FALSE;
+    if (peer_) owner_->PinDisconnected();
     ReleaseHeld(peer_);
     owner_->Log("Disconnect %ls 0x%08lX", name_.c_str(), static_cast<unsigned long>(hr));
     return hr;

@@ -34,19 +34,14 @@ inline AM_MEDIA_TYPE Bare(const AM_MEDIA_TYPE& from) {
 class FilterDouble;
 
 // A pin lives inside its filter and shares the filter's reference count.
-class PinDouble final : public IPin {
+class PinDouble final : public IPin, public IMemInputPin {
 public:
     PinDouble(FilterDouble* owner, const wchar_t* name, PIN_DIRECTION direction, const AM_MEDIA_TYPE& offered)
         : owner_(owner), name_(name), direction_(direction), offered_(offered) {}
     ~PinDouble() { ReleaseHeld(peer_); }
 
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = IsOneOf(iid, {&IID_IUnknown, &IID_IPin}) ? static_cast<IPin*>(this) : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
+    // IMemInputPin only on the input pins of a filter that takes samples.
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
     ULONG STDMETHODCALLTYPE AddRef() override;
     ULONG STDMETHODCALLTYPE Release() override;
     HRESULT STDMETHODCALLTYPE Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
@@ -86,6 +81,21 @@ public:
     HRESULT STDMETHODCALLTYPE EndFlush() override { return S_OK; }
     HRESULT STDMETHODCALLTYPE NewSegment(REFERENCE_TIME, REFERENCE_TIME, double) override { return S_OK; }
 
+    // IMemInputPin: samples are counted, the first one logged.
+    HRESULT STDMETHODCALLTYPE GetAllocator(IMemAllocator** out) override {
+        if (out) *out = nullptr;
+        return VFW_E_NO_ALLOCATOR;
+    }
+    HRESULT STDMETHODCALLTYPE NotifyAllocator(IMemAllocator*, BOOL) override { return S_OK; }
+    HRESULT STDMETHODCALLTYPE GetAllocatorRequirements(ALLOCATOR_PROPERTIES*) override { return E_NOTIMPL; }
+    HRESULT STDMETHODCALLTYPE Receive(IMediaSample* sample) override;
+    HRESULT STDMETHODCALLTYPE ReceiveMultiple(IMediaSample** samples, long count, long* done) override {
+        if (!samples || !done) return E_POINTER;
+        for (*done = 0; *done < count; ++*done) Receive(samples[*done]);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE ReceiveCanBlock() override { return S_FALSE; }
+
     const std::wstring& Name() const { return name_; }
 
 private:
@@ -95,6 +105,7 @@ private:
     AM_MEDIA_TYPE offered_;
     AM_MEDIA_TYPE type_ = {};
     IPin* peer_ = nullptr;
+    std::atomic<long> samples_{0};
 };
 
 // Hands out an enumerated item as the COM enumerators do.
@@ -219,6 +230,13 @@ public:
     }
     // Why an input pin refuses a connection just now, or S_OK.
     virtual HRESULT RefusesConnection() const { return S_OK; }
+    // An output pin of this filter met a receiver, or lost it; the filter
+    // changed state. For the doubles that deliver a stream.
+    virtual void OutputConnected(IPin*) {}
+    virtual void PinDisconnected() {}
+    virtual void StateChanged(FILTER_STATE) {}
+    // Whether its input pins take samples (IMemInputPin).
+    virtual bool TakesSamples() const { return false; }
 
 protected:
     void* Find(REFIID iid) override {
@@ -233,6 +251,7 @@ private:
         bool forced = false;
         const HRESULT hr = Enter(method, &forced);
         if (!forced) state_ = to;
+        if (!forced) StateChanged(to);
         Log("%s 0x%08lX", method, static_cast<unsigned long>(hr));
         return hr;
     }

@@ -4,6 +4,11 @@ how often the card is asked for its signal, what the Zentrik process costs in
 CPU while measuring, and how long the bar takes to show a scripted lock.
 Prints figures; asserts nothing.
 
+It also prints the CPU of measuring while the card double streams a recording
+through the bridge's stream tap at a dense DVB-S2 transponder's rate, beside
+the same measuring without a stream (the card double's own delivery thread,
+which copies every byte, counts in both).
+
 usage: bda_bench.py BUILD_DIR       (DISPLAY set, WINEPREFIX = the BDA prefix, doubles and bridge registered)
        bda_bench.py BUILD_DIR sim   the same CPU figure with the simulated tuner (20 ms a call), for comparison
 """
@@ -20,6 +25,8 @@ import drive_bda as bda  # noqa: E402
 from startup_bench import Screen  # noqa: E402
 
 LOCK_AFTER_MS = 3000
+HOTBIRD_TS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "data", "broadcast", "hotbird13e-mediaset.ts")
+STREAM_KB_PER_S = 7500  # 60 Mbit/s, about the densest DVB-S2 transponder
 SAMPLE_SECONDS = 5.0
 
 
@@ -119,4 +126,39 @@ def main():
         p.close()
 
 
-simulated() if SIMULATED else main()
+def measuring_cpu(stream):
+    """CPU of the Zentrik process measuring HotBird at 50 %, with or without the card streaming."""
+    def with_recording(folder):
+        import shutil
+        shutil.copy(HOTBIRD_TS, os.path.join(folder, "hotbird.ts"))
+    lines = f"stream GATE:hotbird.ts\nstream rate {STREAM_KB_PER_S}\n" if stream else ""
+    p = bda.BdaProgram("at 0 locked 1 strength 50 quality 50\n" + lines, prepare=with_recording)
+    try:
+        p.wait_built()
+        p.key("h", "h", "Return")  # HotBird
+        p.wait_screen("bench", lambda s: bda.bar_at(s, p, 50), 20)
+        time.sleep(1)
+        log_start = bda.log_lines(p.log_text())[-1][0]
+        cpu = cpu_percent(zentrik_pid(p.folder), SAMPLE_SECONDS)
+        reads = calls_per_second(p.log_text(), ["get_SignalLocked"], log_start, log_start + int(SAMPLE_SECONDS * 1000))
+        p.key("Escape")
+        p.wait_exit()
+        return cpu, reads
+    finally:
+        p.close()
+
+
+def streaming():
+    (today, today_reads), (tapped, tapped_reads) = measuring_cpu(False), measuring_cpu(True)
+    print("BDA bridge while locked, CPU of the Zentrik process (bridge, doubles and program):")
+    print(f"  without a transport stream (as before the stream tap): {today:.2f} % of one core, "
+          f"{today_reads:.1f} lock reads/s")
+    print(f"  with the card streaming {STREAM_KB_PER_S} kB/s through the stream tap: {tapped:.2f} % of one core, "
+          f"{tapped_reads:.1f} lock reads/s")
+
+
+if SIMULATED:
+    simulated()
+else:
+    main()
+    streaming()

@@ -4,6 +4,9 @@
 // background picture of the window.
 //
 // usage: expected_text BACKGROUND.bmp OUT.bmp X Y RRGGBB TEXT
+//        expected_text BACKGROUND.bmp OUT.bmp --identity RRGGBB TEXT
+// The second draws the text as the measuring view's identity line, in its
+// font and place (TEXT in UTF-8).
 #include <windows.h>
 
 #include <cstdio>
@@ -12,6 +15,7 @@
 #include <vector>
 
 #include "app/app_state.h"
+#include "identity/identity_paint.h"
 #include "skin/drawing.h"
 
 namespace {
@@ -45,8 +49,10 @@ bool SaveBitmap(const char* path, const uint32_t* pixels) {
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 7) {
-        std::fputs("usage: expected_text BACKGROUND.bmp OUT.bmp X Y RRGGBB TEXT\n", stderr);
+    const bool identity = argc == 6 && std::strcmp(argv[3], "--identity") == 0;
+    if (argc != 7 && !identity) {
+        std::fputs("usage: expected_text BACKGROUND.bmp OUT.bmp X Y RRGGBB TEXT\n"
+                   "       expected_text BACKGROUND.bmp OUT.bmp --identity RRGGBB TEXT\n", stderr);
         return 2;
     }
     HBITMAP background = static_cast<HBITMAP>(
@@ -64,10 +70,14 @@ int main(int argc, char** argv) {
 
     App.WindowDC = surface;
     CreateFonts();  // selects the text font, as every paint does
-    const unsigned long rgb = std::strtoul(argv[5], nullptr, 16);
-    SetTextColor(surface, RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF));
+    const unsigned long rgb = std::strtoul(argv[identity ? 4 : 5], nullptr, 16);
+    const COLORREF colour = RGB(rgb >> 16, (rgb >> 8) & 0xFF, rgb & 0xFF);
+    SetTextColor(surface, colour);
     SetBkMode(surface, TRANSPARENT);
-    TextOutA(surface, std::atoi(argv[3]), std::atoi(argv[4]), argv[6], static_cast<int>(std::strlen(argv[6])));
+    if (identity)
+        DrawIdentityText(surface, argv[5], colour);
+    else
+        TextOutA(surface, std::atoi(argv[3]), std::atoi(argv[4]), argv[6], static_cast<int>(std::strlen(argv[6])));
     GdiFlush();
     return SaveBitmap(argv[2], static_cast<const uint32_t*>(bits)) ? 0 : 1;
 }

@@ -5,11 +5,13 @@
 #include <cstdio>
 #include <cstring>
 #include <functional>
+#include <string>
 #include <vector>
 
 #include "app/app_state.h"
 #include "message_box_watcher.h"
 #include "sim_tuner_support.h"
+#include "identity/identity_paint.h"
 #include "skin/faces.h"
 #include "window_test_support.h"
 
@@ -312,4 +314,63 @@ TEST(Paint, BottomButtonsKeepTheirHoverFaces) {
     EXPECT_EQ(FaceDifferences(view, kEdit[1], kMiddleAt), 0);
     EXPECT_EQ(FaceDifferences(view, kFind[1], kRightAt), 0);
     App.HoverLeft = App.HoverMiddle = App.HoverRight = 0;
+}
+
+// The identity line, once the tuner's identity interface has said something:
+// drawn in its own area in both measuring views, and nowhere else, so the
+// caption, the bar and both read-outs stay as they are; while nothing is
+// known, the window is as without it.
+namespace {
+
+void Publish(int16_t position, int16_t expected, uint8_t match, const char* name) {
+    SatelliteIdentity identity;
+    identity.Position = position;
+    identity.Expected = expected;
+    identity.Match = match;
+    strncpy(identity.NetworkName, name, kNetworkNameBytes - 1);
+    PublishIdentity(&App.Identity, identity);
+}
+
+int DifferencesOutside(const Capture& a, const Capture& b, RECT hole) {
+    int differences = 0;
+    for (int y = 0; y < kHeight; ++y)
+        for (int x = 0; x < kWidth; ++x) {
+            const bool inside = x >= hole.left && x < hole.right && y >= hole.top && y < hole.bottom;
+            differences += !inside && a.At(x, y) != b.At(x, y);
+        }
+    return differences;
+}
+
+void ExpectLineInView(const char* view, const char* text, COLORREF colour) {
+    SCOPED_TRACE(view);
+    Publish(0, 0, IdentityUnknown, "");
+    Repaint();
+    const Capture plain = CaptureWindow((std::string(view) + "-no-identity").c_str());
+    Publish(192, 130, IdentityMismatch, "ASTRA 1");
+    Repaint();
+    const Capture shown = CaptureWindow(view);
+    EXPECT_EQ(DifferencesOutside(shown, plain, kIdentityArea), 0);
+    const Capture line = ExpectedText(App.TextFont, colour, [&](HDC dc) { DrawIdentityText(dc, text, colour); });
+    EXPECT_EQ(Differences(shown, line, kIdentityArea), 0);
+    EXPECT_GT(Differences(shown, plain, kIdentityArea), 20);  // there is a line to see
+}
+
+}  // namespace
+
+TEST(Paint, IdentityLineCoversNeitherCaptionNorBarNorReadout) {
+    StartPainted();
+    ShowMeasuring(50, "50%");
+    ExpectLineInView("measuring-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1", RGB(190, 0, 0));
+    App.BigReadout.store(1);
+    ExpectLineInView("measuring-big-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1", RGB(190, 0, 0));
+}
+
+TEST(Paint, NoIdentityLineWhileNothingIsKnown) {
+    StartPainted();
+    ShowMeasuring(50, "50%");
+    const Capture before = CopyWindow();
+    // A name without a position is not an identity: still nothing.
+    Publish(kPositionUnknown, 130, IdentityUnknown, "ASTRA 1");
+    Repaint();
+    EXPECT_EQ(DifferencesOutside(CopyWindow(), before, RECT{0, 0, 0, 0}), 0);
 }

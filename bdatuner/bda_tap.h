@@ -1,0 +1,33 @@
+// The stream tap: a small DirectShow filter of the bridge's own, put between
+// the card's transport stream output and the MPEG-2 demultiplexer, that hands
+// the NIT and SDT packets to the broadcast identity reader and passes every
+// sample on unchanged.
+//
+// Why a filter of our own: the tables are in the stream the graph already
+// carries. Windows' own way to them, the MPEG-2 Sections and Tables filter
+// behind the demultiplexer, has IMpeg2Data::GetSection, which Microsoft has
+// not documented for use since Windows 7; and the demultiplexer's output pins
+// for PIDs 0x10 and 0x11 would need a sink anyway. A pass-through in front of
+// the demultiplexer keeps the graph as the network provider expects it (the
+// demultiplexer connected to the card) and reads the stream on the card's own
+// delivery thread, where the lock and level reads never wait for it.
+#pragma once
+#include <windows.h>
+#include <dshow.h>
+
+#include "identity/broadcast_identity.h"
+
+HRESULT CreateStreamTap(IBaseFilter** tap);
+// Forgets what the stream has said (a new transponder is tuned).
+void ResetStreamTap(IBaseFilter* tap);
+// What the stream has said since the last reset; an empty identity for a
+// null tap. Never waits for the card: only for a sample being read.
+BroadcastIdentity ReadStreamTap(IBaseFilter* tap);
+// How many bytes of stream the tap has seen since it was made (bdaprobe).
+ULONGLONG StreamTapBytes(IBaseFilter* tap);
+
+// Adds the tap to the graph and connects the card's transport output (card:
+// the receiver, or the tuner where there is none) to it; the demultiplexer
+// is then connected to the tap's output. False, with the tap out of the
+// graph again, where the card's output will not connect to it.
+bool InsertStreamTap(IGraphBuilder* graph, IBaseFilter* card, IBaseFilter* tap);

@@ -1,0 +1,85 @@
+#include "identity/identity_line.h"
+
+#include <cstdio>
+
+#include "identity/broadcast_identity.h"
+
+namespace {
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// The last word of the name: from after the last space before `end`.
+size_t WordStart(const char* text, size_t end) {
+    size_t start = end;
+    while (start > 0 && text[start - 1] != ' ') --start;
+    return start;
+}
+
+// "13.0e", "103.0W", "5e", "0.8w": whole degrees and at most one decimal.
+int16_t ReadPositionWord(const char* word, size_t length) {
+    if (length < 2) return kPositionUnknown;
+    const char side = word[length - 1];
+    const int sign = (side == 'e' || side == 'E') ? 1 : (side == 'w' || side == 'W') ? -1 : 0;
+    if (sign == 0) return kPositionUnknown;
+    int degrees = 0, tenths = 0;
+    size_t i = 0;
+    for (; i < length - 1 && IsDigit(word[i]); ++i) {
+        degrees = degrees * 10 + (word[i] - '0');
+        if (degrees > 180) return kPositionUnknown;
+    }
+    if (i == 0) return kPositionUnknown;
+    if (i < length - 1) {
+        if (word[i] != '.' || i + 2 != length - 1 || !IsDigit(word[i + 1])) return kPositionUnknown;
+        tenths = word[i + 1] - '0';
+    }
+    const int value = degrees * 10 + tenths;
+    if (value > 1800) return kPositionUnknown;
+    return static_cast<int16_t>(sign * value);
+}
+
+}  // namespace
+
+int16_t PositionFromCaption(const char* caption, size_t length) {
+    size_t end = 0;
+    for (size_t i = 0; i < length && caption[i] != '\0'; ++i)
+        if (caption[i] != ' ') end = i + 1;
+    const size_t start = WordStart(caption, end);
+    return ReadPositionWord(caption + start, end - start);
+}
+
+void CompareIdentity(SatelliteIdentity* identity) {
+    if (identity->Position == kPositionUnknown) {
+        identity->Match = IdentityUnknown;
+    } else if (identity->Expected == kPositionUnknown) {
+        identity->Match = IdentityAlone;
+    } else {
+        int apart = identity->Position - identity->Expected;
+        if (apart < 0) apart = -apart;
+        if (apart > 1800) apart = 3600 - apart;  // 179.9W and 180.0E are neighbours
+        identity->Match = apart <= kSameSlotTenths ? IdentityConfirmed : IdentityMismatch;
+    }
+}
+
+void FormatIdentityLine(const SatelliteIdentity& identity, char text[kIdentityLineBytes]) {
+    text[0] = '\0';
+    if (identity.Match == IdentityUnknown) return;
+    char received[8], expected[8];
+    FormatPosition(identity.Position, received);
+    FormatPosition(identity.Expected, expected);
+    // The name as published: terminated within its field.
+    char name[kNetworkNameBytes];
+    std::snprintf(name, sizeof name, "%.*s", kNetworkNameBytes - 1, identity.NetworkName);
+    const char* gap = name[0] ? " " : "";
+    switch (identity.Match) {
+    case IdentityConfirmed:
+        std::snprintf(text, kIdentityLineBytes, "%s confirmed%s%s", received, name[0] ? ": " : "", name);
+        break;
+    case IdentityMismatch:
+        std::snprintf(text, kIdentityLineBytes, "not %s: this is %s%s%s", expected, received,
+                      name[0] ? ", " : "", name);
+        break;
+    default:
+        std::snprintf(text, kIdentityLineBytes, "%s%s%s", received, gap, name);
+        break;
+    }
+}

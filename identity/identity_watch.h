@@ -1,0 +1,29 @@
+// The program's side of the tuner's optional identity interface: asked for
+// once a transponder is tuned, read by the signal poller about once a second
+// while measuring, and published whole in AppState::Identity for the window
+// and the phone display. Without the interface nothing is ever published
+// but "unknown", and the poller does nothing more than before.
+#pragma once
+#include <windows.h>
+
+#include "identity/identity_record.h"
+
+// The poller's own record of what it last published.
+struct IdentityWatch {
+    ULONGLONG NextAskMs = 0;
+    SatelliteIdentity Shown;
+};
+
+// UI thread, after tuning, before the measuring threads start: takes the
+// filter's identity interface if it has one and it is not held yet.
+void QueryTunerIdentity();
+// The poller, before its first pass: unknown, with the position the chosen
+// list entry names (none for a typed transponder).
+IdentityWatch StartIdentityWatch();
+// The poller, every pass: asks the interface when a second has passed, and
+// when the answer differs publishes it and asks for the line to be redrawn.
+void WatchIdentity(IdentityWatch* watch);
+// The poller, as the measurement ends: unknown again.
+void EndIdentityWatch();
+// Shutdown, before the tuner-control interface is released.
+void ReleaseTunerIdentity();

@@ -1,0 +1,200 @@
+#!/usr/bin/env python3
+"""End-to-end runs of the real Zentrik.exe through the BDA bridge with a card
+double that delivers a transport stream: the line that says which satellite
+the broadcast comes from, compared with the list entry, checked on the screen
+against the line drawn by the program's own font code.
+
+usage: drive_identity.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
+"""
+import os
+import shutil
+import sys
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, HERE)
+import drive_bda as bda  # noqa: E402  (BUILD and SCENARIO come from the same arguments)
+import make_streams  # noqa: E402
+from drive_bda import BdaProgram, bar_at, check, log_lines, never_released, run_and_stopped  # noqa: E402
+
+e2e = bda.e2e
+HOTBIRD_TS = os.path.join(HERE, "..", "data", "broadcast", "hotbird13e-mediaset.ts")
+LOCKED = "at 0 locked 1 strength 50 quality 50\n"
+# The identity line's place and colours (identity/identity_paint.*).
+AREA = (36, 60, 278, 18)
+CONFIRMED, MISMATCH, ALONE = "006400", "be0000", "00001e"
+
+
+def with_streams(folder):
+    """The run's folder gets the recording and our own streams."""
+    shutil.copy(HOTBIRD_TS, os.path.join(folder, "hotbird.ts"))
+    for name in ("astra", "nonit"):
+        with open(os.path.join(folder, name + ".ts"), "wb") as f:
+            f.write(getattr(make_streams, name)())
+
+
+def start(stream_lines):
+    p = BdaProgram(LOCKED + stream_lines, prepare=with_streams)
+    p.wait_built()
+    return p
+
+
+def expected_line(p, text, colour):
+    """The window face with the identity line drawn on it by the program's own code."""
+    name = os.path.join(p.folder, f"expected-identity-{colour}")
+    e2e.run("convert", e2e.SHEET, "-crop", "350x200+0+0", "+repage", "-alpha", "off", "BMP3:" + name + "-background.bmp")
+    e2e.run("wine", os.path.join(e2e.BUILD, "tests", "windows", "expected_text.exe"),
+            e2e.windows_path(name + "-background.bmp"), e2e.windows_path(name + ".bmp"), "--identity", colour, text)
+    return name + ".bmp"
+
+
+def line_differs(p, shot, expected):
+    x, y, w, h = AREA
+    return e2e.pixels_differ(shot, x, y, expected, x, y, w, h)
+
+
+def shows_line(p, name, text, colour):
+    """Waits until the identity area shows exactly the line; the shot, or None."""
+    expected = expected_line(p, text, colour)
+    return p.wait_screen(name, lambda s: line_differs(p, s, expected) == 0, e2e.GIVE_UP)
+
+
+def face_untouched(p, shot):
+    """The identity area is the window face's own: no line at all."""
+    x, y, w, h = AREA
+    return e2e.pixels_differ(shot, x, y, e2e.SHEET, x, y, w, h) == 0
+
+
+def polls_after(text, marker, ms):
+    """Whether the doubles answered a lock read more than ms after the line with marker."""
+    at = next((t for t, _, _, what, rest in log_lines(text) if marker in f"{what} {rest}"), None)
+    return at is not None and any(t > at + ms and what == "get_SignalLocked" for t, _, _, what, _ in log_lines(text))
+
+
+def finish(p):
+    p.key("Escape")
+    check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    _, running = run_and_stopped(p.log_text())
+    left = never_released(p.log_text())
+    check(running == [] and left == [], f"no filter left running, every BDA object released (running {running}, left {left})")
+
+
+def measure_hotbird(p):
+    p.key("h", "h", "Return")  # HellasSat, then HotBird 13.0e; Enter starts it
+    check(p.wait_screen("level-50", lambda s: bar_at(s, p, 50), e2e.GIVE_UP) is not None, "locked at 50%")
+
+
+def big_readout(p):
+    p.click(200, 120, repeat=2)  # a double click on the screen switches to the big read-out
+
+
+def scenario_identity_match():
+    """HotBird 13.0e from the list, and the recording made off air on Hot Bird: confirmed."""
+    p = start("stream GATE:hotbird.ts\n")
+    try:
+        measure_hotbird(p)
+        shot = shows_line(p, "match", "13.0E confirmed: Mediaset", CONFIRMED)
+        check(shot is not None, "the line says \"13.0E confirmed: Mediaset\" in green under the caption")
+        check(shot is not None and bar_at(shot, p, 50) and p.readout_differs(shot, "50%", bda.TEXT, 50) == 0,
+              "and the bar and the read-out are as without it")
+        check("STREAM first sample 0x00000000" in p.log_text(), "the card's samples reached the bridge's tap")
+        check(any(obj.startswith("Demux#") and what == "Receive" for _, _, obj, what, _ in log_lines(p.log_text())),
+              "and went on through it to the demultiplexer")
+        big_readout(p)
+        check(shows_line(p, "match-big", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
+              "the big read-out view shows the same line")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_mismatch():
+    """HotBird 13.0e from the list, but the dish sees Astra 19.2E: said plainly."""
+    p = start("stream GATE:astra.ts\n")
+    try:
+        measure_hotbird(p)
+        check(shows_line(p, "mismatch", "not 13.0E: this is 19.2E, ASTRA 1", MISMATCH) is not None,
+              "the line says \"not 13.0E: this is 19.2E, ASTRA 1\" in red (the name's zero byte left out)")
+        big_readout(p)
+        check(shows_line(p, "mismatch-big", "not 13.0E: this is 19.2E, ASTRA 1", MISMATCH) is not None,
+              "and so does the big read-out view")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_typed():
+    """A typed transponder has no position to compare: the identity alone."""
+    p = start("stream GATE:astra.ts\n")
+    try:
+        p.click(73, 174)  # MODE 0 -> keypad
+        e2e.type_on_keypad(p, "C11362H22000")
+        p.click(272, 174)  # FIND>
+        check(shows_line(p, "typed", "19.2E ASTRA 1", ALONE) is not None, "the line says \"19.2E ASTRA 1\"")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_no_nit():
+    """A stream without a NIT: nothing is known, so nothing is shown."""
+    p = start("stream GATE:nonit.ts once\n")
+    try:
+        measure_hotbird(p)
+        check(e2e.wait_for(lambda: polls_after(p.log_text(), "STREAM stopped", 2500)),
+              "the whole stream was delivered and the poller went on for more than two seconds")
+        shot = p.shot("no-nit")
+        check(face_untouched(p, shot) and bar_at(shot, p, 50) and p.readout_differs(shot, "50%", bda.TEXT, 50) == 0,
+              "no identity line: the screen is as without a stream")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_stops():
+    """The stream stops (a card that stops delivering): the line stays as last known, nothing hangs."""
+    p = start("stream GATE:hotbird.ts\nstream stop-after 30\n")
+    try:
+        measure_hotbird(p)
+        check(shows_line(p, "before-stop", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "confirmed first")
+        check(e2e.wait_for(lambda: polls_after(p.log_text(), "STREAM stopped", 2500)),
+              "the stream stopped and the poller went on for more than two seconds")
+        check(shows_line(p, "after-stop", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
+              "the line stays as last known")
+        check(bar_at(p.shot("after-stop-bar"), p, 50), "and the level is read as before")
+        finish(p)
+    finally:
+        p.close()
+
+
+def probe_with(stream_path):
+    """bdaprobe measuring 11362H22000 for four seconds with the card delivering the stream (or none)."""
+    line = f"stream {e2e.windows_path(stream_path)}\n" if stream_path else ""
+    out, _ = bda.bdaprobe(LOCKED + line, "11362H22000", "--seconds", "4")
+    return out
+
+
+def scenario_identity_probe():
+    """bdaprobe prints the identity and the NIT's transponders as typed on the keypad."""
+    out = probe_with(HOTBIRD_TS)
+    bda.said("Broadcast: the satellite at 13.0E, network \"Mediaset\" (network id 272), "
+             "transport stream 6000 of original network 272" in out, "the identity of the Hot Bird recording", out)
+    bda.said(any(l.split()[:3] == ["11919V29900", "DVB-S", "QPSK"] for l in out.splitlines()),
+             "its one listed transponder as the keypad takes it: 11919V29900, DVB-S, QPSK", out)
+    folder = os.path.join(bda.e2e.ARTIFACTS, "streams")
+    os.makedirs(folder, exist_ok=True)
+    with open(os.path.join(folder, "astra.ts"), "wb") as f:
+        f.write(make_streams.astra())
+    out = probe_with(os.path.join(folder, "astra.ts"))
+    rows = [l.split()[:3] for l in out.splitlines() if l.startswith("    1")]
+    bda.said(rows == [["11362H22000", "DVB-S2", "8PSK"], ["11244H22000", "DVB-S", "QPSK"],
+                      ["11493H22000", "DVB-S2", "8PSK"]], "the three transponders of our 19.2E NIT, S2 ones named", out)
+    out = probe_with(None)
+    bda.said("Broadcast: the card delivered no transport stream" in out and "Broadcast: the satellite" not in out,
+             "a card without a stream: said so, and no identity", out)
+
+
+if __name__ == "__main__":
+    scenarios = {name[len("scenario_"):]: f for name, f in globals().items() if name.startswith("scenario_")}
+    scenarios[e2e.SCENARIO]()
+    print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
+    sys.exit(1 if e2e.failures else 0)
