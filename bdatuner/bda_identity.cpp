@@ -62,7 +62,7 @@ public:
     }
 
 private:
-    LONG refs_ = 1;
+    LONG refs_ = 0;  // the creator's ComPtr takes the first reference
     ComPtr<IUnknown> owner_;
     ComPtr<IBaseFilter> tap_;
 };
@@ -76,9 +76,7 @@ bool IsIdentityInterface(REFIID iid) {
 HRESULT CreateIdentityFace(IUnknown* owner, IBaseFilter* tap, REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
-    IdentityFace* face = new (std::nothrow) IdentityFace(owner, tap);
+    const Microsoft::WRL::ComPtr<IdentityFace> face = new (std::nothrow) IdentityFace(owner, tap);
     if (!face) return E_OUTOFMEMORY;
-    const HRESULT result = face->QueryInterface(iid, out);
-    face->Release();
-    return result;
+    return face->QueryInterface(iid, out);
 }

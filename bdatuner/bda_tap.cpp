@@ -334,6 +334,11 @@ private:
     ULONGLONG bytes_ = 0;
 };
 
+
+// The pins live and die with their filter: a reference to a pin is one to
+// the filter, given back here.
+ULONG ReleaseTap(StreamTap* tap) { return tap->Release(); }
+
 HRESULT STDMETHODCALLTYPE TapInput::QueryInterface(REFIID iid, void** out) {
     if (!out) return E_POINTER;
     *out = nullptr;
@@ -347,7 +352,7 @@ HRESULT STDMETHODCALLTYPE TapInput::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 ULONG STDMETHODCALLTYPE TapInput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapInput::Release() { return owner_->Release(); }
+ULONG STDMETHODCALLTYPE TapInput::Release() { return ReleaseTap(owner_); }
 
 HRESULT STDMETHODCALLTYPE TapInput::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     if (!connector || !type) return E_POINTER;
@@ -470,7 +475,7 @@ HRESULT STDMETHODCALLTYPE TapOutput::QueryInterface(REFIID iid, void** out) {
     return S_OK;
 }
 ULONG STDMETHODCALLTYPE TapOutput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapOutput::Release() { return owner_->Release(); }
+ULONG STDMETHODCALLTYPE TapOutput::Release() { return ReleaseTap(owner_); }
 
 // Offers the card's own media type: the tap changes nothing in the stream.
 HRESULT STDMETHODCALLTYPE TapOutput::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {

@@ -89,7 +89,7 @@ int Failure(const char* what, IBdaProbe* probe) {
 void Measure(IBdaProbe* probe, int seconds) {
     // The bridge's view of the broadcast, printed beside the readings.
     BroadcastWatch broadcast;
-    probe->QueryInterface(kBdaIdentityProbeInterfaceId, reinterpret_cast<void**>(&broadcast.Probe));
+    probe->QueryInterface(kBdaIdentityProbeInterfaceId, reinterpret_cast<void**>(broadcast.Probe.GetAddressOf()));
     std::printf("One line a second%s.\n", seconds > 0 ? "" : "; Ctrl+C ends");
     PrintReadingHeader();
     BdaProbeReport report;
@@ -104,7 +104,6 @@ void Measure(IBdaProbe* probe, int seconds) {
     }
     PrintModulationOutcome(report);
     PrintBroadcastOutcome(broadcast);
-    if (broadcast.Probe) broadcast.Probe->Release();
 }
 
 int TuneAndMeasure(ITunerControl* control, IBdaProbe* probe, const Transponder& t, int seconds) {

@@ -3,11 +3,12 @@
 // its NIT lists there, as they are typed on Zentrik's keypad.
 #pragma once
 #include <windows.h>
+#include <wrl/client.h>
 
 #include "bdatuner/bda_identity.h"
 
 struct BroadcastWatch {
-    IBdaIdentityProbe* Probe = nullptr;  // the bridge's; not held here
+    Microsoft::WRL::ComPtr<IBdaIdentityProbe> Probe;  // the bridge's, when it offers it
     int16_t ShownPosition = kPositionUnknown;
     int ShownTransponders = 0;
     ULONGLONG StreamBytes = 0;
