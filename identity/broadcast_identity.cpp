@@ -1,6 +1,5 @@
 #include "identity/broadcast_identity.h"
 
-#include <cstdio>
 #include <cstring>
 
 #include "identity/dvb_text.h"
@@ -366,11 +365,3 @@ BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader) {
     return identity;
 }
 
-void FormatPosition(int16_t position, char text[8]) {
-    if (position == kPositionUnknown || position < -1800 || position > 1800) {
-        std::memcpy(text, "unknown", 8);
-        return;
-    }
-    const int tenths = position < 0 ? -position : position;
-    std::snprintf(text, 8, "%d.%d%c", tenths / 10, tenths % 10, position < 0 ? 'W' : 'E');
-}

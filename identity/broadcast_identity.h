@@ -59,5 +59,3 @@ void ResetIdentityReader(IdentityReader* reader);
 void FeedTransportStream(IdentityReader* reader, const uint8_t* bytes, size_t count);
 // What the tables read so far say.
 BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader);
-// "13.0E", "30.0W"; "unknown" for kPositionUnknown. text holds 8 bytes.
-void FormatPosition(int16_t position, char text[8]);

@@ -1,8 +1,8 @@
 #include "identity/identity_line.h"
 
-#include <cstdio>
+#include <cstring>
 
-#include "identity/broadcast_identity.h"
+#include "identity/identity_record.h"
 
 namespace {
 
@@ -60,6 +60,16 @@ void CompareIdentity(SatelliteIdentity* identity) {
     }
 }
 
+namespace {
+
+// Appends text to the line, always leaving it terminated within its size.
+void AppendText(char* line, size_t* used, const char* text) {
+    while (*text && *used + 1 < kIdentityLineBytes) line[(*used)++] = *text++;
+    line[*used] = '\0';
+}
+
+}  // namespace
+
 void FormatIdentityLine(const SatelliteIdentity& identity, char text[kIdentityLineBytes]) {
     text[0] = '\0';
     if (identity.Match == IdentityUnknown) return;
@@ -68,18 +78,26 @@ void FormatIdentityLine(const SatelliteIdentity& identity, char text[kIdentityLi
     FormatPosition(identity.Expected, expected);
     // The name as published: terminated within its field.
     char name[kNetworkNameBytes];
-    std::snprintf(name, sizeof name, "%.*s", kNetworkNameBytes - 1, identity.NetworkName);
-    const char* gap = name[0] ? " " : "";
+    std::memcpy(name, identity.NetworkName, sizeof name);
+    name[kNetworkNameBytes - 1] = '\0';
+    const bool named = name[0] != '\0';
+    size_t used = 0;
     switch (identity.Match) {
     case IdentityConfirmed:
-        std::snprintf(text, kIdentityLineBytes, "%s confirmed%s%s", received, name[0] ? ": " : "", name);
+        AppendText(text, &used, received);
+        AppendText(text, &used, named ? " confirmed: " : " confirmed");
         break;
     case IdentityMismatch:
-        std::snprintf(text, kIdentityLineBytes, "not %s: this is %s%s%s", expected, received,
-                      name[0] ? ", " : "", name);
+        AppendText(text, &used, "not ");
+        AppendText(text, &used, expected);
+        AppendText(text, &used, ": this is ");
+        AppendText(text, &used, received);
+        if (named) AppendText(text, &used, ", ");
         break;
     default:
-        std::snprintf(text, kIdentityLineBytes, "%s%s%s", received, gap, name);
+        AppendText(text, &used, received);
+        if (named) AppendText(text, &used, " ");
         break;
     }
+    AppendText(text, &used, name);
 }

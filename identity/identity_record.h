@@ -8,6 +8,10 @@
 
 // Orbital positions are tenths of a degree, east positive, west negative.
 constexpr int16_t kPositionUnknown = INT16_MIN;
+// "13.0E", "30.0W"; "unknown" for kPositionUnknown or a value past 180
+// degrees. text holds 8 bytes.
+void FormatPosition(int16_t position, char text[8]);
+
 // UTF-8 with its terminator; longer names are cut at a character boundary.
 constexpr int kNetworkNameBytes = 64;
 
