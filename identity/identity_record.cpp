@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "app/published_words.h"
+
 namespace {
 constexpr int kIdentityWords = sizeof(SatelliteIdentity) / 4;
 }
@@ -25,23 +27,11 @@ void FormatPosition(int16_t position, char text[8]) {
 }
 
 void PublishIdentity(PublishedIdentity* published, const SatelliteIdentity& identity) {
-    uint32_t words[kIdentityWords];
-    std::memcpy(words, &identity, sizeof words);
-    const uint32_t sequence = published->Sequence.load();
-    published->Sequence.store(sequence + 1);  // odd: being rewritten
-    for (int i = 0; i < kIdentityWords; ++i) published->Words[i].store(words[i]);
-    published->Sequence.store(sequence + 2);
+    PublishWords(published->Sequence, published->Words, kIdentityWords, &identity);
 }
 
 SatelliteIdentity ReadPublishedIdentity(const PublishedIdentity& published) {
-    uint32_t words[kIdentityWords];
-    for (;;) {
-        const uint32_t before = published.Sequence.load();
-        if (before & 1) continue;
-        for (int i = 0; i < kIdentityWords; ++i) words[i] = published.Words[i].load();
-        if (published.Sequence.load() == before) break;
-    }
     SatelliteIdentity identity;
-    std::memcpy(&identity, words, sizeof identity);
+    ReadPublishedWords(published.Sequence, published.Words, kIdentityWords, &identity);
     return identity;
 }

@@ -35,9 +35,8 @@ struct SatelliteIdentity {
 };
 static_assert(sizeof(SatelliteIdentity) % 4 == 0, "published in whole words");
 
-// Published by its one writer (the poller) for readers on other threads: a
-// sequence count that is odd while the words are rewritten, so a reader that
-// overlapped a rewrite reads again.
+// Published whole by its one writer (the poller) for readers on other threads
+// (app/published_words.h).
 struct PublishedIdentity {
     std::atomic<uint32_t> Sequence{0};
     std::atomic<uint32_t> Words[sizeof(SatelliteIdentity) / 4] = {};
