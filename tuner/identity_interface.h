@@ -28,7 +28,7 @@ struct ZentrikIdentityInfo {
     uint16_t NetworkId;          // the NIT actual's network_id; 0 unknown
     uint16_t OriginalNetworkId;  // of the received transport stream (SDT actual); 0 unknown
     uint16_t TransportStreamId;  // of the received transport stream (SDT actual); 0 unknown
-    uint16_t Reserved;           // 0
+    uint16_t Reserved;           // always zero: the padding the record would have anyway, named
     // The network's name (network name descriptor), UTF-8, zero-terminated,
     // cut at a character boundary; empty when unknown.
     char NetworkName[kIdentityNameBytes];

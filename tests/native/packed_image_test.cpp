@@ -151,7 +151,7 @@ TEST(UnpackImage, EachCodeKind)
         TestStream s;
         s.Width7(200);
         s.Bit(1); s.Bits(0x7F, 7);       // 200 + 127 = 327 mod 256 = 71 'G'
-        s.Bit(1); s.Bits(0, 7);          // 200
+        s.Bit(1); s.Bits(0, 7);          // the base alone: byte value 200
         s.Bits(0, 3); s.Bits(1, 7); s.Bits(3, 2);
         s.End();
         EXPECT_EQ(Unpack(s.Container(7)), std::string("G\xC8\xC8\xC8\xC8\xC8\xC8"));
@@ -398,8 +398,8 @@ TEST(UnpackImage, LiteralWidthCodeReplacesWidthAndBase)
 {
     TestStream s;
     s.Width7(194);
-    s.Bit(1); s.Bits(0, 7);        // 194
-    s.Bit(1); s.Bits(61, 7);       // 255
+    s.Bit(1); s.Bits(0, 7);        // the base alone: byte value 194
+    s.Bit(1); s.Bits(61, 7);       // base plus 61: byte value 255
     s.Bit(1); s.Bits(62, 7);       // 256 mod 256 = 0
     s.Bit(1); s.Bits(127, 7);      // 321 mod 256 = 65 'A'
     s.Width8();                    // back to 8 bits, base 0

@@ -335,7 +335,7 @@ struct Emitter {
 void PutLiteral(Emitter& e) {
     const int mode = (*e.Modes)[e.LiteralIndex++];
     if (mode != e.Mode) {
-        PutBits(&e.Bits, 0x1, 3);      // 001
+        PutBits(&e.Bits, 0x1, 3);      // the three-bit prefix: two zeros, then a one
         PutBits(&e.Bits, 0, 4 + 1);    // V = 0, B = 0: literal-width code
         PutBit(&e.Bits, mode == 0);
         if (mode != 0) PutBits(&e.Bits, uint32_t(mode - 1), 8);
