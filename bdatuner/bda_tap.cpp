@@ -4,7 +4,7 @@
 
 #include <new>
 
-#include "identity/table_packets.h"
+#include "identity/broadcast_identity.h"
 
 using Microsoft::WRL::ComPtr;
 
@@ -300,7 +300,7 @@ public:
     void Feed(const BYTE* bytes, size_t count) {
         EnterCriticalSection(&readerLock_);
         bytes_ += count;
-        if (reader_) FeedTablePackets(reader_.get(), bytes, count);
+        if (reader_) FeedTransportStream(reader_.get(), bytes, count);
         LeaveCriticalSection(&readerLock_);
     }
     bool Stopped() const { return InterlockedCompareExchange(const_cast<LONG*>(&state_), 0, 0) == State_Stopped; }

@@ -1,7 +1,7 @@
 // The stream tap: a small DirectShow filter of the bridge's own, put between
 // the card's transport stream output and the MPEG-2 demultiplexer, that hands
-// the NIT and SDT packets to the broadcast identity reader and passes every
-// sample on unchanged.
+// each sample to the broadcast identity reader (which keeps only the NIT and
+// SDT packets) and passes it on unchanged.
 //
 // Why a filter of our own: the tables are in the stream the graph already
 // carries. Windows' own way to them, the MPEG-2 Sections and Tables filter
