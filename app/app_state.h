@@ -9,12 +9,14 @@
 #include "transponder/transponder.h"
 #include "transponder/entry_line.h"
 #include "measure/level_text.h"
+#include "measure/signal_readings.h"
 #include "app/modes.h"
 #include "app/published_caption.h"
 #include "identity/identity_record.h"
 
 struct ITunerControl;
 struct IZentrikSatelliteIdentity;
+struct IZentrikSignalReadings;
 
 // The two pauses between feedback cycles, in milliseconds.
 constexpr int32_t kSlowCadence = 1200;
@@ -46,6 +48,10 @@ struct AppState {
     LevelTextWord LevelText{PackLevelText("00%")};
     // The last lock check's answer, 1 locked, for readers outside the window.
     std::atomic<uint8_t> SignalLocked{0};
+    // The card's strength and quality apart, in percent, while locked and
+    // where the tuner gives them; kReadingUnknown otherwise.
+    std::atomic<int32_t> SignalStrength{kReadingUnknown};
+    std::atomic<int32_t> SignalQuality{kReadingUnknown};
     std::atomic<uint8_t> PollerRunning{0};
     std::atomic<uint8_t> FeedbackRunning{0};
 
@@ -95,6 +101,9 @@ struct AppState {
     // the font of the line that shows what it says (made when first needed).
     IZentrikSatelliteIdentity* TunerIdentity = nullptr;
     HFONT IdentityFont = nullptr;
+    // The tuner filter's optional readings interface, held by the poller
+    // for the length of a measurement.
+    IZentrikSignalReadings* TunerReadings = nullptr;
     // The phone display (ZentrikPhone.dll), loaded only with /phone, and the
     // addresses the About box ends with while it serves.
     HMODULE PhoneModule = nullptr;

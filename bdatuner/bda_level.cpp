@@ -69,17 +69,25 @@ bool UsableStrength(int32_t strength, StrengthUnit unit) {
 
 // mDb is shown linearly from -70 dB (0%) to -20 dB (100%), clamped. A strength
 // that cannot be used falls back to the signal quality, which BDA gives in
-// percent. While readings disagree with the unit, the last level stands.
+// percent. While readings disagree with the unit, the last level stands, and
+// the last strength with it.
 int32_t LevelPercent(const SignalReadings& readings, bool locked, StrengthJudge* judge) {
     int32_t level;
-    if (readings.HasStrength && !WeighReading(readings.Strength, locked, judge))
+    if (readings.HasStrength && !WeighReading(readings.Strength, locked, judge)) {
         level = judge->LastLevel;
-    else if (readings.HasStrength && UsableStrength(readings.Strength, judge->Unit))
-        level = StrengthPercent(readings.Strength, judge->Unit);
-    else
+    } else if (readings.HasStrength && UsableStrength(readings.Strength, judge->Unit)) {
+        level = judge->LastStrength = StrengthPercent(readings.Strength, judge->Unit);
+    } else {
+        judge->LastStrength = kNoPercent;
         level = readings.HasQuality ? ClampPercent(readings.Quality) : 0;
+    }
     judge->LastLevel = level;
     return level;
+}
+
+int32_t QualityPercent(const SignalReadings& readings) {
+    if (!readings.HasQuality || readings.Quality < 0 || readings.Quality > kPercentMax) return kNoPercent;
+    return readings.Quality;
 }
 
 const char* UnitName(StrengthUnit unit) {

@@ -16,6 +16,9 @@ struct SignalReadings {
     int32_t Quality = 0;
 };
 
+// A percentage the latest reading could not give.
+constexpr int32_t kNoPercent = -1;
+
 // What the readings so far say about the unit. The first telling reading
 // decides at once, so that the level shows from the start; a different unit
 // takes over only after kUnitChangeReadings telling readings in a row, so one
@@ -27,6 +30,7 @@ struct StrengthJudge {
     StrengthUnit Challenger = StrengthUnit::Unknown;  // what the latest disagreeing readings say
     int32_t ChallengerReadings = 0;                   // how many of them in a row
     int32_t LastLevel = 0;                            // the level reported last
+    int32_t LastStrength = kNoPercent;                // the strength alone in percent, as last judged
 };
 
 // The mDb window shown as 0..100 percent.
@@ -36,6 +40,9 @@ constexpr int32_t kStrongestMilliDecibel = -20000;
 // The level in percent for one reading; locked says whether the same reading
 // found a lock (a 16-bit scale cannot read 1..100 while locked).
 int32_t LevelPercent(const SignalReadings& readings, bool locked, StrengthJudge* judge);
+// The quality in percent, the unit BDA defines for it; kNoPercent for a
+// reading without one or with one outside 0..100.
+int32_t QualityPercent(const SignalReadings& readings);
 // "percent", "of 65535", "mDb" or "unit unknown".
 const char* UnitName(StrengthUnit unit);
 

@@ -157,6 +157,7 @@ void ReadJob(void* session) {
     r.StrengthFrom = reading.StrengthFrom;
     r.QualityFrom = reading.QualityFrom;
     r.Level = level;
+    r.StrengthPercent = reading.Answered ? s->Judge.LastStrength : kNoPercent;
     PutGraphFacts(s);
     LeaveCriticalSection(&s->Lock);
 }

@@ -1,7 +1,8 @@
 // ZentrikBdaTuner.dll: the tuner filter class backed by any BDA DVB-S card.
 // The program's Set calls are stored; the tune request goes out at SetDiseqc,
 // the last step of the program's fixed tuning sequence. Lock and level come
-// from the card's BDA signal statistics, one read serving both.
+// from the card's BDA signal statistics, one read serving both, and serving
+// the strength and quality the readings interface gives.
 #include "bdatuner/bda_tuner.h"
 
 #include <wrl/client.h>
@@ -10,6 +11,7 @@
 
 #include "bdatuner/bda_log.h"
 #include "bdatuner/bda_identity.h"
+#include "bdatuner/bda_readings.h"
 #include "bdatuner/bda_session.h"
 #include "bdatuner/bda_tap.h"
 #include "tuner/com_server_registration.h"
@@ -40,15 +42,17 @@ static_assert(kProgramShutdownStepMs + kTearDownLimitMs <= 3000, "Esc must end t
 volatile LONG g_objects = 0;
 volatile LONG g_locks = 0;
 
-class BdaTuner final : public ITunerControl, public IBaseFilter, public IBdaProbe {
+class BdaTuner final : public ITunerControl, public IBaseFilter, public IBdaProbe, public IZentrikSignalReadings {
 public:
     BdaTuner() {
         InterlockedIncrement(&g_objects);
         InitializeCriticalSection(&settingsLock_);
+        InitializeCriticalSection(&readingsLock_);
         CreateStreamTap(tap_.GetAddressOf());  // without one, the identity stays unknown
     }
     ~BdaTuner() {
         EndSession();
+        DeleteCriticalSection(&readingsLock_);
         DeleteCriticalSection(&settingsLock_);
         InterlockedDecrement(&g_objects);
     }
@@ -64,6 +68,8 @@ public:
             *out = static_cast<ITunerControl*>(this);
         else if (IsEqualGUID(iid, kBdaProbeInterfaceId))
             *out = static_cast<IBdaProbe*>(this);
+        else if (IsEqualGUID(iid, kSignalReadingsInterfaceId))
+            *out = static_cast<IZentrikSignalReadings*>(this);
         else
             return E_NOINTERFACE;
         AddRef();
@@ -101,6 +107,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryLock() override;
     HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) override;
     HRESULT STDMETHODCALLTYPE ReadReport(BdaProbeReport* report) override;
+    HRESULT STDMETHODCALLTYPE GetSignalReadings(ZentrikSignalInfo* info) override;
 
     // The filter face only identifies the class: the BDA graph it stands for
     // is run by the bridge itself, so it has no pins and no graph of its own.
@@ -177,6 +184,9 @@ private:
     // One statistics read serves the lock check and the level read after it.
     bool levelFromLock_ = false;
     int32_t lockLevel_ = 0;
+    // What the latest read said of strength and quality, for any thread.
+    CRITICAL_SECTION readingsLock_;
+    ZentrikSignalInfo readings_ = SignalInfoOf(BdaProbeReport());
 };
 
 int64_t MicrosecondsSince(const LARGE_INTEGER& start) {
@@ -266,6 +276,10 @@ HRESULT BdaTuner::Read(BdaProbeReport* report) {
     }
     if (!worker_ || last_.TimedOut) last_.Answered = last_.Locked = false;
     *report = last_;
+    const ZentrikSignalInfo readings = SignalInfoOf(last_);
+    EnterCriticalSection(&readingsLock_);
+    readings_ = readings;
+    LeaveCriticalSection(&readingsLock_);
     FinishStatisticsPeriod(start);
     return report->Answered ? S_OK : E_FAIL;
 }
@@ -294,6 +308,20 @@ HRESULT STDMETHODCALLTYPE BdaTuner::ReadSignalLevel(int32_t* level) {
 HRESULT STDMETHODCALLTYPE BdaTuner::ReadReport(BdaProbeReport* report) {
     if (!report) return E_POINTER;
     return Read(report);
+}
+
+// From the latest read, never from the card: the caller's thread must not wait
+// for a driver.
+HRESULT STDMETHODCALLTYPE BdaTuner::GetSignalReadings(ZentrikSignalInfo* info) {
+    if (!info) return E_POINTER;
+    if (info->cbSize < sizeof(ZentrikSignalInfo)) return E_INVALIDARG;
+    const uint32_t size = info->cbSize;
+    EnterCriticalSection(&readingsLock_);
+    *info = readings_;
+    LeaveCriticalSection(&readingsLock_);
+    info->cbSize = size;
+    const bool known = info->StrengthPercent != kSignalPercentUnknown || info->QualityPercent != kSignalPercentUnknown;
+    return known ? S_OK : S_FALSE;
 }
 
 class BdaTunerFactory final : public IClassFactory {

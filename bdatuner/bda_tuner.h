@@ -18,6 +18,7 @@ struct BdaProbeReport {
     SignalReadings Readings;
     int LockFrom = -1, StrengthFrom = -1, QualityFrom = -1;  // see BdaReading
     int32_t Level = 0;                                       // what ReadSignalLevel would write
+    int32_t StrengthPercent = kNoPercent;                    // the strength alone, as judged
     StrengthUnit Unit = StrengthUnit::Unknown;               // as the level rule has judged it so far
     // The card and the graph.
     BdaDeviceId Device;

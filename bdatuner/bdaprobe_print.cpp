@@ -156,7 +156,7 @@ void PrintTuneRequest(const BdaProbeReport& report) {
 }
 
 void PrintReadingHeader() {
-    std::printf("   time  lock  strength                quality  Zentrik shows  modulation  read from\n");
+    std::printf("   time  lock  strength                quality               Zentrik shows  modulation  read from\n");
 }
 
 void PrintReading(int second, const BdaProbeReport& report) {
@@ -167,17 +167,18 @@ void PrintReading(int second, const BdaProbeReport& report) {
         std::fflush(stdout);
         return;
     }
-    char strength[40] = "n/a", quality[16] = "n/a", lockFrom[40], levelFrom[40];
+    char strength[40] = "n/a", quality[40] = "n/a", lockFrom[40], levelFrom[40];
     if (report.Readings.HasStrength)
         std::snprintf(strength, sizeof strength, "%ld (%s)", static_cast<long>(report.Readings.Strength),
                       UnitName(report.Unit));
     if (report.Readings.HasQuality)
-        std::snprintf(quality, sizeof quality, "%ld", static_cast<long>(report.Readings.Quality));
+        std::snprintf(quality, sizeof quality, "%ld (%s)", static_cast<long>(report.Readings.Quality),
+                      QualityPercent(report.Readings) == kNoPercent ? "unit unknown" : "percent");
     SourceName(report, report.LockFrom, lockFrom, sizeof lockFrom);
     SourceName(report, report.Readings.HasStrength ? report.StrengthFrom : report.QualityFrom, levelFrom,
                sizeof levelFrom);
     // Zentrik reads the level only while locked; otherwise it shows 00%.
-    std::printf("%6ds  %-4s  %-22s  %-7s  %3ld%%           %-10s  lock: %s, level: %s\n", second,
+    std::printf("%6ds  %-4s  %-22s  %-20s  %3ld%%           %-10s  lock: %s, level: %s\n", second,
                 report.Locked ? "yes" : "no", strength, quality, static_cast<long>(report.Locked ? report.Level : 0),
                 ModulationName(report.Request.Modulation), lockFrom, levelFrom);
     std::fflush(stdout);

@@ -8,6 +8,7 @@
 #include "app/resources.h"
 #include "identity/identity_watch.h"
 #include "measure/level_text.h"
+#include "measure/signal_readings.h"
 #include "tuner/tuner_control.h"
 #include "tuner/tuner_interface.h"
 
@@ -82,6 +83,7 @@ void StartMeasurement() {
 
 unsigned __stdcall SignalPoller(void*) {
     IdentityWatch identity = StartIdentityWatch();
+    StartReadings();
     while (App.RunMode.load() == Measuring) {
         const bool locked = App.TunerControl->QueryLock() >= 0;
         App.SignalLocked.store(locked ? 1 : 0);
@@ -96,10 +98,12 @@ unsigned __stdcall SignalPoller(void*) {
             App.SignalLevel.store(0);
             WriteLevelText(&App.LevelText, 0);
         }
+        WatchReadings(locked);
         WatchIdentity(&identity);
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
     EndIdentityWatch();
+    EndReadings();
     WriteLevelText(&App.LevelText, 0);
     App.SignalLevel.store(0);
     App.SignalLocked.store(0);

@@ -16,7 +16,8 @@ constexpr char kCaption[] = "Attention!";
 PhoneFeed FeedOfApp() {
     return PhoneFeed{kPhoneFeedVersion, sizeof(PhoneFeed), &App.RunMode, &App.SignalLocked,
                      &App.SignalLevel, &App.LevelText, &App.SharedCaption, &App.SoundMode,
-                     &App.VoiceLanguage, &App.Cadence, &App.Identity};
+                     &App.VoiceLanguage, &App.Cadence, &App.Identity, &App.SignalStrength,
+                     &App.SignalQuality};
 }
 
 // The DLL from the program's own folder, never from the search path.

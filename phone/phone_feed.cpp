@@ -16,6 +16,8 @@ PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed) {
     snapshot.VoiceLanguage = feed.VoiceLanguage->load();
     snapshot.Cadence = feed.Cadence->load();
     snapshot.Identity = ReadPublishedIdentity(*feed.Identity);
+    snapshot.Strength = feed.SignalStrength->load();
+    snapshot.Quality = feed.SignalQuality->load();
     return snapshot;
 }
 
@@ -24,5 +26,6 @@ bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b) {
            std::memcmp(a.LevelText, b.LevelText, sizeof a.LevelText) == 0 &&
            std::memcmp(a.Caption, b.Caption, sizeof a.Caption) == 0 &&
            a.SoundMode == b.SoundMode && a.VoiceLanguage == b.VoiceLanguage &&
-           a.Cadence == b.Cadence && std::memcmp(&a.Identity, &b.Identity, sizeof a.Identity) == 0;
+           a.Cadence == b.Cadence && std::memcmp(&a.Identity, &b.Identity, sizeof a.Identity) == 0 &&
+           a.Strength == b.Strength && a.Quality == b.Quality;
 }

@@ -8,8 +8,9 @@
 
 #include "app/published_caption.h"
 #include "identity/identity_record.h"
+#include "measure/signal_readings.h"
 
-constexpr uint32_t kPhoneFeedVersion = 2;
+constexpr uint32_t kPhoneFeedVersion = 3;
 
 // Pointers to the published fields, each read whole. A DLL that finds another
 // version or a smaller record refuses to start.
@@ -25,6 +26,9 @@ struct PhoneFeed {
     const std::atomic<int16_t>* VoiceLanguage;
     const std::atomic<int32_t>* Cadence;
     const PublishedIdentity* Identity;  // which satellite the broadcast says it is
+    // The card's strength and quality in percent, or kReadingUnknown.
+    const std::atomic<int32_t>* SignalStrength;
+    const std::atomic<int32_t>* SignalQuality;
 };
 
 // One reading of everything the page shows and plays.
@@ -38,6 +42,8 @@ struct PhoneSnapshot {
     int16_t VoiceLanguage = 0;
     int32_t Cadence = 0;
     SatelliteIdentity Identity;
+    int32_t Strength = kReadingUnknown;
+    int32_t Quality = kReadingUnknown;
 };
 
 PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);

@@ -262,6 +262,14 @@ void AppendIdentity(std::string* json, SatelliteIdentity identity) {
     AppendPosition(json, identity.Expected);
 }
 
+// A reading of the card in percent, null where unknown; nothing is claimed
+// without a lock, whatever the fields say.
+void AppendReading(std::string* json, const char* name, int32_t percent, bool locked) {
+    json->append(",\"").append(name).append("\":");
+    if (locked && percent >= 0 && percent <= 100) json->append(std::to_string(percent));
+    else json->append("null");
+}
+
 }  // namespace
 
 std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& captionUtf8) {
@@ -283,6 +291,9 @@ std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& caption
     json += sound;
     json += snapshot.VoiceLanguage == Russian ? "\",\"language\":\"russian\"" : "\",\"language\":\"english\"";
     json += ",\"cadence\":" + std::to_string(snapshot.Cadence);
+    const bool locked = snapshot.Measuring && snapshot.Locked;
+    AppendReading(&json, "strength", snapshot.Strength, locked);
+    AppendReading(&json, "quality", snapshot.Quality, locked);
     AppendIdentity(&json, snapshot.Identity);
     json += "}";
     return json;

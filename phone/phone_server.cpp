@@ -106,6 +106,17 @@ void ServeEvents(httplib::Response& response) {
         });
 }
 
+// A sound or the keep-awake video; a resource the module lacks is not found,
+// rather than an empty answer a browser would try to play.
+void ServeResource(httplib::Response& response, const std::string& bytes, const char* type) {
+    if (bytes.empty()) {
+        response.status = 404;
+        return;
+    }
+    response.set_header("Cache-Control", "max-age=3600");
+    response.set_content(bytes, type);
+}
+
 // Every request that passed the gate: the page, the snapshot, the events, a
 // sound or the keep-awake video (whose byte ranges, which Safari asks for
 // before it plays a video, the library answers from the whole).
@@ -124,18 +135,10 @@ void ServeRequest(const httplib::Request& request, httplib::Response& response) 
     }
     case RouteEvents: ServeEvents(response); break;
     case RouteVideo:
-        response.set_header("Cache-Control", "max-age=3600");
-        response.set_header("Accept-Ranges", "bytes");
-        response.set_content(Phone.Videos[index], VideoContentType(index));
+        if (!Phone.Videos[index].empty()) response.set_header("Accept-Ranges", "bytes");
+        ServeResource(response, Phone.Videos[index], VideoContentType(index));
         break;
-    case RouteSound:
-        if (Phone.Sounds[index].empty()) {
-            response.status = 404;
-            break;
-        }
-        response.set_header("Cache-Control", "max-age=3600");
-        response.set_content(Phone.Sounds[index], "audio/wav");
-        break;
+    case RouteSound: ServeResource(response, Phone.Sounds[index], "audio/wav"); break;
     default: response.status = 404; break;
     }
 }

@@ -8,6 +8,8 @@
 
 #include <cstdint>
 
+#include "tuner/signal_readings_interface.h"
+
 // The pause of each QueryLock and ReadSignalLevel, as a card's driver takes.
 constexpr uint32_t kSimLatencyMs = 20;
 
@@ -17,6 +19,9 @@ struct SimSignal {
     bool Locked = false;
     int32_t Level = 0;
     bool WritesLevel = true;  // false: ReadSignalLevel leaves the caller's value alone
+    // What the readings interface gives, in percent, or kSignalPercentUnknown.
+    int32_t Strength = kSignalPercentUnknown;
+    int32_t Quality = kSignalPercentUnknown;
 };
 
 // The name of an interface, as the call log shows it (test build only).

@@ -1,8 +1,9 @@
 // ZentrikSimTuner.dll: a simulated tuner card source filter. It answers the
 // same class id and interfaces as the card's filter, keeps the tuning state
 // from the Set calls and reports lock and level from a dish being turned
-// slowly through the satellite's beam (about 20 s a sweep). Its test build
-// follows a script instead, when one is given (sim_hooks.h).
+// slowly through the satellite's beam (about 20 s a sweep), with strength and
+// quality apart through the readings interface. Its test build follows a
+// script instead, when one is given (sim_hooks.h).
 #include <windows.h>
 #include <strmif.h>
 
@@ -24,6 +25,12 @@ std::atomic<long> g_locks{0};
 constexpr uint32_t kDemoPeriodMs = 20000;
 constexpr uint32_t kDemoSearchMs = 4000;  // no lock at the start of each sweep
 constexpr double kDemoPeak = 85.0;
+// The quality follows the signal-to-noise ratio: it rises later than the
+// strength, peaks about a second after it (at 56% of the sweep where the
+// strength peaks at half) and falls away faster, as on a real dish.
+constexpr double kDemoQualityPeak = 78.0;
+constexpr double kDemoQualityPeakAt = 0.56;
+constexpr double kDemoQualityWidth = 0.16;
 const double kPi = 3.14159265358979323846;
 
 // Each interface logs its own releases, so the order in which the program lets
@@ -36,8 +43,25 @@ struct FilterPart : IBaseFilter {
     ULONG STDMETHODCALLTYPE Release() override { return ReleaseThrough("IBaseFilter"); }
     virtual ULONG ReleaseThrough(const char* interfaceName) = 0;
 };
+struct ReadingsPart : IZentrikSignalReadings {
+    ULONG STDMETHODCALLTYPE Release() override { return ReleaseThrough("ISignalReadings"); }
+    virtual ULONG ReleaseThrough(const char* interfaceName) = 0;
+};
 
-class SimTuner final : public ControlPart, public FilterPart {
+int32_t ClampedPercent(double value, long low) {
+    const long rounded = std::lround(value);
+    return static_cast<int32_t>(rounded < low ? low : rounded > 100 ? 100 : rounded);
+}
+
+// A reading as the readings interface gives it: the raw value in percent.
+void FillReading(int32_t percent, int32_t* shown, int32_t* raw, uint16_t* unit) {
+    const bool known = percent != kSignalPercentUnknown;
+    *shown = percent;
+    *raw = known ? percent : 0;
+    *unit = known ? kSignalPercent : kSignalNoValue;
+}
+
+class SimTuner final : public ControlPart, public FilterPart, public ReadingsPart {
 public:
     SimTuner() { ++g_objects; }
     ~SimTuner() { --g_objects; }
@@ -55,6 +79,9 @@ public:
             HRESULT forced;
             if (SimForcedResult("QueryInterface", &forced)) result = forced;
             if (result >= 0) *out = static_cast<ITunerControl*>(this);
+        } else if (IsEqualGUID(iid, kSignalReadingsInterfaceId)) {
+            SimForcedResult("SignalReadings", &result);  // a tuner without the interface
+            if (result >= 0) *out = static_cast<IZentrikSignalReadings*>(this);
         } else {
             result = E_NOINTERFACE;
         }
@@ -120,6 +147,20 @@ public:
         SimForcedResult("ReadSignalLevel", &result);
         SIM_LOG("ReadSignalLevel %s 0x%08lX", LevelText(writes, value).c_str(), static_cast<unsigned long>(result));
         return result;
+    }
+
+    // The readings interface answers at once, as the program asks: no pause.
+    HRESULT STDMETHODCALLTYPE GetSignalReadings(ZentrikSignalInfo* info) override {
+        Call call(this, "GetSignalReadings");
+        if (!info) return E_POINTER;
+        if (info->cbSize < sizeof(ZentrikSignalInfo)) return E_INVALIDARG;
+        int32_t level = 0;
+        SimSignal now;
+        Signal(&level, nullptr, &now);
+        FillReading(now.Strength, &info->StrengthPercent, &info->StrengthRaw, &info->StrengthUnit);
+        FillReading(now.Quality, &info->QualityPercent, &info->QualityRaw, &info->QualityUnit);
+        const bool known = now.Strength != kSignalPercentUnknown || now.Quality != kSignalPercentUnknown;
+        return known ? S_OK : S_FALSE;
     }
 
 #define ZENTRIK_UNUSED_SLOT(n)                                                       \
@@ -206,33 +247,36 @@ private:
         return result;
     }
 
-    // The signal now; returns the lock state and sets the level (0 without lock).
-    bool Signal(int32_t* level, bool* writes = nullptr) {
+    // The signal now; returns the lock state and sets the level (0 without
+    // lock), and, when asked, the whole signal with strength and quality.
+    bool Signal(int32_t* level, bool* writes = nullptr, SimSignal* whole = nullptr) {
         std::lock_guard<std::mutex> guard(mutex_);
-        *level = 0;
-        if (writes) *writes = true;
-        if (!initialized_) return false;
-        const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
-        SimSignal scripted;
-        if (SimScriptedSignal(ms, &scripted)) {
-            *level = scripted.Level;  // as scripted, also when the lock is gone
-            if (writes) *writes = scripted.WritesLevel;
-            return scripted.Locked;
+        SimSignal now;
+        if (initialized_) {
+            const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
+            if (!SimScriptedSignal(ms, &now)) now = DemoSignal(ms);  // scripted: as is, also without lock
         }
-        // Demo: nothing until a transponder has been tuned; then each sweep
-        // starts off the beam, finds the lock and passes through a peak.
-        if (frequency_.load() == 0) return false;
+        *level = now.Level;
+        if (writes) *writes = now.WritesLevel;
+        if (whole) *whole = now;
+        return now.Locked;
+    }
+
+    // Demo: nothing until a transponder has been tuned; then each sweep
+    // starts off the beam, finds the lock and passes through a peak.
+    SimSignal DemoSignal(uint32_t ms) {
+        SimSignal now;
         const uint32_t phase = ms % kDemoPeriodMs;
-        if (phase < kDemoSearchMs) return false;
+        if (frequency_.load() == 0 || phase < kDemoSearchMs) return now;
         const double x = static_cast<double>(phase - kDemoSearchMs) / (kDemoPeriodMs - kDemoSearchMs);
         const double beam = std::pow(std::sin(kPi * x), 1.5);
         seed_ = seed_ * 1103515245u + 12345u;
         const double noise = static_cast<double>((seed_ >> 16) % 5) - 2.0;  // -2..2
-        long value = std::lround(8.0 + (kDemoPeak - 8.0) * beam + noise);
-        if (value < 3) value = 3;
-        if (value > 100) value = 100;
-        *level = static_cast<int32_t>(value);
-        return true;
+        const double off = (x - kDemoQualityPeakAt) / kDemoQualityWidth;
+        now.Locked = true;
+        now.Level = now.Strength = ClampedPercent(8.0 + (kDemoPeak - 8.0) * beam + noise, 3);
+        now.Quality = ClampedPercent(kDemoQualityPeak * std::exp(-off * off) + noise, 0);
+        return now;
     }
 
     LONG refs_ = 1;

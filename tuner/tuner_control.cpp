@@ -41,6 +41,15 @@ void TuneTransponder() {
     DestroyWindow(App.MainWindow);
 }
 
+void* QueryTunerOption(const GUID& iid) {
+    void* face = nullptr;
+    if (!App.TunerFilter) return nullptr;
+    const HRESULT result = App.TunerFilter->QueryInterface(iid, &face);
+    if (result == S_OK) return face;
+    if (face) static_cast<IUnknown*>(face)->Release();
+    return nullptr;
+}
+
 void ReleaseTunerControl() {
     ReleaseTunerIdentity();
     if (App.TunerControl) {

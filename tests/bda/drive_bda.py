@@ -7,13 +7,16 @@ the doubles were told (their log) and by what the screen shows.
 usage: drive_bda.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
 """
 import codecs
+import json
 import os
 import re
 import shutil
+import socket
 import subprocess
 import sys
 import tempfile
 import time
+import urllib.request
 
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import drive_zentrik as e2e  # noqa: E402  (BUILD and SCENARIO come from the same arguments)
@@ -248,6 +251,62 @@ def scenario_statistics_fail():
         p.close()
 
 
+def free_port():
+    """A port no one listens on now: asked of the system, then let go."""
+    with socket.socket() as s:
+        s.bind(("127.0.0.1", 0))
+        return s.getsockname()[1]
+
+
+def signal_now(port):
+    """The phone display's /api/signal as a dictionary; {} while nothing answers."""
+    try:
+        with urllib.request.urlopen(f"http://127.0.0.1:{port}/api/signal", timeout=5) as answer:
+            return json.loads(answer.read())
+    except (OSError, ValueError):
+        return {}
+
+
+def signal_shows(port, test):
+    """Waits until /api/signal passes the test; the last answer seen."""
+    seen = {}
+
+    def passes():
+        seen.update(signal_now(port))
+        return test(seen)
+    e2e.wait_for(passes)
+    return seen
+
+
+def scenario_readings():
+    """A card reporting strength 80 and quality 40: both reach the phone display apart, while the window keeps
+    its one level; without the lock both are null."""
+    port = free_port()
+    p = BdaProgram(SEARCHING + "on GATE:lock locked 1 strength 80 quality 40\n"
+                   "on GATE:lost locked 0 strength 80 quality 40\n", arguments=(f"/phone:{port}",))
+    try:
+        p.key("h", "h", "Return")  # HotBird
+        check(p.wait_tune() is not None, "the tune request reaches the card")
+        seen = signal_shows(port, lambda s: s.get("measuring") is True)
+        check(seen.get("locked") is False and seen.get("strength") is None and seen.get("quality") is None,
+              f"searching: \"strength\": null, \"quality\": null (got {seen})")
+        p.open_gate("lock")
+        seen = signal_shows(port, lambda s: s.get("locked") is True)
+        check(seen.get("strength") == 80 and seen.get("quality") == 40 and seen.get("level") == 80,
+              f"locked: \"strength\": 80, \"quality\": 40, beside the level 80 (got {seen})")
+        check(p.wait_screen("readings-80", lambda s: bar_at(s, p, 80), e2e.GIVE_UP) is not None,
+              "and the window's bar shows the one level, 80%, as before")
+        p.open_gate("lost")
+        seen = signal_shows(port, lambda s: s.get("locked") is False)
+        check(seen.get("strength") is None and seen.get("quality") is None,
+              f"the lock lost: both null again, though the card still reports them (got {seen})")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+        check(never_released(p.log_text()) == [], f"every BDA object released (left {never_released(p.log_text())})")
+    finally:
+        p.close()
+
+
 # Where Wine prints what a program gives OutputDebugString: the seh channel's
 # warnings in Wine 8, the debugstr channel in other versions.
 DEBUG_OUTPUT = "-all,warn+seh,+debugstr"
@@ -343,9 +402,9 @@ def probe_card():
          "the receiver's node, found by trying the pin pairs it announces", out)
     rows = probe_rows(out)
     said(len(rows) == 6 and rows[0][1] == "no", "six one-second reports in six seconds, the first still searching", out)
-    said(bool(rows) and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "46%", "8PSK", "lock:", "receiver",
-                                         "node", "0,", "level:", "receiver", "node", "0"],
-         "locked at 30000 of 65535 shown as 46%, with 8PSK, read from the receiver's node", out)
+    said(bool(rows) and rows[-1][1:] == ["yes", "30000", "(of", "65535)", "70", "(percent)", "46%", "8PSK", "lock:",
+                                         "receiver", "node", "0,", "level:", "receiver", "node", "0"],
+         "locked at 30000 of 65535 shown as 46%, quality 70 percent, with 8PSK, read from the receiver's node", out)
     said("Modulation: locked with 8PSK" in out, "the modulation that locked is named", out)
     said("Tune request: carrier 11743000 kHz, LNB oscillators 9750000 / 10600000 kHz, band switch 11700000 kHz,"
          " DiSEqC port B" in out, "the tune request as the bridge sent it", out)
@@ -429,6 +488,7 @@ def scenario_probe():
 if __name__ == "__main__":
     {"hotbird": scenario_hotbird, "amc1": scenario_amc1, "keypad": scenario_keypad,
      "no_tuner": scenario_no_tuner, "tune_fails": scenario_tune_fails,
-     "statistics_fail": scenario_statistics_fail, "probe": scenario_probe}[e2e.SCENARIO]()
+     "statistics_fail": scenario_statistics_fail, "readings": scenario_readings,
+     "probe": scenario_probe}[e2e.SCENARIO]()
     print(f"{e2e.SCENARIO}: {len(e2e.failures)} failed")
     sys.exit(1 if e2e.failures else 0)

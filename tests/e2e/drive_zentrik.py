@@ -81,9 +81,10 @@ class Program:
     # The tuner stand-in's settings; the BDA runs point these at the doubles.
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_SIM_SCRIPT", "ZENTRIK_SIM_LOG"
 
-    def __init__(self, script, prepare=None):
+    def __init__(self, script, prepare=None, arguments=()):
         self.folder = tempfile.mkdtemp(prefix="zentrik-e2e-")
-        for name in ("Zentrik.exe", "ReadMe.txt"):
+        # The phone display's DLL only for a run that asks for it (/phone).
+        for name in ("Zentrik.exe", "ReadMe.txt") + (("ZentrikPhone.dll",) if arguments else ()):
             shutil.copy(os.path.join(BUILD, name), self.folder)
         if prepare:
             prepare(self.folder)
@@ -95,7 +96,7 @@ class Program:
         env = dict(os.environ)
         env[self.SCRIPT_VARIABLE] = windows_path(os.path.join(self.folder, "tuner.script"))
         env[self.LOG_VARIABLE] = windows_path(self.log)
-        self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe")], env=env,
+        self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe"), *arguments], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         geometry = ""
         deadline = time.monotonic() + GIVE_UP

@@ -95,6 +95,31 @@ TEST(BdaLevel, QualityStandsInForMissingOrMeaninglessStrength) {
     EXPECT_EQ(LevelPercent(Strength(0, true, 30), true, &millidecibel), 30);  // 0 mDb would be 1 mW
 }
 
+// Strength and quality apart, as the readings interface offers them: the
+// strength in the unit the level rule has judged, held with the level through
+// a stray reading; the quality only where it is a percent.
+TEST(BdaLevel, StrengthAndQualityApartInPercent) {
+    StrengthJudge judge;
+    EXPECT_EQ(judge.LastStrength, kNoPercent);
+    EXPECT_EQ(LevelPercent(Strength(52428, true, 40), true, &judge), 80);
+    EXPECT_EQ(judge.LastStrength, 80);
+    EXPECT_EQ(QualityPercent(Strength(52428, true, 40)), 40);
+    EXPECT_EQ(LevelPercent(Strength(40, true, 40), true, &judge), 80);  // stray: held
+    EXPECT_EQ(judge.LastStrength, 80);
+    EXPECT_EQ(LevelPercent(QualityOnly(64), true, &judge), 64);
+    EXPECT_EQ(judge.LastStrength, kNoPercent);  // the level is the quality's, not a strength
+    StrengthJudge millidecibel;
+    Repeat(&millidecibel, -45000, 1);
+    EXPECT_EQ(millidecibel.LastStrength, 50);
+    LevelPercent(Strength(0, true, 30), true, &millidecibel);
+    EXPECT_EQ(millidecibel.LastStrength, kNoPercent);  // 0 mDb is no strength
+    EXPECT_EQ(QualityPercent(QualityOnly(0)), 0);
+    EXPECT_EQ(QualityPercent(QualityOnly(100)), 100);
+    EXPECT_EQ(QualityPercent(QualityOnly(101)), kNoPercent);
+    EXPECT_EQ(QualityPercent(QualityOnly(-1)), kNoPercent);
+    EXPECT_EQ(QualityPercent(Strength(50)), kNoPercent);  // no quality read
+}
+
 TEST(BdaPacing, EveryReadFillsOneRefreshPeriod) {
     EXPECT_EQ(StatisticsPauseMs(0), 20u);
     EXPECT_EQ(StatisticsPauseMs(-5000), 20u);  // a clock step back never shortens it

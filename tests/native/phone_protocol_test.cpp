@@ -95,16 +95,47 @@ TEST(PhoneTexts, TheSnapshotAsJsonAndAsAnEvent) {
     const std::string json = SignalJson(snapshot, "HotBird1-6   13.0e");
     EXPECT_EQ(json, "{\"measuring\":true,\"locked\":true,\"level\":47,\"text\":\"47%\","
                     "\"caption\":\"HotBird1-6   13.0e\",\"sound\":\"voice\",\"language\":\"russian\","
-                    "\"cadence\":900,\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
+                    "\"cadence\":900,\"strength\":null,\"quality\":null,\"position\":null,\"network\":null,"
+                    "\"match\":\"unknown\",\"expected\":null}");
     EXPECT_EQ(SignalEvent(json), "event: signal\ndata: " + json + "\n\n");
     snapshot = PhoneSnapshot();
     snapshot.SoundMode = 7;  // no mode the player knows: it stays silent
     EXPECT_EQ(SignalJson(snapshot, ""), "{\"measuring\":false,\"locked\":false,\"level\":0,\"text\":\"00%\","
                                         "\"caption\":\"\",\"sound\":\"silent\",\"language\":\"english\","
-                                        "\"cadence\":0,\"position\":null,\"network\":null,"
+                                        "\"cadence\":0,\"strength\":null,\"quality\":null,"
+                                        "\"position\":null,\"network\":null,"
                                         "\"match\":\"unknown\",\"expected\":null}");
     snapshot.SoundMode = 3;
     EXPECT_NE(SignalJson(snapshot, "").find("\"sound\":\"muted\""), std::string::npos);
+}
+
+// The card's strength and quality apart: numbers while locked, null where
+// unknown, and both null without a lock or a measurement, whatever the
+// fields still hold; a percentage out of range is no reading.
+TEST(PhoneTexts, StrengthAndQualityOnlyWhileLocked) {
+    PhoneSnapshot snapshot;
+    snapshot.Measuring = snapshot.Locked = true;
+    snapshot.Strength = 80;
+    snapshot.Quality = 40;
+    auto readings = [&snapshot] {
+        const std::string json = SignalJson(snapshot, "");
+        const size_t from = json.find(",\"strength\"");
+        return from == std::string::npos ? json : json.substr(from, json.find(",\"position\"") - from);
+    };
+    EXPECT_EQ(readings(), ",\"strength\":80,\"quality\":40");
+    snapshot.Strength = 0;
+    snapshot.Quality = 100;
+    EXPECT_EQ(readings(), ",\"strength\":0,\"quality\":100");
+    snapshot.Strength = kReadingUnknown;
+    snapshot.Quality = 101;
+    EXPECT_EQ(readings(), ",\"strength\":null,\"quality\":null");
+    snapshot.Strength = 80;
+    snapshot.Quality = 40;
+    snapshot.Locked = false;
+    EXPECT_EQ(readings(), ",\"strength\":null,\"quality\":null");
+    snapshot.Locked = true;
+    snapshot.Measuring = false;
+    EXPECT_EQ(readings(), ",\"strength\":null,\"quality\":null");
 }
 
 TEST(PhoneTexts, CaptionsAreEscapedAndMadeValidUtf8) {
@@ -172,18 +203,18 @@ TEST(PhoneFeed, ACaptionIsReadWholeWhileItIsRepublished) {
 TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
     std::atomic<int16_t> runMode{1}, soundMode{1}, language{1};
     std::atomic<uint8_t> locked{1};
-    std::atomic<int32_t> level{63}, cadence{900};
+    std::atomic<int32_t> level{63}, cadence{900}, strength{70}, quality{kReadingUnknown};
     std::atomic<uint32_t> text{'6' | '3' << 8 | '%' << 16};
     PublishedCaption caption;
     char name[kCaptionLength] = "12245H27500";
     PublishCaption(&caption, name);
     PublishedIdentity identity;
     const PhoneFeed feed{kPhoneFeedVersion, sizeof(PhoneFeed), &runMode, &locked, &level, &text,
-                         &caption, &soundMode, &language, &cadence, &identity};
+                         &caption, &soundMode, &language, &cadence, &identity, &strength, &quality};
     const PhoneSnapshot snapshot = TakePhoneSnapshot(feed);
     EXPECT_EQ(SignalJson(snapshot, std::string(snapshot.Caption, CaptionLength(snapshot.Caption))),
               "{\"measuring\":true,\"locked\":true,\"level\":63,\"text\":\"63%\",\"caption\":\"12245H27500\","
-              "\"sound\":\"voice\",\"language\":\"russian\",\"cadence\":900,"
+              "\"sound\":\"voice\",\"language\":\"russian\",\"cadence\":900,\"strength\":70,\"quality\":null,"
               "\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
     EXPECT_TRUE(SameSnapshot(snapshot, TakePhoneSnapshot(feed)));
     name[0] = '3';
@@ -196,6 +227,10 @@ TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
     known.Match = IdentityAlone;
     PublishIdentity(&identity, known);
     EXPECT_FALSE(SameSnapshot(before, TakePhoneSnapshot(feed)));
+    // So is a quality that changes while the level stays.
+    const PhoneSnapshot steady = TakePhoneSnapshot(feed);
+    quality.store(41);
+    EXPECT_FALSE(SameSnapshot(steady, TakePhoneSnapshot(feed)));
 }
 
 namespace {

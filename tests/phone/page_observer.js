@@ -9,15 +9,22 @@
 //   with the visibilitychange event, and timers throttled while hidden as
 //   browsers throttle a hidden page's: none fires more than once in
 //   HIDDEN_TIMER_MS.
-// - The screen wake lock: absent (as over plain http), present and granting,
-//   or present and refusing; the calls are counted. And, if asked, a browser
-//   that refuses to play any video.
+// - The tones: every oscillator the page starts, and every pitch it sets on
+//   an oscillator's frequency on the audio clock (Hz, and the clock time).
+// - The screen wake lock: absent (as over plain http), present and granting
+//   (at once or after a while), or present and refusing; refused to a hidden
+//   page as browsers do; the calls are counted, and the browser can take the
+//   locks back as it does from a hidden page. And, if asked, a browser that
+//   refuses to play any video.
+// - A browser with only the prefixed audio context, whose decodeAudioData
+//   answers by its callbacks and returns nothing.
 "use strict";
 
 const HIDDEN_TIMER_MS = 10000;
 
 function instrument(options) {
-  const log = { starts: [], contexts: [], wakeLocks: { requested: 0, released: 0 }, hidden: false };
+  const log = { starts: [], contexts: [], tones: [], pitches: [], hidden: false,
+                wakeLocks: { requested: 0, granted: 0, released: 0 } };
   Object.defineProperty(window, "__pageObserver", { value: log });
 
   // Which sound file each decoded buffer came from.
@@ -28,10 +35,17 @@ function instrument(options) {
     return arrayBuffer.call(this).then((bytes) => { urls.set(bytes, url); return bytes; });
   };
   const decode = BaseAudioContext.prototype.decodeAudioData;
-  BaseAudioContext.prototype.decodeAudioData = function (bytes, ...rest) {
+  BaseAudioContext.prototype.decodeAudioData = function (bytes, success, failure) {
     const name = (/\/sounds\/(\w+)\.wav$/.exec(urls.get(bytes) || "") || [])[1];
-    return decode.call(this, bytes, ...rest).then((decoded) => { names.set(decoded, name); return decoded; });
+    const named = (decoded) => { names.set(decoded, name); return decoded; };
+    const decoding = decode.call(this, bytes, success && ((decoded) => success(named(decoded))), failure)
+      .then(named);
+    return options.prefixedAudio ? undefined : decoding;
   };
+  if (options.prefixedAudio) {
+    window.webkitAudioContext = window.AudioContext;
+    delete window.AudioContext;
+  }
   const createBufferSource = BaseAudioContext.prototype.createBufferSource;
   BaseAudioContext.prototype.createBufferSource = function () {
     if (!log.contexts.includes(this)) log.contexts.push(this);
@@ -50,6 +64,27 @@ function instrument(options) {
     return stop.call(this, when, ...rest);
   };
 
+  // The tones and their pitches.
+  const createOscillator = BaseAudioContext.prototype.createOscillator;
+  const frequencies = new WeakSet();
+  BaseAudioContext.prototype.createOscillator = function () {
+    const oscillator = createOscillator.call(this);
+    frequencies.add(oscillator.frequency);
+    const tone = { started: false, stopped: false, context: this };
+    log.tones.push(tone);
+    const { start: startTone, stop: stopTone } = oscillator;
+    oscillator.start = (...args) => { tone.started = true; return startTone.apply(oscillator, args); };
+    oscillator.stop = (...args) => { tone.stopped = true; return stopTone.apply(oscillator, args); };
+    return oscillator;
+  };
+  for (const method of ["setValueAtTime", "setTargetAtTime", "linearRampToValueAtTime", "exponentialRampToValueAtTime"]) {
+    const set = AudioParam.prototype[method];
+    AudioParam.prototype[method] = function (value, when, ...rest) {
+      if (frequencies.has(this)) log.pitches.push({ hz: value, when: when, setAt: log.tones[0].context.currentTime });
+      return set.call(this, value, when, ...rest);
+    };
+  }
+
   // Hidden, and timers throttled meanwhile.
   Object.defineProperty(Document.prototype, "hidden", { get: () => log.hidden, configurable: true });
   Object.defineProperty(Document.prototype, "visibilityState", {
@@ -59,6 +94,7 @@ function instrument(options) {
     document.dispatchEvent(new Event("visibilitychange"));
   };
   const setTimeoutNative = window.setTimeout, setIntervalNative = window.setInterval;
+  log.setTimeoutNative = setTimeoutNative.bind(window);
   let nextWake = 0;
   // A hidden page's timer waits for the next wake-up, which comes at most once
   // in HIDDEN_TIMER_MS; a shown page's runs as asked.
@@ -83,29 +119,48 @@ function instrument(options) {
     HTMLMediaElement.prototype.play = () => Promise.reject(new DOMException("refused", "NotAllowedError"));
 
   // The screen wake lock as the test wants it.
-  if (options.wakeLock === "absent") {
-    delete Navigator.prototype.wakeLock;
-  } else {
-    const lock = {
-      request: () => {
-        log.wakeLocks.requested += 1;
-        if (options.wakeLock === "refusing") return Promise.reject(new DOMException("refused", "NotAllowedError"));
-        const sentinel = { released: false, release: () => {
-          sentinel.released = true;
-          log.wakeLocks.released += 1;
-          return Promise.resolve();
-        } };
-        return Promise.resolve(sentinel);
-      },
-    };
-    Object.defineProperty(Navigator.prototype, "wakeLock", { get: () => lock, configurable: true });
-  }
+  if (options.wakeLock === "absent") delete Navigator.prototype.wakeLock;
+  else Object.defineProperty(Navigator.prototype, "wakeLock", { get: () => wakeLock(log, options), configurable: true });
+}
+
+// A wake lock API as browsers have it: a lock is an event target that says
+// "release" once, whoever lets it go; a hidden page is refused.
+function wakeLock(log, options) {
+  if (log.wakeLock) return log.wakeLock;
+  const held = new Set();
+  const release = (sentinel) => {
+    if (sentinel.released) return Promise.resolve();
+    sentinel.released = true;
+    held.delete(sentinel);
+    log.wakeLocks.released += 1;
+    sentinel.dispatchEvent(new Event("release"));
+    return Promise.resolve();
+  };
+  const grant = () => {
+    const sentinel = new EventTarget();
+    sentinel.released = false;
+    sentinel.release = () => release(sentinel);
+    held.add(sentinel);
+    log.wakeLocks.granted += 1;
+    return sentinel;
+  };
+  log.browserReleasesLocks = () => [...held].forEach(release);
+  log.wakeLock = {
+    request: () => {
+      log.wakeLocks.requested += 1;
+      if (options.wakeLock === "refusing" || log.hidden)
+        return Promise.reject(new DOMException("refused", "NotAllowedError"));
+      return new Promise((resolve) => log.setTimeoutNative(() => resolve(grant()), options.wakeLockDelayMs));
+    },
+  };
+  return log.wakeLock;
 }
 
 // Puts the instruments into every document the page loads from now on.
 async function observe(page, options = {}) {
-  await page.evaluateOnNewDocument(instrument, { wakeLock: options.wakeLock || "granting", hiddenTimerMs: HIDDEN_TIMER_MS,
-                                                 videoRefused: Boolean(options.videoRefused) });
+  await page.evaluateOnNewDocument(`(() => { ${wakeLock.toString()}; (${instrument.toString()})(${JSON.stringify({
+    wakeLock: options.wakeLock || "granting", hiddenTimerMs: HIDDEN_TIMER_MS, videoRefused: Boolean(options.videoRefused),
+    wakeLockDelayMs: options.wakeLockDelayMs || 0, prefixedAudio: Boolean(options.prefixedAudio) })}); })()`);
 }
 
 // The sounds the page set to play and did not take back, in the order of
@@ -119,6 +174,13 @@ const audioClock = (page) => page.evaluate(() => {
 });
 const setHidden = (page, hidden) => page.evaluate((h) => window.__pageObserver.setHidden(h), hidden);
 const wakeLocks = (page) => page.evaluate(() => Object.assign({}, window.__pageObserver.wakeLocks));
+// The browser takes back every wake lock the page holds.
+const browserReleasesLocks = (page) => page.evaluate(() => window.__pageObserver.browserReleasesLocks());
+// The tones the page started and the pitches it set, in the order set.
+const tones = (page) => page.evaluate(() => ({
+  tones: window.__pageObserver.tones.map((t) => ({ started: t.started, stopped: t.stopped })),
+  pitches: window.__pageObserver.pitches.slice(),
+  clock: window.__pageObserver.tones.length ? window.__pageObserver.tones[0].context.currentTime : 0 }));
 // The browser takes the sound away, as some do from a hidden page.
 const suspendAudio = (page) => page.evaluate(() => window.__pageObserver.contexts[0].suspend());
 
@@ -139,4 +201,5 @@ function cyclesOf(sounds) {
   return cycles;
 }
 
-module.exports = { HIDDEN_TIMER_MS, observe, played, audioClock, setHidden, wakeLocks, suspendAudio, cyclesOf };
+module.exports = { HIDDEN_TIMER_MS, observe, played, audioClock, setHidden, wakeLocks, browserReleasesLocks, tones,
+                   suspendAudio, cyclesOf };

@@ -256,6 +256,7 @@ const video = (page) => page.evaluate(() => {
 const playing = (v) => !v.paused && v.muted && v.loop && v.inline && v.seen;
 const VIDEO_WORDS = "Screen kept on (silent video)", LOCK_WORDS = "Screen kept on (wake lock)";
 const IDLE_WORDS = "The screen stays on while the sound is on", GONE_WORDS = "The screen may turn off: PC gone";
+const RELEASED_WORDS = "The browser let the screen turn off: it is kept on again once the page is in front";
 const NO_WORDS = "This browser cannot keep the screen on: give the phone a longer screen timeout";
 
 // Without the wake lock (a page over plain http), the tap starts the muted
@@ -352,6 +353,47 @@ async function namesTheSatellite(program, browser) {
   await page.close();
 }
 
+// The lock as the page holds it: a lock that comes after the taps that asked
+// for it is let go unless it is the last one asked for; one the browser takes
+// back is asked for again at once in front, and once shown when hidden,
+// never falling to the video meanwhile.
+async function wakeLockKeptRight(program, browser) {
+  const page = await z.phonePage(browser, program.port, { wakeLock: "granting", wakeLockDelayMs: 1500 });
+  check(await shows(page, (s) => s.state === "LOCKED"), "a page whose wake lock comes after a while");
+  for (let tap = 0; tap < 3; ++tap) await page.tap("#sound");  // on, off, on before the first lock comes
+  const held = (w) => w.granted - w.released;
+  check(await waitFor(async () => { const w = await o.wakeLocks(page); return w.granted === 2 && held(w) === 1; }),
+        `three quick taps: two locks came, the first let go (${JSON.stringify(await o.wakeLocks(page))})`);
+  check(await shows(page, (s) => s.screen === LOCK_WORDS), "and the screen is kept on by the last");
+  const asked = (await o.wakeLocks(page)).requested;
+  await o.browserReleasesLocks(page);
+  check(await waitFor(async () => { const w = await o.wakeLocks(page); return w.requested === asked + 1 && held(w) === 1; }),
+        "the browser took the lock back in front: the page asks again at once");
+  check(await shows(page, (s) => s.screen === LOCK_WORDS), "and keeps the screen on with it");
+  await o.setHidden(page, true);
+  await o.browserReleasesLocks(page);
+  check(await shows(page, (s) => s.screen === RELEASED_WORDS), `hidden, the lock taken back: ${RELEASED_WORDS}`);
+  await sleep(1000);
+  check((await o.wakeLocks(page)).requested === asked + 1 && !(await video(page)).everPlayed,
+        "no lock is asked for while hidden, and the video is not played instead");
+  await o.setHidden(page, false);
+  check(await waitFor(async () => { const w = await o.wakeLocks(page); return w.requested === asked + 2 && held(w) === 1; }) &&
+        await shows(page, (s) => s.screen === LOCK_WORDS), "shown again: the lock is asked for, and held");
+  await page.tap("#sound");
+  check(await waitFor(async () => held(await o.wakeLocks(page)) === 0), "the sound off lets it go");
+  await page.close();
+}
+
+// A browser with only the prefixed audio context, whose decodeAudioData
+// returns no promise, still plays the PC's sounds.
+async function playsWithThePrefixedContext(program, browser) {
+  const page = await z.phonePage(browser, program.port, { prefixedAudio: true });
+  check(await shows(page, (s) => s.state === "LOCKED"), "a browser with only webkitAudioContext");
+  await page.tap("#sound");
+  check(await shows(page, (s) => s.played.includes("tone"), 30), "the tone plays there too");
+  await page.close();
+}
+
 async function scenarioScreen() {
   const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
   const browser = await z.launchBrowser();
@@ -362,6 +404,8 @@ async function scenarioScreen() {
     const page = await videoWithoutWakeLock(program, browser);
     await wakeLockWhenOffered(program, browser);
     await namesTheSatellite(program, browser);
+    await wakeLockKeptRight(program, browser);
+    await playsWithThePrefixedContext(program, browser);
     // The PC gone lets the screen go dark; back, the video plays again while
     // the sound is still on.
     check(await program.stop() === 0, "the program ends");
@@ -456,8 +500,126 @@ async function scenarioPocket() {
   }
 }
 
+// --- peaking -------------------------------------------------------------------
+
+// The two readings as the page shows them, and the values of their history
+// lines (in percent, oldest first).
+const peakingShown = (page) => page.evaluate(() => {
+  const reading = (id) => {
+    const box = document.getElementById(id), mark = box.querySelector(".reading-peak");
+    return { now: box.querySelector(".reading-now").textContent, words: box.querySelector(".reading-words").textContent,
+             mark: mark.classList.contains("held") ? parseFloat(mark.style.left) : null };
+  };
+  const line = (id) => (document.getElementById(id).getAttribute("d").match(/[ML][-\d.]+ [-\d.]+/g) || [])
+    .map((point) => 100 - Number(point.split(" ")[1]));
+  return { strength: reading("strength"), quality: reading("quality"),
+           strengthLine: line("history-strength"), qualityLine: line("history-quality") };
+});
+const peakingShows = (page, test, seconds) => waitFor(async () => test(await peakingShown(page)), seconds);
+
+// The pitches set, each once, in the order set.
+const pitchesSet = async (page) => (await o.tones(page)).pitches.map((p) => Math.round(p.hz))
+  .filter((hz, i, all) => i === 0 || all[i - 1] !== hz);
+const lastPitch = async (page) => (await pitchesSet(page)).slice(-1)[0];
+
+// Both readings from the real program, through the scripted tuner.
+async function showsBothReadings(program, browser) {
+  const page = await z.phonePage(browser, program.port);
+  check(await peakingShows(page, (s) => s.strength.now === "62%" && s.quality.now === "35%"),
+        "the program's readings: Strength 62%, Quality 35%");
+  check(await peakingShows(page, (s) => s.strength.words === "peak 62, at the peak" && s.qualityLine.includes(35)),
+        "with their peaks and their history");
+  await z.screenshot(page, "peaking-program");
+  await page.close();
+}
+
+// A quality that rises and falls, from canned readings: the peak held, the
+// history drawn, and Pitch following it on the audio clock.
+async function holdsThePeak(page, reading) {
+  reading({ strength: 60, quality: 40 });
+  check(await peakingShows(page, (s) => s.quality.now === "40%" && s.strength.now === "60%"), "quality 40, strength 60");
+  const at40 = await waitFor(async () => (await pitchesSet(page)).length > 0) && await lastPitch(page);
+  reading({ strength: 80, quality: 70 });
+  check(await peakingShows(page, (s) => s.quality.words === "peak 70, at the peak"), "quality up to 70: \"peak 70\"");
+  const at70 = await waitFor(async () => await lastPitch(page) > at40) && await lastPitch(page);
+  reading({ strength: 75, quality: 50 });
+  check(await peakingShows(page, (s) => s.quality.now === "50%" && s.quality.words === "peak 70, 20 below" &&
+                                      s.quality.mark === 70 && s.strength.words === "peak 80, 5 below"),
+        "down to 50: the peak held at 70, the mark on the bar at 70%, and \"20 below\"");
+  const at50 = await waitFor(async () => await lastPitch(page) < at70) && await lastPitch(page);
+  check(at40 < at50 && at50 < at70, `Pitch follows the quality: ${at40} Hz at 40, ${at70} Hz at 70, ${at50} Hz at 50`);
+  check(await peakingShows(page, (s) => Math.max(...s.qualityLine) === 70 && s.qualityLine.includes(40) &&
+                                      s.qualityLine.slice(-1)[0] === 50 && Math.max(...s.strengthLine) === 80),
+        `the history shows where the maximum was: 70 for quality, 80 for strength (${
+          JSON.stringify(await peakingShown(page)).slice(0, 400)})`);
+  await z.screenshot(page, "peaking");
+  reading({ strength: null, quality: null, level: 60 });
+  check(await peakingShows(page, (s) => s.quality.now === "--" && s.quality.words === "peak 70"),
+        "no quality from the tuner: \"--\" and the peak kept");
+  check(await waitFor(async () => { const hz = await lastPitch(page); return hz > at50 && hz < at70; }),
+        "and Pitch follows the level, 60, instead");
+  await page.tap("#reset-peak");
+  reading({ strength: 66, quality: 45 });
+  check(await peakingShows(page, (s) => s.quality.words === "peak 45, at the peak" && s.strength.words === "peak 66, at the peak"),
+        "Reset peak: the peaks start again from the readings of now");
+}
+
+// Pitch keeps its pitch on the audio clock with the page hidden and its
+// timers slowed; the PC's tone is not played meanwhile.
+async function pitchInThePocket(page, reading) {
+  await o.setHidden(page, true);
+  reading({ strength: 70, quality: 80 });
+  const before = await lastPitch(page);
+  check(await waitFor(async () => await lastPitch(page) > before), "hidden: Pitch goes up with the quality all the same");
+  const { tones, pitches, clock } = await o.tones(page);
+  check(tones.length === 1 && tones[0].started && !tones[0].stopped && pitches.slice(-1)[0].when >= clock - 2,
+        "one tone, never stopped, its pitch set on the audio clock of now");
+  await o.setHidden(page, false);
+  check((await o.played(page)).length === 0, "Pitch chosen: the PC's tone is not played");
+}
+
+// The page fits a narrow phone held upright: nothing to scroll sideways.
+async function fitsNarrowPhones(page) {
+  for (const width of [320, 360, 390]) {
+    await page.setViewport({ width, height: 700, deviceScaleFactor: 2, isMobile: true, hasTouch: true });
+    const sizes = await page.evaluate(() => ({ scroll: document.documentElement.scrollWidth, view: window.innerWidth }));
+    check(sizes.scroll <= sizes.view, `${width} px wide: no sideways scrolling (${sizes.scroll} <= ${sizes.view})`);
+  }
+  await z.screenshot(page, "peaking-320");
+}
+
+async function scenarioPeaking() {
+  const program = new z.Program("latency 20\nat 0 lock 1 level 62 strength 62 quality 35\n");
+  const browser = await z.launchBrowser();
+  try {
+    program.port = await z.freePort();
+    await program.start(`/phone:${program.port}`);
+    await program.startHotBird();
+    await showsBothReadings(program, browser);
+    const base = { measuring: true, locked: true, level: 60, text: "60%", caption: HOTBIRD, sound: "tone", language: "english",
+                   cadence: 1200, position: null, network: null, match: "unknown", expected: null };
+    let now = Object.assign({}, base, { strength: 60, quality: 40 });
+    const answer = (path) => {
+      if (path === "/events")
+        return { status: 200, contentType: "text/event-stream", body: `retry: 200\n\nevent: signal\ndata: ${JSON.stringify(now)}\n\n` };
+      if (path === "/api/signal") return { status: 200, contentType: "application/json", body: JSON.stringify(now) };
+      return null;
+    };
+    const page = await z.phonePage(browser, program.port, { answer });
+    await page.tap("#pitch");
+    await page.tap("#sound");
+    await holdsThePeak(page, (readings) => { now = Object.assign({}, base, readings); });
+    await pitchInThePocket(page, (readings) => { now = Object.assign({}, base, readings); });
+    await fitsNarrowPhones(page);
+  } finally {
+    await z.closeBrowser(browser);
+    await program.stop();
+    program.remove();
+  }
+}
+
 const scenarios = { page: scenarioPage, load: scenarioLoad, off: scenarioOff, screen: scenarioScreen,
-                    pocket: scenarioPocket };
+                    pocket: scenarioPocket, peaking: scenarioPeaking };
 const name = process.argv[3];
 scenarios[name]().catch((e) => check(false, `${name}: ${e.stack || e}`)).then(() => {
   console.log(`${name}: ${z.failures.length} failed`);

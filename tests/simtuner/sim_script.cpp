@@ -4,16 +4,21 @@
 //   ZENTRIK_SIM_LOG      path of a call log, one line appended per call
 //   ZENTRIK_SIM_LATENCY  milliseconds each QueryLock/ReadSignalLevel sleeps
 // The script is in the doubles' language (tests/doubles_script), with
-//   SIGNAL = lock 0|1 level N    the lock state and the level ReadSignalLevel
+//   SIGNAL = lock 0|1 level N [strength N] [quality N]
+//                                the lock state and the level ReadSignalLevel
 //                                reports, locked or not; level "-":
-//                                ReadSignalLevel writes nothing
+//                                ReadSignalLevel writes nothing; strength and
+//                                quality: what the readings interface gives
+//                                (percent), unknown where not written
 //   at MS ...                    counted from the object's first
 //                                InitializeControl; before the first point,
 //                                and before InitializeControl, no lock
 //   latency MS                   the pause of QueryLock and ReadSignalLevel
 //   fail NAME HRESULT            NAME is a tuner-control method, "Create"
-//                                (class factory CreateInstance) or
+//                                (class factory CreateInstance),
 //                                "QueryInterface" (query for tuner control)
+//                                or "SignalReadings" (query for the readings
+//                                interface: E_NOINTERFACE is a tuner without it)
 #include "simtuner/sim_hooks.h"
 
 #include <strmif.h>
@@ -35,16 +40,34 @@ struct SimScript : SharedScript<SimSignal> {
 HANDLE g_log = INVALID_HANDLE_VALUE;
 std::mutex g_logMutex;
 
-// "lock 0|1 level N|-" after the directive's own word and argument.
+// "strength N" and "quality N" after the level, in that order, each optional.
+bool ReadSimReadings(const ScriptWords& w, SimSignal* signal) {
+    const struct {
+        const char* Name;
+        int32_t* Field;
+    } readings[] = {{"strength", &signal->Strength}, {"quality", &signal->Quality}};
+    size_t at = 6;
+    long long value = 0;
+    for (const auto& reading : readings) {
+        if (at + 1 >= w.size() || w[at] != reading.Name) continue;
+        if (!ScriptNumber(w[at + 1], &value)) return false;
+        *reading.Field = static_cast<int32_t>(value);
+        at += 2;
+    }
+    return at == w.size();
+}
+
+// "lock 0|1 level N|- [strength N] [quality N]" after the directive's own word
+// and argument.
 bool ReadSimSignal(const ScriptWords& w, SimSignal* signal) {
     long long lock = 0, level = 0;
-    if (w.size() != 6 || w[2] != "lock" || w[4] != "level" || !ScriptNumber(w[3], &lock) ||
+    if (w.size() < 6 || w[2] != "lock" || w[4] != "level" || !ScriptNumber(w[3], &lock) ||
         (lock != 0 && lock != 1) || (w[5] != "-" && !ScriptNumber(w[5], &level)))
         return false;
     signal->Locked = lock == 1;
     signal->Level = static_cast<int32_t>(level);
     signal->WritesLevel = w[5] != "-";
-    return true;
+    return ReadSimReadings(w, signal);
 }
 
 SimScript LoadFromEnvironment() {
@@ -110,6 +133,7 @@ const char* SimInterfaceName(REFIID iid) {
     if (IsEqualGUID(iid, IID_IPersist)) return "IPersist";
     if (IsEqualGUID(iid, kTunerControlInterfaceId)) return "ITunerControl";
     if (IsEqualGUID(iid, IID_IClassFactory)) return "IClassFactory";
+    if (IsEqualGUID(iid, kSignalReadingsInterfaceId)) return "ISignalReadings";
     return "other";
 }
 

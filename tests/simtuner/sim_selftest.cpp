@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tests/windows/import_hook.h"
+#include "tuner/signal_readings_interface.h"
 #include "tuner/tuner_interface.h"
 #include "tests/wine/class_mirror.h"
 
@@ -182,6 +183,20 @@ ITunerControl* QueryControl(IUnknown* filter, HRESULT* hr) {
     void* control = nullptr;
     *hr = filter->QueryInterface(kTunerControlInterfaceId, &control);
     return static_cast<ITunerControl*>(control);
+}
+
+IZentrikSignalReadings* QueryReadings(IUnknown* filter, HRESULT* hr) {
+    void* readings = nullptr;
+    *hr = filter->QueryInterface(kSignalReadingsInterfaceId, &readings);
+    return static_cast<IZentrikSignalReadings*>(readings);
+}
+
+// What the readings interface says now, with its result in *hr.
+ZentrikSignalInfo ReadingsNow(IZentrikSignalReadings* readings, HRESULT* hr) {
+    ZentrikSignalInfo info = {};
+    info.cbSize = sizeof info;
+    *hr = readings->GetSignalReadings(&info);
+    return info;
 }
 
 // Calls through the method table by slot number, as a C caller would.
@@ -432,13 +447,114 @@ void CaseQueryFails() {
     CoUninitialize();
 }
 
+// Script: strength 80 and quality 40 from 0, the quality alone from 1000,
+// neither from 2000.
+void CaseReadings() {
+    CoInitialize(nullptr);
+    Check(UseTestClock(), "the DLL loads and takes the test's clock");
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation");
+    if (!filter) return;
+    HRESULT hr;
+    ITunerControl* control = QueryControl(filter, &hr);
+    IZentrikSignalReadings* readings = QueryReadings(filter, &hr);
+    CheckHr(hr, S_OK, "QueryInterface of the readings interface");
+    if (!control || !readings) return;
+    const ULONGLONG start = g_clockMs.load();
+    control->InitializeControl();
+    TakePauses();
+    ZentrikSignalInfo info = ReadingsNow(readings, &hr);
+    CheckHr(hr, S_OK, "strength and quality scripted: S_OK");
+    Check(info.cbSize == sizeof info && info.StrengthPercent == 80 && info.QualityPercent == 40 &&
+              info.StrengthRaw == 80 && info.QualityRaw == 40 && info.StrengthUnit == kSignalPercent &&
+              info.QualityUnit == kSignalPercent, "strength 80 and quality 40, raw in percent");
+    g_clockMs = start + 1000;
+    info = ReadingsNow(readings, &hr);
+    CheckHr(hr, S_OK, "the quality alone: S_OK");
+    Check(info.StrengthPercent == kSignalPercentUnknown && info.StrengthUnit == kSignalNoValue &&
+              info.QualityPercent == 45, "no strength, quality 45");
+    g_clockMs = start + 2000;
+    info = ReadingsNow(readings, &hr);
+    CheckHr(hr, S_FALSE, "neither: S_FALSE");
+    Check(info.StrengthPercent == kSignalPercentUnknown && info.QualityPercent == kSignalPercentUnknown,
+          "both unknown");
+    Check(TakePauses().empty(), "it answers at once, without a pause");
+    CheckHr(readings->GetSignalReadings(nullptr), E_POINTER, "a null record");
+    info.cbSize = sizeof info - 4;
+    CheckHr(readings->GetSignalReadings(&info), E_INVALIDARG, "a record smaller than the interface's");
+    readings->Release();
+    control->Release();
+    filter->Release();
+    Check(CountCalls(ReadLog(), "Release", "ISignalReadings", "") == 1, "its release logged by its interface");
+    CoUninitialize();
+}
+
+// "fail SignalReadings": a tuner without the readings interface.
+void CaseReadingsRefused() {
+    CoInitialize(nullptr);
+    IUnknown* filter = nullptr;
+    CheckHr(CreateFilter(&filter), S_OK, "creation");
+    if (!filter) return;
+    HRESULT hr;
+    IZentrikSignalReadings* readings = QueryReadings(filter, &hr);
+    CheckHr(hr, E_NOINTERFACE, "the query for the readings interface refused as scripted");
+    Check(readings == nullptr, "no pointer on the refused query");
+    ITunerControl* control = QueryControl(filter, &hr);
+    CheckHr(hr, S_OK, "the tuner control unaffected");
+    if (control) control->Release();
+    Check(CountCalls(ReadLog(), "QueryInterface", "ISignalReadings", "0x80004002") == 1, "log shows the refusal");
+    filter->Release();
+    CoUninitialize();
+}
+
+// The centre in time (ms) of the samples at or above 60% of their highest:
+// where a peak is, through the demo's noise.
+double PeakCentre(const std::vector<std::pair<ULONGLONG, int32_t>>& samples) {
+    int32_t highest = 0;
+    for (const auto& sample : samples) highest = sample.second > highest ? sample.second : highest;
+    double sum = 0, weight = 0;
+    for (const auto& sample : samples) {
+        if (sample.second * 10 < highest * 6) continue;
+        sum += static_cast<double>(sample.first) * sample.second;
+        weight += sample.second;
+    }
+    return weight > 0 ? sum / weight : 0;
+}
+
+// The demo's strength and quality through one sweep: the quality peaks a
+// little after the strength, about a second, so a demo shows the point of
+// peaking on it; the interface answers without a pause.
+void CheckDemoReadings(IUnknown* filter, ULONGLONG start) {
+    HRESULT hr;
+    IZentrikSignalReadings* readings = QueryReadings(filter, &hr);
+    CheckHr(hr, S_OK, "the demo offers the readings interface");
+    if (!readings) return;
+    std::vector<std::pair<ULONGLONG, int32_t>> strength, quality;
+    bool inRange = true;
+    for (ULONGLONG at = start + 4100; at < start + 20000; at += 50) {
+        g_clockMs = at;
+        const ZentrikSignalInfo info = ReadingsNow(readings, &hr);
+        inRange = inRange && hr == S_OK && info.StrengthPercent >= 3 && info.StrengthPercent <= 100 &&
+                  info.QualityPercent >= 0 && info.QualityPercent <= 100;
+        strength.emplace_back(at - start, info.StrengthPercent);
+        quality.emplace_back(at - start, info.QualityPercent);
+    }
+    Check(inRange, "strength and quality in percent throughout the lock");
+    const double apart = PeakCentre(quality) - PeakCentre(strength);
+    std::printf("  strength peaks at %.0f ms, quality at %.0f ms of the sweep\n", PeakCentre(strength),
+                PeakCentre(quality));
+    Check(apart > 500 && apart < 1500, "the quality peaks 0.5 to 1.5 s after the strength");
+    Check(TakePauses().empty(), "no pause in the readings");
+    readings->Release();
+}
+
 // The dish sweep, from InitializeControl and a tune on; every poll pauses
-// `pause` milliseconds.
-void CheckSweep(IUnknown* filter, DWORD pause, const char* pauseText) {
+// `pause` milliseconds. The sweep's start on the clock.
+ULONGLONG CheckSweep(IUnknown* filter, DWORD pause, const char* pauseText) {
     HRESULT hr;
     ITunerControl* control = QueryControl(filter, &hr);
     CheckHr(hr, S_OK, "QueryInterface tuner control");
-    if (!control) return;
+    if (!control) return 0;
     const ULONGLONG start = g_clockMs.load();  // the sweep counts from here
     CheckHr(control->InitializeControl(), S_OK, "InitializeControl");
     Check(control->QueryLock() < 0, "no lock before a transponder is tuned");
@@ -476,6 +592,7 @@ void CheckSweep(IUnknown* filter, DWORD pause, const char* pauseText) {
     Check(levels.size() > 10 && levels.back() > levels.front() + 8, "level rises as the dish turns towards the peak");
     Check(AllPausesAre(TakePauses(), pause), pauseText);
     control->Release();
+    return start;
 }
 
 // No script, ZENTRIK_SIM_LATENCY=1: the default dish sweep.
@@ -485,7 +602,7 @@ void CaseDemo() {
     IUnknown* filter = nullptr;
     CheckHr(CreateFilter(&filter), S_OK, "creation");
     if (!filter) return;
-    CheckSweep(filter, 1, "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default: 1 ms pauses");
+    CheckDemoReadings(filter, CheckSweep(filter, 1, "ZENTRIK_SIM_LATENCY=1 overrides the 20 ms default: 1 ms pauses"));
     filter->Release();
     CoUninitialize();
 }
@@ -508,7 +625,7 @@ void CaseShippedDemo() {
             "the script's creation failure does not reach the demo");
     factory->Release();
     if (!filter) return;
-    CheckSweep(filter, 20, "neither the script's latency nor ZENTRIK_SIM_LATENCY: 20 ms pauses");
+    CheckDemoReadings(filter, CheckSweep(filter, 20, "neither the script's latency nor ZENTRIK_SIM_LATENCY: 20 ms pauses"));
     Check(filter->Release() == 0, "last Release frees the object");
     Check(GetFileAttributesA(Env("ZENTRIK_SIM_LOG").c_str()) == INVALID_FILE_ATTRIBUTES, "the demo writes no log");
     CoUninitialize();
@@ -604,6 +721,8 @@ int main(int argc, char** argv) {
         else if (name == "create_fails") CaseCreateFails();
         else if (name == "create_positive") CaseCreatePositive();
         else if (name == "query_fails") CaseQueryFails();
+        else if (name == "readings") CaseReadings();
+        else if (name == "readings_refused") CaseReadingsRefused();
         else if (name == "demo") CaseDemo();
         else if (name == "shipped_demo") CaseShippedDemo();
         else return 2;
@@ -630,6 +749,12 @@ int main(int argc, char** argv) {
     RunCase(exe, folder, "create_fails", "fail Create 0x80004005\n", nullptr);
     RunCase(exe, folder, "create_positive", "fail Create 0x1\n", nullptr);
     RunCase(exe, folder, "query_fails", "fail QueryInterface 0x80004002\n", nullptr);
+    RunCase(exe, folder, "readings",
+            "latency 0\nat 0 lock 1 level 50 strength 80 quality 40\nat 1000 lock 1 level 50 quality 45\n"
+            "at 2000 lock 0 level 0\n",
+            nullptr);
+    RunCase(exe, folder, "readings_refused", "at 0 lock 1 level 50 strength 80\nfail SignalReadings 0x80004002\n",
+            nullptr);
     RunCase(exe, folder, "demo", nullptr, "1");
     RunCase(exe, folder, "shipped_demo",
             "fail Create 0x80004005\n"

@@ -82,6 +82,51 @@ TEST(SignalPoller, AReadThatWritesNothingKeepsTheLastLevel) {
     StopMeasurement();
 }
 
+// Strength and quality apart, from the tuner's readings interface: published
+// while locked, unknown without the lock (though the card still reports
+// them), and unknown again once the measurement ends. The level is the
+// tuner-control interface's, as ever.
+TEST(SignalPoller, PublishesStrengthAndQualityWhileLocked) {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 64 strength 70 quality 30\n"
+                      "on GATE:quality lock 1 level 64 quality 45\n"
+                      "on GATE:lost lock 0 level 64 strength 70 quality 30\n");
+    StartProgram();
+    App.SoundMode.store(Silent);
+    StartListMeasurement();
+    EXPECT_TRUE(PumpUntil([] { return App.SignalStrength.load() == 70 && App.SignalQuality.load() == 30; }));
+    EXPECT_EQ(App.SignalLevel.load(), 64);
+    OpenSimulatedGate("quality");
+    EXPECT_TRUE(PumpUntil([] {
+        return App.SignalStrength.load() == kReadingUnknown && App.SignalQuality.load() == 45;
+    })) << "a tuner that gives the quality alone";
+    OpenSimulatedGate("lost");
+    EXPECT_TRUE(PumpUntil([] { return App.SignalLocked.load() == 0; }));
+    PumpMessages(50);
+    EXPECT_EQ(App.SignalStrength.load(), kReadingUnknown);
+    EXPECT_EQ(App.SignalQuality.load(), kReadingUnknown);
+    StopMeasurement();
+    EXPECT_EQ(App.TunerReadings, nullptr);
+    EXPECT_FALSE(LogHasOverlap());
+}
+
+// A tuner without the interface: nothing is published but "unknown", and the
+// level, the read-out and the tuner's calls are as they always were.
+TEST(SignalPoller, ATunerWithoutTheReadingsChangesNothing) {
+    UseSimulatedTuner("latency 2\nat 0 lock 1 level 64 strength 70 quality 30\nfail SignalReadings 0x80004002\n");
+    StartProgram();
+    App.SoundMode.store(Silent);
+    StartListMeasurement();
+    EXPECT_TRUE(PumpUntil([] { return App.SignalLevel.load() == 64 && Text() == "64%"; }));
+    EXPECT_TRUE(PollUntil([] { return PollsLogged("ReadSignalLevel", [](const TunerCall&) { return true; }) >= 5; }));
+    EXPECT_EQ(App.TunerReadings, nullptr);
+    EXPECT_EQ(App.SignalStrength.load(), kReadingUnknown);
+    EXPECT_EQ(App.SignalQuality.load(), kReadingUnknown);
+    EXPECT_EQ(PollsLogged("QueryInterface", [](const TunerCall& c) {
+        return c.Argument == "ISignalReadings" && c.Result == "0x80004002";
+    }), 1u);
+    StopMeasurement();
+}
+
 TEST(SignalPoller, RepaintsOnlyTheReadoutInView) {
     UseSimulatedTuner("latency 2\nat 0 lock 1 level 50\n");
     StartProgram();

@@ -8,6 +8,8 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <string>
 #include <thread>
 #include <vector>
@@ -181,12 +183,85 @@ TEST(PhoneDisplay, ServesTheIdentityThePollerPublishes) {
     ASSERT_NE(start, nullptr);
     PhoneFeed feed{kPhoneFeedVersion - 1, sizeof(PhoneFeed), &App.RunMode, &App.SignalLocked, &App.SignalLevel,
                    &App.LevelText, &App.SharedCaption, &App.SoundMode, &App.VoiceLanguage, &App.Cadence,
-                   &App.Identity};
+                   &App.Identity, &App.SignalStrength, &App.SignalQuality};
     EXPECT_EQ(start(&feed, FreePort()), PhoneWrongFeed);
     feed.Version = kPhoneFeedVersion;
-    feed.Size = offsetof(PhoneFeed, Identity);  // the record as the previous version had it
+    feed.Size = offsetof(PhoneFeed, SignalStrength);  // the record as the previous version had it
     EXPECT_EQ(start(&feed, FreePort()), PhoneWrongFeed);
     FreeLibrary(module);
+}
+
+// The card's strength and quality, as the poller publishes them from the
+// tuner's readings interface, reach the page's JSON apart, null once the lock
+// is gone.
+TEST(PhoneDisplay, ServesStrengthAndQualityWhileLocked) {
+    const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 80 strength 80 quality 40\n"
+                                                "on GATE:lost lock 0 level 80 strength 80 quality 40\n");
+    ASSERT_NE(port, 0);
+    EXPECT_NE(Get(port, "/api/signal").find("\"strength\":null,\"quality\":null"), std::string::npos);
+    ASSERT_EQ(StartHotBird(), Accepted);
+    ASSERT_TRUE(PumpUntil([] { return App.SignalQuality.load() == 40; }));
+    const std::string locked = Get(port, "/api/signal");
+    EXPECT_NE(locked.find("\"level\":80,"), std::string::npos) << locked;
+    EXPECT_NE(locked.find("\"strength\":80,\"quality\":40"), std::string::npos) << locked;
+    EXPECT_TRUE(EventsShow(port, "\"strength\":80,\"quality\":40"));
+    OpenSimulatedGate("lost");
+    ASSERT_TRUE(PumpUntil([] { return App.SignalLocked.load() == 0 && App.SignalQuality.load() == kReadingUnknown; }));
+    EXPECT_NE(Get(port, "/api/signal").find("\"strength\":null,\"quality\":null"), std::string::npos);
+    StopMeasurement();
+    StopPhoneDisplay();
+}
+
+namespace {
+
+// A copy of the phone display's DLL without its keep-awake videos, as a
+// build that lost them would be: their names in its resource directory
+// (UTF-16) changed in their last letter, which keeps the directory's order.
+std::string PhoneModuleWithoutVideos() {
+    std::ifstream in(kPhoneModuleName, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    int renamed = 0;
+    for (const char* name : {"KEEPAWAKEWEBM", "KEEPAWAKEMP4"}) {
+        std::string wide;
+        for (const char* c = name; *c; ++c) wide += std::string(1, *c) + '\0';
+        const size_t at = bytes.find(wide);
+        if (at == std::string::npos) continue;
+        bytes[at + wide.size() - 2] = '_';
+        ++renamed;
+    }
+    char folder[MAX_PATH];
+    GetTempPathA(MAX_PATH, folder);
+    const std::string copy = std::string(folder) + "ZentrikPhoneNoVideo" + std::to_string(GetCurrentProcessId()) + ".dll";
+    std::ofstream(copy, std::ios::binary) << bytes;
+    return renamed == 2 ? copy : std::string();
+}
+
+}  // namespace
+
+// A keep-awake video the module lacks is not found, as a missing sound is,
+// rather than served empty.
+TEST(PhoneDisplay, AMissingKeepAwakeVideoIsNotFound) {
+    StartProgram();
+    const std::string path = PhoneModuleWithoutVideos();
+    ASSERT_FALSE(path.empty());
+    HMODULE module = LoadLibraryA(path.c_str());
+    ASSERT_NE(module, nullptr);
+    auto start = reinterpret_cast<StartPhoneServerFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, kStartPhoneServerName)));
+    auto stop = reinterpret_cast<StopPhoneServerFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, kStopPhoneServerName)));
+    ASSERT_TRUE(start && stop);
+    const PhoneFeed feed{kPhoneFeedVersion, sizeof(PhoneFeed), &App.RunMode, &App.SignalLocked, &App.SignalLevel,
+                         &App.LevelText, &App.SharedCaption, &App.SoundMode, &App.VoiceLanguage, &App.Cadence,
+                         &App.Identity, &App.SignalStrength, &App.SignalQuality};
+    const uint16_t port = FreePort();
+    ASSERT_EQ(start(&feed, port), PhoneStarted);
+    for (const char* video : {"/keep-awake.mp4", "/keep-awake.webm"})
+        EXPECT_EQ(Get(port, video).rfind("HTTP/1.1 404 ", 0), 0u) << video;
+    EXPECT_EQ(Get(port, "/sounds/tone.wav").rfind("HTTP/1.1 200 ", 0), 0u);
+    stop();
+    FreeLibrary(module);
+    DeleteFileA(path.c_str());
 }
 
 namespace {
