@@ -16,6 +16,11 @@ constexpr int kSameSlotTenths = 3;
 // east positive. kPositionUnknown when the name ends otherwise.
 int16_t PositionFromCaption(const char* caption, size_t length);
 
+// How far the wanted position lies from the found one along the arc of
+// satellites, in tenths of a degree: east positive, the short way round,
+// across the 180-degree meridian too (179.9W lies 0.2 east of 179.9E).
+int ArcTenths(int16_t found, int16_t wanted);
+
 // Fills Match from Position and Expected: unknown while the broadcast's
 // position is; alone when there is nothing to compare with (a typed
 // transponder, a name without a position); else confirmed within
