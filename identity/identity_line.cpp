@@ -65,6 +65,13 @@ void CompareIdentity(SatelliteIdentity* identity) {
     }
 }
 
+const char* TurnWords(const SatelliteIdentity& identity) {
+    if (identity.Match != IdentityMismatch || identity.Position == kPositionUnknown ||
+        identity.Expected == kPositionUnknown)
+        return "";
+    return ArcTenths(identity.Position, identity.Expected) > 0 ? "turn east" : "turn west";
+}
+
 namespace {
 
 // Appends text to the line, always leaving it terminated within its size.

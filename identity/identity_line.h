@@ -27,6 +27,12 @@ int ArcTenths(int16_t found, int16_t wanted);
 // kSameSlotTenths, across the 180-degree meridian too, or a mismatch.
 void CompareIdentity(SatelliteIdentity* identity);
 
+// For a mismatch, which way the wanted satellite lies from the one the dish
+// sees, along the arc of satellites (the same in both hemispheres, and the
+// way the dish turns on a compass too): "turn east" or "turn west"; empty
+// for anything else.
+const char* TurnWords(const SatelliteIdentity& identity);
+
 // Room for the longest line: the words, two positions and the longest name.
 constexpr size_t kIdentityLineBytes = 32 + kNetworkNameBytes;
 
