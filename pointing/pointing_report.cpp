@@ -60,12 +60,11 @@ bool ReadOption(const char* name, const char* value, PointRequest* request, bool
 // One of the three values in order; false with the message when it does not read.
 bool ReadPositional(int index, const char* value, PointRequest* request, std::string* error) {
     static const char* const kNames[3] = {"LATITUDE", "LONGITUDE", "POSITION"};
+    if (index > 2) return *error = std::string("one value too many: \"") + value + "\"", false;
     const char* wrong = index == 0   ? ReadLatitude(value, &request->Site.Latitude)
                         : index == 1 ? ReadLongitude(value, &request->Site.Longitude)
-                        : index == 2 ? ReadPosition(value, &request->Wanted)
-                                     : "";
-    if (index > 2) *error = std::string("one value too many: \"") + value + "\"";
-    else if (wrong) *error = std::string(kNames[index]) + " \"" + value + "\": " + wrong;
+                                     : ReadPosition(value, &request->Wanted);
+    if (wrong) *error = std::string(kNames[index]) + " \"" + value + "\": " + wrong;
     return !wrong;
 }
 

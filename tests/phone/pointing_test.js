@@ -101,6 +101,7 @@ async function readsTheForms(page) {
                  ["https://www.google.com/maps/@48.1374,11.5755,15z", "From 48.1374, 11.5755"],
                  ["https://maps.google.com/?q=48.1374,11.5755", "From 48.1374, 11.5755"],
                  ["geo:40.7128,-74.0060", "From 40.7128, -74.0060"],
+                 ["https://www.openstreetmap.org/#map=17/52.5163/13.3777", "From 52.5163, 13.3777"],
                  ["33.8688S 151.2093E", "From -33.8688, 151.2093"]];
   for (const [text, place] of forms) {
     await typePlace(page, text);
