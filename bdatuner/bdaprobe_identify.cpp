@@ -14,6 +14,17 @@ namespace {
 constexpr size_t kChunkBytes = 1 << 20;
 unsigned char g_chunk[kChunkBytes];
 
+void WriteError(const char* what, const wchar_t* path) {
+    char name[MAX_PATH * 3];
+    const int n = WideCharToMultiByte(CP_UTF8, 0, path, -1, name, sizeof name, nullptr, nullptr);
+    if (n <= 0) name[0] = '\0';
+    char text[sizeof name + 64];
+    const int length = std::snprintf(text, sizeof text, "bdaprobe: %s %s\n", what, name);
+    if (length > 0) WriteBytes(STD_ERROR_HANDLE, text, std::strlen(text));
+}
+
+}  // namespace
+
 // The bytes as they are: a console's code page would turn UTF-8 names into
 // something else, and a pipe or file gets exactly these bytes.
 void WriteBytes(DWORD handle, const char* text, size_t length) {
@@ -25,17 +36,6 @@ void WriteBytes(DWORD handle, const char* text, size_t length) {
         length -= written;
     }
 }
-
-void WriteError(const char* what, const wchar_t* path) {
-    char name[MAX_PATH * 3];
-    const int n = WideCharToMultiByte(CP_UTF8, 0, path, -1, name, sizeof name, nullptr, nullptr);
-    if (n <= 0) name[0] = '\0';
-    char text[sizeof name + 64];
-    const int length = std::snprintf(text, sizeof text, "bdaprobe: %s %s\n", what, name);
-    if (length > 0) WriteBytes(STD_ERROR_HANDLE, text, std::strlen(text));
-}
-
-}  // namespace
 
 int IdentifyRecordingFile(const wchar_t* path) {
     std::FILE* file = _wfopen(path, L"rb");

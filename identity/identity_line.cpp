@@ -47,17 +47,29 @@ int16_t PositionFromCaption(const char* caption, size_t length) {
     return ReadPositionWord(caption + start, end - start);
 }
 
+int ArcTenths(int16_t found, int16_t wanted) {
+    int apart = wanted - found;
+    if (apart > 1800) apart -= 3600;
+    if (apart < -1800) apart += 3600;
+    return apart;
+}
+
 void CompareIdentity(SatelliteIdentity* identity) {
     if (identity->Position == kPositionUnknown) {
         identity->Match = IdentityUnknown;
     } else if (identity->Expected == kPositionUnknown) {
         identity->Match = IdentityAlone;
     } else {
-        int apart = identity->Position - identity->Expected;
-        if (apart < 0) apart = -apart;
-        if (apart > 1800) apart = 3600 - apart;  // 179.9W and 180.0E are neighbours
-        identity->Match = apart <= kSameSlotTenths ? IdentityConfirmed : IdentityMismatch;
+        const int apart = ArcTenths(identity->Position, identity->Expected);
+        identity->Match = apart >= -kSameSlotTenths && apart <= kSameSlotTenths ? IdentityConfirmed : IdentityMismatch;
     }
+}
+
+const char* TurnWords(const SatelliteIdentity& identity) {
+    if (identity.Match != IdentityMismatch || identity.Position == kPositionUnknown ||
+        identity.Expected == kPositionUnknown)
+        return "";
+    return ArcTenths(identity.Position, identity.Expected) > 0 ? "turn east" : "turn west";
 }
 
 namespace {

@@ -16,11 +16,22 @@ constexpr int kSameSlotTenths = 3;
 // east positive. kPositionUnknown when the name ends otherwise.
 int16_t PositionFromCaption(const char* caption, size_t length);
 
+// How far the wanted position lies from the found one along the arc of
+// satellites, in tenths of a degree: east positive, the short way round,
+// across the 180-degree meridian too (179.9W lies 0.2 east of 179.9E).
+int ArcTenths(int16_t found, int16_t wanted);
+
 // Fills Match from Position and Expected: unknown while the broadcast's
 // position is; alone when there is nothing to compare with (a typed
 // transponder, a name without a position); else confirmed within
 // kSameSlotTenths, across the 180-degree meridian too, or a mismatch.
 void CompareIdentity(SatelliteIdentity* identity);
+
+// For a mismatch, which way the wanted satellite lies from the one the dish
+// sees, along the arc of satellites (the same in both hemispheres, and the
+// way the dish turns on a compass too): "turn east" or "turn west"; empty
+// for anything else.
+const char* TurnWords(const SatelliteIdentity& identity);
 
 // Room for the longest line: the words, two positions and the longest name.
 constexpr size_t kIdentityLineBytes = 32 + kNetworkNameBytes;

@@ -1,5 +1,7 @@
 #include "identity/identity_paint.h"
 
+#include <cstring>
+
 #include "app/app_state.h"
 #include "identity/identity_line.h"
 
@@ -20,6 +22,28 @@ HFONT IdentityFont() {
         App.IdentityFont = CreateFontIndirectW(&description);
     }
     return App.IdentityFont;
+}
+
+// A mismatch also says which way to turn toward the wanted satellite, after
+// the line, where the area has room for the whole of it; else the line stays
+// as it is (its end cut with an ellipsis where it is too long).
+void AddTurnWhereItFits(const SatelliteIdentity& identity, char line[kIdentityLineBytes]) {
+    static const char kSeparator[] = "; ";
+    const char* turn = TurnWords(identity);
+    const size_t length = std::strlen(line);
+    if (!*turn || length + sizeof kSeparator + std::strlen(turn) > kIdentityLineBytes) return;
+    char longer[kIdentityLineBytes];
+    std::memcpy(longer, line, length);
+    std::memcpy(longer + length, kSeparator, sizeof kSeparator - 1);
+    std::memcpy(longer + length + sizeof kSeparator - 1, turn, std::strlen(turn) + 1);
+    wchar_t wide[kIdentityLineBytes];
+    const int count = MultiByteToWideChar(CP_UTF8, 0, longer, -1, wide, kIdentityLineBytes);
+    RECT needed = {0, 0, 0, 0};
+    const HGDIOBJ previous = SelectObject(App.WindowDC, IdentityFont());
+    DrawTextW(App.WindowDC, wide, count - 1, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
+    SelectObject(App.WindowDC, previous);
+    if (count > 1 && needed.right <= kIdentityArea.right - kIdentityArea.left)
+        std::memcpy(line, longer, std::strlen(longer) + 1);
 }
 
 }  // namespace
@@ -47,6 +71,7 @@ void PaintIdentityLine() {
     if (identity.Match == IdentityUnknown) return;
     char line[kIdentityLineBytes];
     FormatIdentityLine(identity, line);
+    AddTurnWhereItFits(identity, line);
     DrawIdentityText(App.WindowDC, line, IdentityColour(identity.Match));
 }
 

@@ -47,6 +47,8 @@ int CheckRequestLine(const char* line, size_t length, RequestHead* head) {
     if (!Equals(version, versionLength, "HTTP/1.1") && !Equals(version, versionLength, "HTTP/1.0"))
         return 400;
     if (!Equals(line, method, "GET") && !Equals(line, method, "HEAD")) return 405;
+    const void* query = std::memchr(line + target, '?', targetEnd - target);
+    if (query && static_cast<size_t>(line + targetEnd - static_cast<const char*>(query)) - 1 > kMaxQuery) return 414;
     head->Route = RoutePath(line + target, targetEnd - target, &head->Sound);
     return head->Route == RouteNone ? 404 : 200;
 }
@@ -121,6 +123,7 @@ PhoneRoute RoutePath(const char* path, size_t length, int* index) {
     if (Equals(path, length, "/")) return RoutePage;
     if (Equals(path, length, "/events")) return RouteEvents;
     if (Equals(path, length, "/api/signal")) return RouteSignal;
+    if (Equals(path, length, "/api/pointing")) return RoutePointing;
     if ((*index = VideoOfPath(path, length)) >= 0) return RouteVideo;
     *index = SoundOfPath(path, length);
     return *index >= 0 ? RouteSound : RouteNone;

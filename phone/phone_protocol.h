@@ -13,6 +13,9 @@
 constexpr size_t kMaxRequestLine = 1024;
 constexpr size_t kMaxHeaderLines = 40;
 constexpr size_t kMaxRequestHead = 8192;
+// The longest query a request may carry (after '?'), on any path: only the
+// pointing route reads one, and it needs far less.
+constexpr size_t kMaxQuery = 512;
 // Clients served at once; one more is told 503 and let go.
 constexpr int kMaxPhoneClients = 16;
 // A request head must be complete this long after the connection opened.
@@ -22,11 +25,12 @@ constexpr int kRequestHeadSeconds = 5;
 constexpr int kEventPollMilliseconds = 50;
 constexpr int kEventHeartbeatMilliseconds = 1000;
 
-enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound, RouteVideo };
+enum PhoneRoute { RouteNone, RoutePage, RouteEvents, RouteSignal, RouteSound, RouteVideo, RoutePointing };
 
 // What the gate made of the bytes received so far. Status 0: the head is not
 // complete yet and within its limits; 200: a GET or HEAD of a known path;
-// else the answer to give (400, 404, 405, 414 or 431) before closing.
+// else the answer to give (400, 404, 405, 414 or 431) before closing; 414
+// also for a query longer than kMaxQuery.
 // (The server adds 408 for a head that is too slow and 503 over the limit.)
 struct RequestHead {
     int Status = 0;
@@ -36,8 +40,8 @@ struct RequestHead {
 };
 
 RequestHead ScanRequestHead(const char* bytes, size_t length);
-// The route of a request target (its query, if any, is ignored), with the
-// index of the sound or video it names.
+// The route of a request target (its query, if any, is left to the route),
+// with the index of the sound or video it names.
 PhoneRoute RoutePath(const char* path, size_t length, int* index);
 const char* StatusText(int status);
 

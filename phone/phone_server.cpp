@@ -21,6 +21,8 @@
 #include "httplib.h"
 #include "phone/phone_feed.h"
 #include "phone/phone_protocol.h"
+#include "phone/pointing_route.h"
+#include "pointing/pointing_input.h"
 #include "phone/wav_pcm.h"
 
 namespace {
@@ -117,8 +119,23 @@ void ServeResource(httplib::Response& response, const std::string& bytes, const 
     response.set_content(bytes, type);
 }
 
-// Every request that passed the gate: the page, the snapshot, the events, a
-// sound or the keep-awake video (whose byte ranges, which Safari asks for
+// Where to point the dish from the place the phone sends, for today's UTC
+// day unless it names one; nothing of it is kept.
+void ServePointing(const httplib::Request& request, httplib::Response& response) {
+    SYSTEMTIME now;
+    GetSystemTime(&now);
+    PointingDay today;
+    const bool dated = MakePointingDay(now.wYear, now.wMonth, now.wDay, &today);
+    const PhoneSnapshot snapshot = TakePhoneSnapshot(Phone.Feed);
+    const PointingAnswer answer =
+        AnswerPointing(request.target.data(), request.target.size(), snapshot, dated ? &today : nullptr);
+    response.status = answer.Status;
+    response.set_header("Cache-Control", "no-store");
+    response.set_content(answer.Json, "application/json");
+}
+
+// Every request that passed the gate: the page, the snapshot, the events, the
+// pointing, a sound or the keep-awake video (whose byte ranges, which Safari asks for
 // before it plays a video, the library answers from the whole).
 void ServeRequest(const httplib::Request& request, httplib::Response& response) {
     int index = -1;
@@ -134,6 +151,7 @@ void ServeRequest(const httplib::Request& request, httplib::Response& response) 
         break;
     }
     case RouteEvents: ServeEvents(response); break;
+    case RoutePointing: ServePointing(request, response); break;
     case RouteVideo:
         if (!Phone.Videos[index].empty()) response.set_header("Accept-Ranges", "bytes");
         ServeResource(response, Phone.Videos[index], VideoContentType(index));

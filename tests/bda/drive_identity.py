@@ -112,10 +112,10 @@ def scenario_identity_mismatch():
     p = start("stream GATE:astra.ts\n")
     try:
         measure_hotbird(p)
-        check(shows_line(p, "mismatch", "not 13.0E: this is 19.2E, ASTRA 1", MISMATCH) is not None,
-              "the line says \"not 13.0E: this is 19.2E, ASTRA 1\" in red (the name's zero byte left out)")
+        check(shows_line(p, "mismatch", "not 13.0E: this is 19.2E, ASTRA 1; turn west", MISMATCH) is not None,
+              "the line says \"not 13.0E: this is 19.2E, ASTRA 1; turn west\" in red (the name's zero byte left out)")
         big_readout(p)
-        check(shows_line(p, "mismatch-big", "not 13.0E: this is 19.2E, ASTRA 1", MISMATCH) is not None,
+        check(shows_line(p, "mismatch-big", "not 13.0E: this is 19.2E, ASTRA 1; turn west", MISMATCH) is not None,
               "and so does the big read-out view")
         finish(p)
     finally:

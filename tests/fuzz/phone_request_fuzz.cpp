@@ -1,14 +1,17 @@
 // The phone display's byte-level input from the network and from the
 // program's resources: any bytes as a request head (the gate must stay inside
-// them and decide consistently), as a caption to escape (the JSON must stay
-// one line), and as a WAV image to decode.
+// them and decide consistently), as a pointing request's target (an answer or
+// a refusal, one line of JSON, never a number that is not one), as a caption
+// to escape (the JSON must stay one line), and as a WAV image to decode.
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
 
 #include "phone/phone_protocol.h"
+#include "phone/pointing_route.h"
 #include "phone/wav_pcm.h"
+#include "pointing/pointing_input.h"
 
 namespace {
 
@@ -19,6 +22,23 @@ bool OneJsonLine(const std::string& json) {
     for (const char c : json)
         if (static_cast<unsigned char>(c) < 0x20) return false;
     return true;
+}
+
+// The pointing route's answer to the bytes as a target, for a program
+// measuring an entry at 13.0E that sees 19.2E.
+bool SoundPointingAnswer(const char* bytes, size_t size) {
+    PhoneSnapshot snapshot;
+    snapshot.Measuring = true;
+    snapshot.Caption[0] = '1', snapshot.Caption[1] = '3', snapshot.Caption[2] = 'E';
+    snapshot.Identity.Position = 192;
+    snapshot.Identity.Match = IdentityMismatch;
+    PointingDay today;
+    MakePointingDay(2027, 6, 1, &today);
+    const PointingAnswer answer = AnswerPointing(bytes, size, snapshot, &today);
+    if ((answer.Status != 200 && answer.Status != 400) || answer.Json.empty() || answer.Json.front() != '{') return false;
+    for (const char c : answer.Json)
+        if (static_cast<unsigned char>(c) < 0x20) return false;
+    return answer.Json.find("nan") == std::string::npos && answer.Json.find("inf") == std::string::npos;
 }
 
 }  // namespace
@@ -34,6 +54,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (head.Route == RouteSound && !SoundResourceName(head.Sound)) abort();
         if (head.Route == RouteVideo && !VideoResourceName(head.Sound)) abort();
     }
+    if (!SoundPointingAnswer(bytes, size)) abort();
     std::string json;
     AppendJsonString(&json, bytes, size);
     if (!OneJsonLine(json)) abort();

@@ -80,6 +80,20 @@ TEST(IdentityLine, TheWordsShown) {
     EXPECT_EQ(Line(Seen(kPositionUnknown, 130, "ASTRA 1")), "");
 }
 
+// Which way the wanted satellite lies from the one seen, along the arc:
+// only for another satellite, and the short way across 180 degrees.
+TEST(IdentityLine, TheWayToTheWantedSatellite) {
+    EXPECT_STREQ(TurnWords(Seen(192, 130, "ASTRA 1")), "turn west");
+    EXPECT_STREQ(TurnWords(Seen(-300, 130, "")), "turn east");
+    EXPECT_STREQ(TurnWords(Seen(1790, -1790, "")), "turn east");  // 179.0W is 2 degrees east of 179.0E
+    EXPECT_STREQ(TurnWords(Seen(-1790, 1790, "")), "turn west");
+    EXPECT_STREQ(TurnWords(Seen(130, 130, "")), "");
+    EXPECT_STREQ(TurnWords(Seen(192, kPositionUnknown, "")), "");
+    EXPECT_STREQ(TurnWords(Seen(kPositionUnknown, 130, "")), "");
+    EXPECT_EQ(ArcTenths(1795, -1795), 10);
+    EXPECT_EQ(ArcTenths(-1800, 1800), 0);
+}
+
 TEST(IdentityLine, TheLongestNameFitsAndAnUnterminatedOneIsCut) {
     SatelliteIdentity identity = Seen(192, 130, "");
     std::memset(identity.NetworkName, 'N', kNetworkNameBytes);  // no terminator

@@ -341,12 +341,12 @@ int DifferencesOutside(const Capture& a, const Capture& b, RECT hole) {
     return differences;
 }
 
-void ExpectLineInView(const char* view, const char* text, COLORREF colour) {
+void ExpectLineInView(const char* view, const char* text, COLORREF colour, const char* network = "ASTRA 1") {
     SCOPED_TRACE(view);
     Publish(0, 0, IdentityUnknown, "");
     Repaint();
     const Capture plain = CaptureWindow((std::string(view) + "-no-identity").c_str());
-    Publish(192, 130, IdentityMismatch, "ASTRA 1");
+    Publish(192, 130, IdentityMismatch, network);
     Repaint();
     const Capture shown = CaptureWindow(view);
     EXPECT_EQ(DifferencesOutside(shown, plain, kIdentityArea), 0);
@@ -357,12 +357,17 @@ void ExpectLineInView(const char* view, const char* text, COLORREF colour) {
 
 }  // namespace
 
+// Another satellite: which way the wanted one lies is said where the area
+// has room for it, and left out where it has not.
 TEST(Paint, IdentityLineCoversNeitherCaptionNorBarNorReadout) {
     StartPainted();
     ShowMeasuring(50, "50%");
-    ExpectLineInView("measuring-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1", RGB(190, 0, 0));
+    ExpectLineInView("measuring-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1; turn west", RGB(190, 0, 0));
+    const char kLongName[] = "Eutelsat Hot Bird Network Italia";
+    ExpectLineInView("measuring-identity-mismatch-long", "not 13.0E: this is 19.2E, Eutelsat Hot Bird Network Italia",
+                     RGB(190, 0, 0), kLongName);
     App.BigReadout.store(1);
-    ExpectLineInView("measuring-big-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1", RGB(190, 0, 0));
+    ExpectLineInView("measuring-big-identity-mismatch", "not 13.0E: this is 19.2E, ASTRA 1; turn west", RGB(190, 0, 0));
 }
 
 TEST(Paint, NoIdentityLineWhileNothingIsKnown) {

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cstddef>
 #include <cstring>
 #include <fstream>
@@ -160,7 +161,13 @@ bool EventsShow(uint16_t port, const std::string& wanted) {
 TEST(PhoneDisplay, ServesTheIdentityThePollerPublishes) {
     const uint16_t port = StartWithPhoneDisplay("latency 2\nat 0 lock 1 level 64\n");
     ASSERT_NE(port, 0);
+    const uint32_t before = App.Identity.Sequence.load();
     ASSERT_EQ(StartHotBird(), Accepted);
+    // The poller publishes the entry's position as it starts: the identity
+    // below must come after that, or on a loaded machine the poller's would
+    // cover it. (The deadline only catches a poller that never starts.)
+    for (int waited = 0; App.Identity.Sequence.load() == before && waited < 30000; waited += 10)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_NE(Get(port, "/api/signal").find("\"position\":null,\"network\":null,\"match\":\"unknown\""),
               std::string::npos);
     SatelliteIdentity identity;
