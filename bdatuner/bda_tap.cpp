@@ -23,7 +23,7 @@ const GUID kStreamTapInterfaceId = {
     0x848C0AFB, 0x9F39, 0x4918, {0x89, 0x92, 0x58, 0xEF, 0xCE, 0x1E, 0x7C, 0x23}};
 
 struct IStreamTap : public IUnknown {
-    virtual void STDMETHODCALLTYPE Reset() = 0;
+    virtual void STDMETHODCALLTYPE SetOpen(bool open) = 0;
     virtual void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) = 0;
 };
 
@@ -284,9 +284,11 @@ public:
         return E_NOTIMPL;
     }
     // IStreamTap
-    void STDMETHODCALLTYPE Reset() override {
+    void STDMETHODCALLTYPE SetOpen(bool open) override {
         EnterCriticalSection(&readerLock_);
-        if (reader_) ResetIdentityReader(reader_.get());
+        // A closed reader holds nothing: it was emptied as it closed.
+        if (open_ && !open && reader_) ResetIdentityReader(reader_.get());
+        open_ = open;
         LeaveCriticalSection(&readerLock_);
     }
     void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) override {
@@ -300,7 +302,7 @@ public:
     void Feed(const BYTE* bytes, size_t count) {
         EnterCriticalSection(&readerLock_);
         bytes_ += count;
-        if (reader_) FeedTransportStream(reader_.get(), bytes, count);
+        if (open_ && reader_) FeedTransportStream(reader_.get(), bytes, count);
         LeaveCriticalSection(&readerLock_);
     }
     bool Stopped() const { return InterlockedCompareExchange(const_cast<LONG*>(&state_), 0, 0) == State_Stopped; }
@@ -331,6 +333,7 @@ private:
     ComPtr<IReferenceClock> clock_;
     CRITICAL_SECTION readerLock_;  // guards the reader: fed on the card's thread, read on others
     IdentityReaderPtr reader_;
+    bool open_ = false;  // under readerLock_
     ULONGLONG bytes_ = 0;
 };
 
@@ -577,8 +580,12 @@ HRESULT CreateStreamTap(IBaseFilter** tap) {
     return made ? S_OK : E_OUTOFMEMORY;
 }
 
-void ResetStreamTap(IBaseFilter* tap) {
-    if (ComPtr<IStreamTap> face = TapOf(tap)) face->Reset();
+void CloseStreamTap(IBaseFilter* tap) {
+    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(false);
+}
+
+void OpenStreamTap(IBaseFilter* tap) {
+    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(true);
 }
 
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap) {

@@ -264,7 +264,10 @@ HRESULT BdaTuner::Read(BdaProbeReport* report) {
         TimedOut("read the signal statistics (the driver did not answer in time)");
         last_.TimedOut = true;
     }
-    if (!worker_ || last_.TimedOut) last_.Answered = last_.Locked = false;
+    if (!worker_ || last_.TimedOut) {
+        last_.Answered = last_.Locked = false;
+        CloseStreamTap(tap_.Get());  // no lock known: nothing the stream said stands
+    }
     *report = last_;
     FinishStatisticsPeriod(start);
     return report->Answered ? S_OK : E_FAIL;

@@ -96,7 +96,7 @@ unsigned __stdcall SignalPoller(void*) {
             App.SignalLevel.store(0);
             WriteLevelText(&App.LevelText, 0);
         }
-        WatchIdentity(&identity);
+        WatchIdentity(&identity, locked);
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
     EndIdentityWatch();
