@@ -143,6 +143,7 @@ void ReadJob(void* session) {
     // that goes takes what the stream said with it.
     if (locked && s->Tuned) OpenStreamTap(s->Graph.Tap.Get());
     else CloseStreamTap(s->Graph.Tap.Get());
+    ReportStreamTapFailures(s->Graph.Tap.Get());
     // Reads queued behind a slow one must not switch again before the switch is sent.
     if (s->Tuned && !s->RetunePending &&
         NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs))) {

@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "bdatuner/bda_log.h"
 #include "identity/broadcast_identity.h"
 
 using Microsoft::WRL::ComPtr;
@@ -25,6 +26,7 @@ const GUID kStreamTapInterfaceId = {
 struct IStreamTap : public IUnknown {
     virtual void STDMETHODCALLTYPE SetOpen(bool open) = 0;
     virtual void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) = 0;
+    virtual StreamTapFailures STDMETHODCALLTYPE TakeFailures() = 0;
 };
 
 // Plain (not stride) transport streams only: the reader needs whole 188-byte packets.
@@ -178,9 +180,11 @@ public:
         if (fetched) *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
+    // S_OK only when every pin asked for was skipped.
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        at_ = at_ + count > 2 ? 2 : at_ + count;
-        return at_ < 2 || count == 0 ? S_OK : S_FALSE;
+        const ULONG left = 2 - at_;
+        at_ = count < left ? at_ + count : 2;
+        return count <= left ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
         at_ = 0;
@@ -287,25 +291,52 @@ public:
     void STDMETHODCALLTYPE SetOpen(bool open) override {
         EnterCriticalSection(&readerLock_);
         // A closed reader holds nothing: it was emptied as it closed.
-        if (open_ && !open && reader_) ResetIdentityReader(reader_.get());
+        if (open_ && !open) ResetIdentityReader(reader_.get());
         open_ = open;
         LeaveCriticalSection(&readerLock_);
     }
     void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) override {
         EnterCriticalSection(&readerLock_);
-        if (reader_) *identity = ReadBroadcastIdentity(*reader_);
+        *identity = ReadBroadcastIdentity(*reader_);
         *bytes = bytes_;
         LeaveCriticalSection(&readerLock_);
     }
 
-    // For the pins.
+    // Each kind of failure once, the first of it, for the bridge to log.
+    StreamTapFailures STDMETHODCALLTYPE TakeFailures() override {
+        return {TakeOnce(&receiveFailure_, &receiveTaken_), TakeOnce(&allocatorFailure_, &allocatorTaken_)};
+    }
+    // Whether the reader could be made: a tap without one is not handed out.
+    bool Whole() const { return reader_ != nullptr; }
+
+    // For the pins. A failure of the demultiplexer behind is only noted here,
+    // on the card's delivery thread: logging is for the bridge's own threads.
+    void NoteReceiveFailure(HRESULT result) { InterlockedCompareExchange(&receiveFailure_, result, S_OK); }
+    void NoteAllocatorFailure(HRESULT result) { InterlockedCompareExchange(&allocatorFailure_, result, S_OK); }
     void Feed(const BYTE* bytes, size_t count) {
         EnterCriticalSection(&readerLock_);
         bytes_ += count;
-        if (open_ && reader_) FeedTransportStream(reader_.get(), bytes, count);
+        if (open_) FeedTransportStream(reader_.get(), bytes, count);
         LeaveCriticalSection(&readerLock_);
     }
     bool Stopped() const { return InterlockedCompareExchange(const_cast<LONG*>(&state_), 0, 0) == State_Stopped; }
+    // The receiver has taken the connection: it is kept, and told the card's
+    // allocator if there is one yet. Kept only when it takes that.
+    HRESULT AttachDownstream(IPin* receiver, IMemInputPin* samples) {
+        EnterCriticalSection(&lock_);
+        const ComPtr<IMemAllocator> allocator = allocator_;
+        LeaveCriticalSection(&lock_);
+        const HRESULT result = allocator ? samples->NotifyAllocator(allocator.Get(), TRUE) : S_OK;
+        if (FAILED(result)) {
+            NoteAllocatorFailure(result);
+            return result;
+        }
+        EnterCriticalSection(&lock_);
+        downstream_ = receiver;
+        downstreamSamples_ = samples;
+        LeaveCriticalSection(&lock_);
+        return S_OK;
+    }
     // The pin the tap passes the stream on to, and its sample face, if connected.
     void Downstream(ComPtr<IPin>* pin, ComPtr<IMemInputPin>* samples) {
         EnterCriticalSection(&lock_);
@@ -326,6 +357,10 @@ private:
         InterlockedExchange(&state_, state);
         return S_OK;
     }
+    static HRESULT TakeOnce(LONG* failure, LONG* taken) {
+        const HRESULT result = InterlockedCompareExchange(failure, S_OK, S_OK);
+        return result != S_OK && InterlockedExchange(taken, 1) == 0 ? result : S_OK;
+    }
 
     LONG refs_ = 1;
     LONG state_ = State_Stopped;
@@ -335,6 +370,8 @@ private:
     IdentityReaderPtr reader_;
     bool open_ = false;  // under readerLock_
     ULONGLONG bytes_ = 0;
+    LONG receiveFailure_ = S_OK, allocatorFailure_ = S_OK;  // the first of each
+    LONG receiveTaken_ = 0, allocatorTaken_ = 0;
 };
 
 
@@ -369,6 +406,7 @@ HRESULT STDMETHODCALLTYPE TapInput::ReceiveConnection(IPin* connector, const AM_
 }
 
 HRESULT STDMETHODCALLTYPE TapInput::Disconnect() {
+    if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
     EnterCriticalSection(&owner_->lock_);
     const HRESULT result = owner_->upstream_ ? S_OK : S_FALSE;
     owner_->upstream_.Reset();
@@ -435,14 +473,15 @@ HRESULT STDMETHODCALLTYPE TapInput::NotifyAllocator(IMemAllocator* allocator, BO
     owner_->allocator_ = allocator;
     next = owner_->downstreamSamples_;
     LeaveCriticalSection(&owner_->lock_);
-    if (next) next->NotifyAllocator(allocator, TRUE);
+    const HRESULT result = next ? next->NotifyAllocator(allocator, TRUE) : S_OK;
+    if (FAILED(result)) owner_->NoteAllocatorFailure(result);
     return S_OK;
 }
 
 // Runs on the card's delivery thread: the tables are picked out of the
 // sample under the reader's lock, then the sample goes on to the
 // demultiplexer. Whatever the demultiplexer answers, the tap keeps the
-// stream coming.
+// stream coming; a failure is noted for the bridge's log.
 HRESULT STDMETHODCALLTYPE TapInput::Receive(IMediaSample* sample) {
     if (!sample) return E_POINTER;
     if (owner_->Stopped()) return VFW_E_WRONG_STATE;
@@ -452,7 +491,8 @@ HRESULT STDMETHODCALLTYPE TapInput::Receive(IMediaSample* sample) {
         owner_->Feed(bytes, static_cast<size_t>(count));
     ComPtr<IMemInputPin> next;
     owner_->Downstream(nullptr, &next);
-    if (next) next->Receive(sample);
+    const HRESULT result = next ? next->Receive(sample) : S_OK;
+    if (FAILED(result)) owner_->NoteReceiveFailure(result);
     return S_OK;
 }
 
@@ -481,33 +521,32 @@ ULONG STDMETHODCALLTYPE TapOutput::AddRef() { return owner_->AddRef(); }
 ULONG STDMETHODCALLTYPE TapOutput::Release() { return ReleaseTap(owner_); }
 
 // Offers the card's own media type: the tap changes nothing in the stream.
+// A receiver that takes no samples (no IMemInputPin), or that refuses the
+// card's allocator, is refused: the graph then connects it to the card.
 HRESULT STDMETHODCALLTYPE TapOutput::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
     if (!receiver) return E_POINTER;
     if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
+    ComPtr<IMemInputPin> samples;
+    if (FAILED(receiver->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(samples.GetAddressOf()))))
+        return VFW_E_NO_TRANSPORT;
+    if (wanted && !IsEqualGUID(wanted->majortype, GUID_NULL) && !IsTransportStream(wanted))
+        return VFW_E_TYPE_NOT_ACCEPTED;
     AM_MEDIA_TYPE type = {};
     EnterCriticalSection(&owner_->lock_);
     HRESULT result = owner_->downstream_ ? VFW_E_ALREADY_CONNECTED
                      : !owner_->upstream_ ? VFW_E_NO_ACCEPTABLE_TYPES
                                           : CopyType(owner_->input_.type_, &type);
     LeaveCriticalSection(&owner_->lock_);
-    if (result != S_OK) return result;
-    if (wanted && !IsEqualGUID(wanted->majortype, GUID_NULL) && !IsTransportStream(wanted))
-        result = VFW_E_TYPE_NOT_ACCEPTED;
     if (result == S_OK) result = receiver->ReceiveConnection(this, &type);
     FreeType(&type);
     if (FAILED(result)) return result;
-    ComPtr<IMemInputPin> samples;
-    receiver->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(samples.GetAddressOf()));
-    EnterCriticalSection(&owner_->lock_);
-    owner_->downstream_ = receiver;
-    owner_->downstreamSamples_ = samples;
-    ComPtr<IMemAllocator> allocator = owner_->allocator_;
-    LeaveCriticalSection(&owner_->lock_);
-    if (samples && allocator) samples->NotifyAllocator(allocator.Get(), TRUE);
-    return S_OK;
+    result = owner_->AttachDownstream(receiver, samples.Get());
+    if (FAILED(result)) receiver->Disconnect();
+    return result;
 }
 
 HRESULT STDMETHODCALLTYPE TapOutput::Disconnect() {
+    if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
     EnterCriticalSection(&owner_->lock_);
     const HRESULT result = owner_->downstream_ ? S_OK : S_FALSE;
     owner_->downstream_.Reset();
@@ -576,8 +615,27 @@ bool ConnectCardToTap(IGraphBuilder* graph, IBaseFilter* card, IPin* in) {
 HRESULT CreateStreamTap(IBaseFilter** tap) {
     if (!tap) return E_POINTER;
     StreamTap* made = new (std::nothrow) StreamTap;
+    if (made && !made->Whole()) {
+        made->Release();
+        made = nullptr;
+    }
     *tap = made;
     return made ? S_OK : E_OUTOFMEMORY;
+}
+
+StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap) {
+    ComPtr<IStreamTap> face = TapOf(tap);
+    return face ? face->TakeFailures() : StreamTapFailures{};
+}
+
+void ReportStreamTapFailures(IBaseFilter* tap) {
+    const StreamTapFailures failures = TakeStreamTapFailures(tap);
+    if (failures.Receive != S_OK)
+        BdaLog("the demultiplexer behind the stream tap refused a sample (%s): the identity is still read, "
+               "and the stream goes on", LogResult(failures.Receive).Text);
+    if (failures.Allocator != S_OK)
+        BdaLog("the demultiplexer behind the stream tap refused the card's allocator (%s)",
+               LogResult(failures.Allocator).Text);
 }
 
 void CloseStreamTap(IBaseFilter* tap) {

@@ -17,6 +17,7 @@
 
 #include "identity/broadcast_identity.h"
 
+// E_OUTOFMEMORY, and no tap, when there is no memory for it or its reader.
 HRESULT CreateStreamTap(IBaseFilter** tap);
 // The reader takes the stream only while the tap is open. Closing it forgets
 // what the stream has said: at every tune, and whenever the bridge's
@@ -31,6 +32,18 @@ void OpenStreamTap(IBaseFilter* tap);
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap);
 // How many bytes of stream the tap has seen since it was made (bdaprobe).
 ULONGLONG StreamTapBytes(IBaseFilter* tap);
+
+// What the demultiplexer behind the tap refused: the first failed Receive and
+// the first failed NotifyAllocator, each S_OK when there was none. The card's
+// delivery thread only notes them; each is handed out once.
+struct StreamTapFailures {
+    HRESULT Receive = S_OK;
+    HRESULT Allocator = S_OK;
+};
+StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap);
+// Logs what TakeStreamTapFailures hands out: from the bridge's worker, never
+// from the card's delivery thread.
+void ReportStreamTapFailures(IBaseFilter* tap);
 
 // Adds the tap to the graph and connects the card's transport output (card:
 // the receiver, or the tuner where there is none) to it; the demultiplexer

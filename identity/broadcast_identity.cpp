@@ -1,6 +1,7 @@
 #include "identity/broadcast_identity.h"
 
 #include <cstring>
+#include <new>
 
 #include "identity/dvb_text.h"
 #include "identity/ts_sections.h"
@@ -344,8 +345,8 @@ void ListTransponders(const IdentityReader& reader, BroadcastIdentity* identity)
 void IdentityReaderDeleter::operator()(IdentityReader* reader) const { delete reader; }
 
 IdentityReaderPtr CreateIdentityReader() {
-    IdentityReaderPtr reader(new IdentityReader);
-    ResetIdentityReader(reader.get());
+    IdentityReaderPtr reader(new (std::nothrow) IdentityReader);
+    if (reader) ResetIdentityReader(reader.get());
     return reader;
 }
 

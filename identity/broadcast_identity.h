@@ -51,6 +51,7 @@ struct IdentityReader;  // the demultiplexing and section state, opaque
 struct IdentityReaderDeleter { void operator()(IdentityReader* reader) const; };
 using IdentityReaderPtr = std::unique_ptr<IdentityReader, IdentityReaderDeleter>;
 
+// Null when there is no memory for it (it never throws: COM objects make it).
 IdentityReaderPtr CreateIdentityReader();
 // Forgets everything read (a new transponder was tuned, the lock went).
 void ResetIdentityReader(IdentityReader* reader);

@@ -64,6 +64,7 @@ int IdentifyExitCode(const BroadcastIdentity& identity) {
 
 BroadcastIdentity IdentifyStream(std::FILE* file, unsigned char* buffer, size_t chunkBytes) {
     IdentityReaderPtr reader = CreateIdentityReader();
+    if (!reader) return BroadcastIdentity{};
     for (;;) {
         const size_t got = std::fread(buffer, 1, chunkBytes, file);
         if (got == 0) break;
