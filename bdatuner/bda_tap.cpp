@@ -4,6 +4,7 @@
 
 #include <new>
 
+#include "bdatuner/bda_com.h"
 #include "bdatuner/bda_log.h"
 #include "identity/broadcast_identity.h"
 
@@ -68,35 +69,57 @@ HRESULT GiveText(const wchar_t* text, LPWSTR* out) {
 
 class StreamTap;
 
-// The pins live inside the filter and share its reference count.
-class TapInput final : public IPin, public IMemInputPin {
+// What the tap's two pins share: they live inside the filter and count its
+// references, and tell their direction and name, accept only a transport
+// stream and propose none (the card's pin proposes).
+template <class Pin, class... Interfaces>
+class TapPin : public ComFaces<Pin, Interfaces...> {
 public:
-    explicit TapInput(StreamTap* owner) : owner_(owner) {}
+    TapPin(IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name)
+        : filter_(filter), direction_(direction), name_(name) {}
+    ULONG STDMETHODCALLTYPE AddRef() override { return filter_->AddRef(); }
+    // The filter, and this pin with it, may be gone when this returns.
+    ULONG STDMETHODCALLTYPE Release() override { return filter_->Release(); }
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
+        if (!info) return E_POINTER;
+        info->pFilter = filter_;
+        filter_->AddRef();
+        info->dir = direction_;
+        lstrcpynW(info->achName, name_, MAX_PIN_NAME);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
+        if (!direction) return E_POINTER;
+        *direction = direction_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(name_, id); }
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
+        return IsTransportStream(type) ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
+        if (types) *types = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+
+private:
+    IBaseFilter* filter_;
+    PIN_DIRECTION direction_;
+    const wchar_t* name_;
+};
+
+class TapInput final : public TapPin<TapInput, IPin, IMemInputPin> {
+public:
+    static const ComFace<TapInput> kFaces[];
+    TapInput(StreamTap* owner, IBaseFilter* filter) : TapPin(filter, PINDIR_INPUT, L"In"), owner_(owner) {}
     ~TapInput() { FreeType(&type_); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        if (!direction) return E_POINTER;
-        *direction = PINDIR_INPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(L"In", id); }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
-        return IsTransportStream(type) ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
-        if (types) *types = nullptr;
-        return E_NOTIMPL;  // the card's pin proposes; this one only accepts
-    }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE BeginFlush() override;
     HRESULT STDMETHODCALLTYPE EndFlush() override;
@@ -118,32 +141,20 @@ private:
     friend class TapOutput;
 };
 
-class TapOutput final : public IPin {
+const ComFace<TapInput> TapInput::kFaces[] = {{&IID_IUnknown, AsFace<TapInput, IPin>},
+                                              {&IID_IPin, AsFace<TapInput, IPin>},
+                                              {&IID_IMemInputPin, AsFace<TapInput, IMemInputPin>},
+                                              {}};
+
+class TapOutput final : public TapPin<TapOutput, IPin> {
 public:
-    explicit TapOutput(StreamTap* owner) : owner_(owner) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const ComFace<TapOutput> kFaces[];
+    TapOutput(StreamTap* owner, IBaseFilter* filter) : TapPin(filter, PINDIR_OUTPUT, L"Out"), owner_(owner) {}
     HRESULT STDMETHODCALLTYPE Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        if (!direction) return E_POINTER;
-        *direction = PINDIR_OUTPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(L"Out", id); }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
-        return IsTransportStream(type) ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
-        if (types) *types = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE EndFlush() override { return E_UNEXPECTED; }
@@ -153,25 +164,17 @@ private:
     StreamTap* owner_;
 };
 
+const ComFace<TapOutput> TapOutput::kFaces[] = {{&IID_IUnknown, AsFace<TapOutput, IPin>},
+                                                {&IID_IPin, AsFace<TapOutput, IPin>},
+                                                {}};
+
 // EnumPins over the tap's two pins.
-class TapPinEnum final : public IEnumPins {
+class TapPinEnum final : public ComObject<TapPinEnum, IEnumPins> {
 public:
+    static const ComFace<TapPinEnum> kFaces[];
     TapPinEnum(IBaseFilter* owner, IPin* in, IPin* out, ULONG at) : owner_(owner), at_(at) {
         pins_[0] = in;
         pins_[1] = out;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IEnumPins)) ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (!pins) return E_POINTER;
@@ -191,46 +194,30 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
-        if (!out) return E_POINTER;
-        *out = new (std::nothrow) TapPinEnum(owner_.Get(), pins_[0], pins_[1], at_);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        return HandOut(new (std::nothrow) TapPinEnum(owner_.Get(), pins_[0], pins_[1], at_), IID_IEnumPins,
+                       reinterpret_cast<void**>(out));
     }
 
 private:
-    LONG refs_ = 1;
     ComPtr<IBaseFilter> owner_;
     IPin* pins_[2];
     ULONG at_;
 };
 
-class StreamTap final : public IBaseFilter, public IStreamTap {
+const ComFace<TapPinEnum> TapPinEnum::kFaces[] = {{&IID_IUnknown, AsFace<TapPinEnum, IEnumPins>},
+                                                  {&IID_IEnumPins, AsFace<TapPinEnum, IEnumPins>},
+                                                  {}};
+
+class StreamTap final : public ComObject<StreamTap, IBaseFilter, IStreamTap> {
 public:
-    StreamTap() : input_(this), output_(this), reader_(CreateIdentityReader()) {
+    static const ComFace<StreamTap> kFaces[];
+    StreamTap() : input_(this, this), output_(this, this), reader_(CreateIdentityReader()) {
         InitializeCriticalSection(&lock_);
         InitializeCriticalSection(&readerLock_);
     }
     ~StreamTap() {
         DeleteCriticalSection(&readerLock_);
         DeleteCriticalSection(&lock_);
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBaseFilter) ||
-            IsEqualGUID(iid, IID_IMediaFilter) || IsEqualGUID(iid, IID_IPersist))
-            *out = static_cast<IBaseFilter*>(this);
-        else if (IsEqualGUID(iid, kStreamTapInterfaceId))
-            *out = static_cast<IStreamTap*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
         if (!id) return E_POINTER;
@@ -260,9 +247,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override {
-        if (!pins) return E_POINTER;
-        *pins = new (std::nothrow) TapPinEnum(this, &input_, &output_, 0);
-        return *pins ? S_OK : E_OUTOFMEMORY;
+        return HandOut(new (std::nothrow) TapPinEnum(this, &input_, &output_, 0), IID_IEnumPins,
+                       reinterpret_cast<void**>(pins));
     }
     HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override {
         if (!pin) return E_POINTER;
@@ -362,7 +348,6 @@ private:
         return result != S_OK && InterlockedExchange(taken, 1) == 0 ? result : S_OK;
     }
 
-    LONG refs_ = 1;
     LONG state_ = State_Stopped;
     IFilterGraph* graph_ = nullptr;
     ComPtr<IReferenceClock> clock_;
@@ -375,24 +360,12 @@ private:
 };
 
 
-// The pins live and die with their filter: a reference to a pin is one to
-// the filter, given back here.
-ULONG ReleaseTap(StreamTap* tap) { return tap->Release(); }
-
-HRESULT STDMETHODCALLTYPE TapInput::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IPin))
-        *out = static_cast<IPin*>(this);
-    else if (IsEqualGUID(iid, IID_IMemInputPin))
-        *out = static_cast<IMemInputPin*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-ULONG STDMETHODCALLTYPE TapInput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapInput::Release() { return ReleaseTap(owner_); }
+const ComFace<StreamTap> StreamTap::kFaces[] = {{&IID_IUnknown, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IBaseFilter, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IMediaFilter, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IPersist, AsFace<StreamTap, IBaseFilter>},
+                                                 {&kStreamTapInterfaceId, AsFace<StreamTap, IStreamTap>},
+                                                 {}};
 
 HRESULT STDMETHODCALLTYPE TapInput::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     if (!connector || !type) return E_POINTER;
@@ -432,15 +405,6 @@ HRESULT STDMETHODCALLTYPE TapInput::ConnectionMediaType(AM_MEDIA_TYPE* type) {
     LeaveCriticalSection(&owner_->lock_);
     if (result == VFW_E_NOT_CONNECTED) *type = AM_MEDIA_TYPE{};
     return result;
-}
-
-HRESULT STDMETHODCALLTYPE TapInput::QueryPinInfo(PIN_INFO* info) {
-    if (!info) return E_POINTER;
-    info->pFilter = owner_;
-    owner_->AddRef();
-    info->dir = PINDIR_INPUT;
-    lstrcpynW(info->achName, L"In", MAX_PIN_NAME);
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TapInput::EndOfStream() {
@@ -510,16 +474,6 @@ HRESULT STDMETHODCALLTYPE TapInput::ReceiveCanBlock() {
     return next ? next->ReceiveCanBlock() : S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE TapOutput::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IPin)) ? static_cast<IPin*>(this) : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-ULONG STDMETHODCALLTYPE TapOutput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapOutput::Release() { return ReleaseTap(owner_); }
-
 // Offers the card's own media type: the tap changes nothing in the stream.
 // A receiver that takes no samples (no IMemInputPin), or that refuses the
 // card's allocator, is refused: the graph then connects it to the card.
@@ -570,15 +524,6 @@ HRESULT STDMETHODCALLTYPE TapOutput::ConnectionMediaType(AM_MEDIA_TYPE* type) {
     LeaveCriticalSection(&owner_->lock_);
     if (result == VFW_E_NOT_CONNECTED) *type = AM_MEDIA_TYPE{};
     return result;
-}
-
-HRESULT STDMETHODCALLTYPE TapOutput::QueryPinInfo(PIN_INFO* info) {
-    if (!info) return E_POINTER;
-    info->pFilter = owner_;
-    owner_->AddRef();
-    info->dir = PINDIR_OUTPUT;
-    lstrcpynW(info->achName, L"Out", MAX_PIN_NAME);
-    return S_OK;
 }
 
 ComPtr<IStreamTap> TapOf(IBaseFilter* filter) {
