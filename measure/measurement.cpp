@@ -6,7 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/resources.h"
-#include "identity/identity_watch.h"
+#include "measure/identity_watch.h"
 #include "measure/level_text.h"
 #include "tuner/tuner_control.h"
 #include "tuner/tuner_interface.h"

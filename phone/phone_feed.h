@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/published_caption.h"
-#include "identity/identity_record.h"
+#include "common/published_caption.h"
+#include "identity/published_identity.h"
 
-constexpr uint32_t kPhoneFeedVersion = 2;
+constexpr uint32_t kPhoneFeedVersion = 3;
 
 // Pointers to the published fields, each read whole. A DLL that finds another
 // version or a smaller record refuses to start.
@@ -24,7 +24,7 @@ struct PhoneFeed {
     const std::atomic<int16_t>* SoundMode;
     const std::atomic<int16_t>* VoiceLanguage;
     const std::atomic<int32_t>* Cadence;
-    const PublishedIdentity* Identity;  // which satellite the broadcast says it is
+    const PublishedIdentity* Identity;  // which satellite the broadcast says it is, and its line
 };
 
 // One reading of everything the page shows and plays.
@@ -37,7 +37,7 @@ struct PhoneSnapshot {
     int16_t SoundMode = 0;
     int16_t VoiceLanguage = 0;
     int32_t Cadence = 0;
-    SatelliteIdentity Identity;
+    ShownIdentity Identity;
 };
 
 PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);

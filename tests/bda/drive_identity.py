@@ -19,7 +19,7 @@ from drive_bda import BdaProgram, bar_at, check, log_lines, never_released, run_
 e2e = bda.e2e
 HOTBIRD_TS = os.path.join(HERE, "..", "data", "broadcast", "hotbird13e-mediaset.ts")
 LOCKED = "at 0 locked 1 strength 50 quality 50\n"
-# The identity line's place and colours (identity/identity_paint.*).
+# The identity line's place and colours (skin/identity_paint.*, skin/colours.h).
 AREA = (36, 60, 278, 18)
 CONFIRMED, MISMATCH, ALONE = "006400", "be0000", "00001e"
 

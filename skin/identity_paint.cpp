@@ -1,13 +1,9 @@
-#include "identity/identity_paint.h"
+#include "skin/identity_paint.h"
 
 #include "app/app_state.h"
-#include "identity/identity_line.h"
+#include "skin/colours.h"
 
 namespace {
-
-constexpr COLORREF kAloneColour = RGB(0, 0, 30);       // the program's text colour
-constexpr COLORREF kConfirmedColour = RGB(0, 100, 0);  // dark green
-constexpr COLORREF kMismatchColour = RGB(190, 0, 0);   // dark red
 
 // Smaller than the caption's so that it fits between the caption and the
 // big digits; the default face in whatever script the network names itself.
@@ -27,7 +23,7 @@ HFONT IdentityFont() {
 COLORREF IdentityColour(int match) {
     if (match == IdentityConfirmed) return kConfirmedColour;
     if (match == IdentityMismatch) return kMismatchColour;
-    return kAloneColour;
+    return kTextColour;
 }
 
 void DrawIdentityText(HDC surface, const char* text, COLORREF colour) {
@@ -43,11 +39,9 @@ void DrawIdentityText(HDC surface, const char* text, COLORREF colour) {
 }
 
 void PaintIdentityLine() {
-    const SatelliteIdentity identity = ReadPublishedIdentity(App.Identity);
-    if (identity.Match == IdentityUnknown) return;
-    char line[kIdentityLineBytes];
-    FormatIdentityLine(identity, line);
-    DrawIdentityText(App.WindowDC, line, IdentityColour(identity.Match));
+    const ShownIdentity shown = ReadPublishedIdentity(App.Identity);
+    if (shown.Record.Match == IdentityUnknown) return;
+    DrawIdentityText(App.WindowDC, shown.Line, IdentityColour(shown.Record.Match));
 }
 
 void ReleaseIdentityFont() {

@@ -1,4 +1,4 @@
-#include "identity/identity_report.h"
+#include "bdatuner/identity_report.h"
 
 #include <cstdarg>
 #include <cstring>

@@ -1,10 +1,9 @@
-#include "identity/identity_watch.h"
+#include "measure/identity_watch.h"
 
 #include <cstring>
 
 #include "app/app_state.h"
 #include "identity/identity_line.h"
-#include "identity/identity_paint.h"
 #include "tuner/identity_interface.h"
 
 namespace {
@@ -41,7 +40,7 @@ void Show(IdentityWatch* watch, const SatelliteIdentity& identity) {
     if (std::memcmp(&identity, &watch->Shown, sizeof identity) == 0) return;
     watch->Shown = identity;
     PublishIdentity(&App.Identity, identity);
-    InvalidateRect(App.MainWindow, &kIdentityArea, TRUE);
+    InvalidateRect(App.MainWindow, &App.IdentityArea, TRUE);
 }
 
 }  // namespace
@@ -85,8 +84,7 @@ void WatchIdentity(IdentityWatch* watch, bool locked) {
 }
 
 void EndIdentityWatch() {
-    const SatelliteIdentity shown = ReadPublishedIdentity(App.Identity);
-    if (shown.Match == IdentityUnknown) return;
+    if (ReadPublishedIdentity(App.Identity).Record.Match == IdentityUnknown) return;
     PublishIdentity(&App.Identity, SatelliteIdentity{});
 }
 
