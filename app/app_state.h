@@ -11,8 +11,8 @@
 #include "measure/level_text.h"
 #include "measure/signal_readings.h"
 #include "app/modes.h"
-#include "app/published_caption.h"
-#include "identity/identity_record.h"
+#include "common/published_caption.h"
+#include "identity/published_identity.h"
 
 struct ITunerControl;
 struct IZentrikSatelliteIdentity;
@@ -89,6 +89,8 @@ struct AppState {
     BITMAPINFO SkinSheetInfo = {};
     uint8_t* SkinSheetPixels = nullptr;
     RECT BarArea = {}, CaptionArea = {}, BarFill = {}, BigReadoutArea = {}, ReadoutBackdrop = {};
+    // Where the identity line is drawn: the poller asks for it to be redrawn.
+    RECT IdentityArea = {};
     const void* ToneSound = nullptr;
     const void* DigitSounds[kDigitSoundCount] = {};
     const uint8_t* DefaultEntry = nullptr;

@@ -5,13 +5,14 @@
 #include <initializer_list>
 
 #include "app/app_state.h"
-#include "identity/identity_paint.h"
 #include "app/resources.h"
+#include "measure/identity_watch.h"
 #include "measure/measurement.h"
 #include "transponder/manual_entry.h"
 #include "transponder/satellite_file.h"
 #include "skin/controls.h"
 #include "skin/drawing.h"
+#include "skin/identity_paint.h"
 #include "skin/skin_sheet.h"
 #include "skin/window_proc.h"
 #include "tuner/tuner_control.h"
@@ -28,6 +29,42 @@ constexpr int kWindowCorner = 85;
 void DeleteRegion(HRGN& region) {
     if (region) DeleteObject(region);
     region = nullptr;
+}
+
+// The regions, the fonts and the sheet, in the order start-up's steps made
+// them undone; the surface gets back the font it had before start-up before
+// the fonts are deleted.
+void ReleaseRegionsFontsAndSheet() {
+    for (HRGN& key : App.KeypadKey) DeleteRegion(key);
+    for (ButtonRegion region : {LanguageButton, SoundButton, HomeButton, LeftButton,
+                                MiddleButton, RightButton, MinimiseBox})
+        DeleteRegion(App.Buttons[region]);
+    if (App.OriginalFont) SelectObject(App.WindowDC, App.OriginalFont);
+    for (HFONT* font : {&App.BigFont, &App.EntryFont, &App.TextFont}) {
+        if (*font) DeleteObject(*font);
+        *font = nullptr;
+    }
+    ReleaseIdentityFont();
+    DeleteRegion(App.Buttons[CloseBox]);
+    if (App.SkinSheetPixels) {
+        HeapFree(GetProcessHeap(), 0, App.SkinSheetPixels);
+        App.SkinSheetPixels = nullptr;
+    }
+}
+
+// The surface gets back the pen and brush it had before start-up first.
+void ReleasePenAndBrushes() {
+    if (App.SearchPen) {
+        SelectObject(App.WindowDC, App.OriginalPen);
+        DeleteObject(App.SearchPen);
+        App.SearchPen = nullptr;
+    }
+    if (App.BarBrush) {
+        SelectObject(App.WindowDC, App.OriginalBrush);
+        DeleteObject(App.BarBrush);
+        DeleteObject(App.ReadoutBrush);
+        App.BarBrush = App.ReadoutBrush = nullptr;
+    }
 }
 
 }  // namespace
@@ -117,35 +154,12 @@ void Shutdown() {
     if (pollerWasRunning) {
         do Sleep(1000); while (App.PollerRunning.load() != 0);
     }
-    for (HRGN& key : App.KeypadKey) DeleteRegion(key);
-    for (ButtonRegion region : {LanguageButton, SoundButton, HomeButton, LeftButton,
-                                MiddleButton, RightButton, MinimiseBox})
-        DeleteRegion(App.Buttons[region]);
-    // The surface gets back the font, pen and brush it had before start-up
-    // before their replacements are deleted.
-    if (App.OriginalFont) SelectObject(App.WindowDC, App.OriginalFont);
-    for (HFONT* font : {&App.BigFont, &App.EntryFont, &App.TextFont}) {
-        if (*font) DeleteObject(*font);
-        *font = nullptr;
-    }
-    ReleaseIdentityFont();
-    DeleteRegion(App.Buttons[CloseBox]);
-    if (App.SkinSheetPixels) {
-        HeapFree(GetProcessHeap(), 0, App.SkinSheetPixels);
-        App.SkinSheetPixels = nullptr;
-    }
-    if (App.SearchPen) {
-        SelectObject(App.WindowDC, App.OriginalPen);
-        DeleteObject(App.SearchPen);
-        App.SearchPen = nullptr;
-    }
-    if (App.BarBrush) {
-        SelectObject(App.WindowDC, App.OriginalBrush);
-        DeleteObject(App.BarBrush);
-        DeleteObject(App.ReadoutBrush);
-        App.BarBrush = App.ReadoutBrush = nullptr;
-    }
-    ReleaseTunerControl();  // control interface first, then the filter
+    ReleaseRegionsFontsAndSheet();
+    ReleasePenAndBrushes();
+    // The tuner's interfaces before the filter they came from: the identity
+    // interface, the control interface, then the filter.
+    ReleaseTunerIdentity();
+    ReleaseTunerControl();
     ReleaseDC(App.MainWindow, App.WindowDC);
     App.WindowDC = nullptr;
     CoUninitialize();

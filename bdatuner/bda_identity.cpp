@@ -5,6 +5,7 @@
 #include <cstring>
 #include <new>
 
+#include "bdatuner/bda_com.h"
 #include "bdatuner/bda_tap.h"
 #include "tuner/identity_interface.h"
 
@@ -26,26 +27,13 @@ void FillIdentityInfo(const BroadcastIdentity& broadcast, ZentrikIdentityInfo* i
 
 // A tear-off: it keeps its owner alive and gives its owner's interfaces for
 // every other id, so both are one object to COM.
-class IdentityFace final : public IZentrikSatelliteIdentity, public IBdaIdentityProbe {
+class IdentityFace final : public ComObject<IdentityFace, IZentrikSatelliteIdentity, IBdaIdentityProbe> {
 public:
+    static const ComFace<IdentityFace> kFaces[];
     IdentityFace(IUnknown* owner, IBaseFilter* tap) : owner_(owner), tap_(tap) {}
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualGUID(iid, kSatelliteIdentityInterfaceId))
-            *out = static_cast<IZentrikSatelliteIdentity*>(this);
-        else if (IsEqualGUID(iid, kBdaIdentityProbeInterfaceId))
-            *out = static_cast<IBdaIdentityProbe*>(this);
-        else
-            return owner_->QueryInterface(iid, out);
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+        const HRESULT own = ComObject::QueryInterface(iid, out);
+        return own == E_NOINTERFACE ? owner_->QueryInterface(iid, out) : own;
     }
     HRESULT STDMETHODCALLTYPE GetSatelliteIdentity(ZentrikIdentityInfo* info) override {
         if (!info) return E_POINTER;
@@ -62,10 +50,14 @@ public:
     }
 
 private:
-    LONG refs_ = 0;  // the creator's ComPtr takes the first reference
     ComPtr<IUnknown> owner_;
     ComPtr<IBaseFilter> tap_;
 };
+
+const ComFace<IdentityFace> IdentityFace::kFaces[] = {
+    {&kSatelliteIdentityInterfaceId, AsFace<IdentityFace, IZentrikSatelliteIdentity>},
+    {&kBdaIdentityProbeInterfaceId, AsFace<IdentityFace, IBdaIdentityProbe>},
+    {}};
 
 }  // namespace
 
@@ -74,9 +66,5 @@ bool IsIdentityInterface(REFIID iid) {
 }
 
 HRESULT CreateIdentityFace(IUnknown* owner, IBaseFilter* tap, REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    const Microsoft::WRL::ComPtr<IdentityFace> face = new (std::nothrow) IdentityFace(owner, tap);
-    if (!face) return E_OUTOFMEMORY;
-    return face->QueryInterface(iid, out);
+    return HandOut(new (std::nothrow) IdentityFace(owner, tap), iid, out);
 }

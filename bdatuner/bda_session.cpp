@@ -40,6 +40,7 @@ void Publish(BdaSession* s, HRESULT result) {
 // refuses a request naming one is asked again without, and then left to find
 // the modulation itself for the rest of the run.
 HRESULT SubmitSearchedTune(BdaSession* s) {
+    CloseStreamTap(s->Graph.Tap.Get());  // what comes now is no longer the old transponder's
     s->Request.Modulation = s->Search.Current;
     HRESULT result = SubmitBdaTune(&s->Graph, s->Request);
     if (FAILED(result) && s->Request.Modulation != kBdaNotSet) {
@@ -126,7 +127,6 @@ void TuneJob(void* session) {
         StartModulationSearch(&s->Search);
         s->RetunePending = false;
         result = SubmitSearchedTune(s);
-        ResetStreamTap(s->Graph.Tap.Get());  // what comes now is the new transponder's
     }
     Publish(s, result);
 }
@@ -139,6 +139,11 @@ void ReadJob(void* session) {
     const int32_t level = reading.Answered ? LevelPercent(reading.Readings, reading.Locked, &s->Judge) : 0;
     const bool locked = reading.Answered && reading.Locked;
     LogReadingChanges(s, reading, locked, unitBefore);
+    // The stream is read only under a lock found after the latest tune; a lock
+    // that goes takes what the stream said with it.
+    if (locked && s->Tuned) OpenStreamTap(s->Graph.Tap.Get());
+    else CloseStreamTap(s->Graph.Tap.Get());
+    ReportStreamTapFailures(s->Graph.Tap.Get());
     // Reads queued behind a slow one must not switch again before the switch is sent.
     if (s->Tuned && !s->RetunePending &&
         NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs))) {

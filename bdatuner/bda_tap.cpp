@@ -4,6 +4,8 @@
 
 #include <new>
 
+#include "bdatuner/bda_com.h"
+#include "bdatuner/bda_log.h"
 #include "identity/broadcast_identity.h"
 
 using Microsoft::WRL::ComPtr;
@@ -23,8 +25,9 @@ const GUID kStreamTapInterfaceId = {
     0x848C0AFB, 0x9F39, 0x4918, {0x89, 0x92, 0x58, 0xEF, 0xCE, 0x1E, 0x7C, 0x23}};
 
 struct IStreamTap : public IUnknown {
-    virtual void STDMETHODCALLTYPE Reset() = 0;
+    virtual void STDMETHODCALLTYPE SetOpen(bool open) = 0;
     virtual void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) = 0;
+    virtual StreamTapFailures STDMETHODCALLTYPE TakeFailures() = 0;
 };
 
 // Plain (not stride) transport streams only: the reader needs whole 188-byte packets.
@@ -66,35 +69,57 @@ HRESULT GiveText(const wchar_t* text, LPWSTR* out) {
 
 class StreamTap;
 
-// The pins live inside the filter and share its reference count.
-class TapInput final : public IPin, public IMemInputPin {
+// What the tap's two pins share: they live inside the filter and count its
+// references, and tell their direction and name, accept only a transport
+// stream and propose none (the card's pin proposes).
+template <class Pin, class... Interfaces>
+class TapPin : public ComFaces<Pin, Interfaces...> {
 public:
-    explicit TapInput(StreamTap* owner) : owner_(owner) {}
+    TapPin(IBaseFilter* filter, PIN_DIRECTION direction, const wchar_t* name)
+        : filter_(filter), direction_(direction), name_(name) {}
+    ULONG STDMETHODCALLTYPE AddRef() override { return filter_->AddRef(); }
+    // The filter, and this pin with it, may be gone when this returns.
+    ULONG STDMETHODCALLTYPE Release() override { return filter_->Release(); }
+    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override {
+        if (!info) return E_POINTER;
+        info->pFilter = filter_;
+        filter_->AddRef();
+        info->dir = direction_;
+        lstrcpynW(info->achName, name_, MAX_PIN_NAME);
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
+        if (!direction) return E_POINTER;
+        *direction = direction_;
+        return S_OK;
+    }
+    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(name_, id); }
+    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
+        return IsTransportStream(type) ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
+        if (types) *types = nullptr;
+        return E_NOTIMPL;
+    }
+    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
+
+private:
+    IBaseFilter* filter_;
+    PIN_DIRECTION direction_;
+    const wchar_t* name_;
+};
+
+class TapInput final : public TapPin<TapInput, IPin, IMemInputPin> {
+public:
+    static const ComFace<TapInput> kFaces[];
+    TapInput(StreamTap* owner, IBaseFilter* filter) : TapPin(filter, PINDIR_INPUT, L"In"), owner_(owner) {}
     ~TapInput() { FreeType(&type_); }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
     // IPin
     HRESULT STDMETHODCALLTYPE Connect(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        if (!direction) return E_POINTER;
-        *direction = PINDIR_INPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(L"In", id); }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
-        return IsTransportStream(type) ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
-        if (types) *types = nullptr;
-        return E_NOTIMPL;  // the card's pin proposes; this one only accepts
-    }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EndOfStream() override;
     HRESULT STDMETHODCALLTYPE BeginFlush() override;
     HRESULT STDMETHODCALLTYPE EndFlush() override;
@@ -116,32 +141,20 @@ private:
     friend class TapOutput;
 };
 
-class TapOutput final : public IPin {
+const ComFace<TapInput> TapInput::kFaces[] = {{&IID_IUnknown, AsFace<TapInput, IPin>},
+                                              {&IID_IPin, AsFace<TapInput, IPin>},
+                                              {&IID_IMemInputPin, AsFace<TapInput, IMemInputPin>},
+                                              {}};
+
+class TapOutput final : public TapPin<TapOutput, IPin> {
 public:
-    explicit TapOutput(StreamTap* owner) : owner_(owner) {}
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override;
-    ULONG STDMETHODCALLTYPE AddRef() override;
-    ULONG STDMETHODCALLTYPE Release() override;
+    static const ComFace<TapOutput> kFaces[];
+    TapOutput(StreamTap* owner, IBaseFilter* filter) : TapPin(filter, PINDIR_OUTPUT, L"Out"), owner_(owner) {}
     HRESULT STDMETHODCALLTYPE Connect(IPin* receiver, const AM_MEDIA_TYPE* type) override;
     HRESULT STDMETHODCALLTYPE ReceiveConnection(IPin*, const AM_MEDIA_TYPE*) override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE Disconnect() override;
     HRESULT STDMETHODCALLTYPE ConnectedTo(IPin** pin) override;
     HRESULT STDMETHODCALLTYPE ConnectionMediaType(AM_MEDIA_TYPE* type) override;
-    HRESULT STDMETHODCALLTYPE QueryPinInfo(PIN_INFO* info) override;
-    HRESULT STDMETHODCALLTYPE QueryDirection(PIN_DIRECTION* direction) override {
-        if (!direction) return E_POINTER;
-        *direction = PINDIR_OUTPUT;
-        return S_OK;
-    }
-    HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override { return GiveText(L"Out", id); }
-    HRESULT STDMETHODCALLTYPE QueryAccept(const AM_MEDIA_TYPE* type) override {
-        return IsTransportStream(type) ? S_OK : S_FALSE;
-    }
-    HRESULT STDMETHODCALLTYPE EnumMediaTypes(IEnumMediaTypes** types) override {
-        if (types) *types = nullptr;
-        return E_NOTIMPL;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInternalConnections(IPin**, ULONG*) override { return E_NOTIMPL; }
     HRESULT STDMETHODCALLTYPE EndOfStream() override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE BeginFlush() override { return E_UNEXPECTED; }
     HRESULT STDMETHODCALLTYPE EndFlush() override { return E_UNEXPECTED; }
@@ -151,25 +164,17 @@ private:
     StreamTap* owner_;
 };
 
+const ComFace<TapOutput> TapOutput::kFaces[] = {{&IID_IUnknown, AsFace<TapOutput, IPin>},
+                                                {&IID_IPin, AsFace<TapOutput, IPin>},
+                                                {}};
+
 // EnumPins over the tap's two pins.
-class TapPinEnum final : public IEnumPins {
+class TapPinEnum final : public ComObject<TapPinEnum, IEnumPins> {
 public:
+    static const ComFace<TapPinEnum> kFaces[];
     TapPinEnum(IBaseFilter* owner, IPin* in, IPin* out, ULONG at) : owner_(owner), at_(at) {
         pins_[0] = in;
         pins_[1] = out;
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IEnumPins)) ? this : nullptr;
-        if (!*out) return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
         if (!pins) return E_POINTER;
@@ -178,55 +183,41 @@ public:
         if (fetched) *fetched = n;
         return n == count ? S_OK : S_FALSE;
     }
+    // S_OK only when every pin asked for was skipped.
     HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
-        at_ = at_ + count > 2 ? 2 : at_ + count;
-        return at_ < 2 || count == 0 ? S_OK : S_FALSE;
+        const ULONG left = 2 - at_;
+        at_ = count < left ? at_ + count : 2;
+        return count <= left ? S_OK : S_FALSE;
     }
     HRESULT STDMETHODCALLTYPE Reset() override {
         at_ = 0;
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE Clone(IEnumPins** out) override {
-        if (!out) return E_POINTER;
-        *out = new (std::nothrow) TapPinEnum(owner_.Get(), pins_[0], pins_[1], at_);
-        return *out ? S_OK : E_OUTOFMEMORY;
+        return HandOut(new (std::nothrow) TapPinEnum(owner_.Get(), pins_[0], pins_[1], at_), IID_IEnumPins,
+                       reinterpret_cast<void**>(out));
     }
 
 private:
-    LONG refs_ = 1;
     ComPtr<IBaseFilter> owner_;
     IPin* pins_[2];
     ULONG at_;
 };
 
-class StreamTap final : public IBaseFilter, public IStreamTap {
+const ComFace<TapPinEnum> TapPinEnum::kFaces[] = {{&IID_IUnknown, AsFace<TapPinEnum, IEnumPins>},
+                                                  {&IID_IEnumPins, AsFace<TapPinEnum, IEnumPins>},
+                                                  {}};
+
+class StreamTap final : public ComObject<StreamTap, IBaseFilter, IStreamTap> {
 public:
-    StreamTap() : input_(this), output_(this), reader_(CreateIdentityReader()) {
+    static const ComFace<StreamTap> kFaces[];
+    StreamTap() : input_(this, this), output_(this, this), reader_(CreateIdentityReader()) {
         InitializeCriticalSection(&lock_);
         InitializeCriticalSection(&readerLock_);
     }
     ~StreamTap() {
         DeleteCriticalSection(&readerLock_);
         DeleteCriticalSection(&lock_);
-    }
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IBaseFilter) ||
-            IsEqualGUID(iid, IID_IMediaFilter) || IsEqualGUID(iid, IID_IPersist))
-            *out = static_cast<IBaseFilter*>(this);
-        else if (IsEqualGUID(iid, kStreamTapInterfaceId))
-            *out = static_cast<IStreamTap*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
     }
     HRESULT STDMETHODCALLTYPE GetClassID(CLSID* id) override {
         if (!id) return E_POINTER;
@@ -256,9 +247,8 @@ public:
         return S_OK;
     }
     HRESULT STDMETHODCALLTYPE EnumPins(IEnumPins** pins) override {
-        if (!pins) return E_POINTER;
-        *pins = new (std::nothrow) TapPinEnum(this, &input_, &output_, 0);
-        return *pins ? S_OK : E_OUTOFMEMORY;
+        return HandOut(new (std::nothrow) TapPinEnum(this, &input_, &output_, 0), IID_IEnumPins,
+                       reinterpret_cast<void**>(pins));
     }
     HRESULT STDMETHODCALLTYPE FindPin(LPCWSTR id, IPin** pin) override {
         if (!pin) return E_POINTER;
@@ -284,26 +274,55 @@ public:
         return E_NOTIMPL;
     }
     // IStreamTap
-    void STDMETHODCALLTYPE Reset() override {
+    void STDMETHODCALLTYPE SetOpen(bool open) override {
         EnterCriticalSection(&readerLock_);
-        if (reader_) ResetIdentityReader(reader_.get());
+        // A closed reader holds nothing: it was emptied as it closed.
+        if (open_ && !open) ResetIdentityReader(reader_.get());
+        open_ = open;
         LeaveCriticalSection(&readerLock_);
     }
     void STDMETHODCALLTYPE Read(BroadcastIdentity* identity, ULONGLONG* bytes) override {
         EnterCriticalSection(&readerLock_);
-        if (reader_) *identity = ReadBroadcastIdentity(*reader_);
+        *identity = ReadBroadcastIdentity(*reader_);
         *bytes = bytes_;
         LeaveCriticalSection(&readerLock_);
     }
 
-    // For the pins.
+    // Each kind of failure once, the first of it, for the bridge to log.
+    StreamTapFailures STDMETHODCALLTYPE TakeFailures() override {
+        return {TakeOnce(&receiveFailure_, &receiveTaken_), TakeOnce(&allocatorFailure_, &allocatorTaken_)};
+    }
+    // Whether the reader could be made: a tap without one is not handed out.
+    bool Whole() const { return reader_ != nullptr; }
+
+    // For the pins. A failure of the demultiplexer behind is only noted here,
+    // on the card's delivery thread: logging is for the bridge's own threads.
+    void NoteReceiveFailure(HRESULT result) { InterlockedCompareExchange(&receiveFailure_, result, S_OK); }
+    void NoteAllocatorFailure(HRESULT result) { InterlockedCompareExchange(&allocatorFailure_, result, S_OK); }
     void Feed(const BYTE* bytes, size_t count) {
         EnterCriticalSection(&readerLock_);
         bytes_ += count;
-        if (reader_) FeedTransportStream(reader_.get(), bytes, count);
+        if (open_) FeedTransportStream(reader_.get(), bytes, count);
         LeaveCriticalSection(&readerLock_);
     }
     bool Stopped() const { return InterlockedCompareExchange(const_cast<LONG*>(&state_), 0, 0) == State_Stopped; }
+    // The receiver has taken the connection: it is kept, and told the card's
+    // allocator if there is one yet. Kept only when it takes that.
+    HRESULT AttachDownstream(IPin* receiver, IMemInputPin* samples) {
+        EnterCriticalSection(&lock_);
+        const ComPtr<IMemAllocator> allocator = allocator_;
+        LeaveCriticalSection(&lock_);
+        const HRESULT result = allocator ? samples->NotifyAllocator(allocator.Get(), TRUE) : S_OK;
+        if (FAILED(result)) {
+            NoteAllocatorFailure(result);
+            return result;
+        }
+        EnterCriticalSection(&lock_);
+        downstream_ = receiver;
+        downstreamSamples_ = samples;
+        LeaveCriticalSection(&lock_);
+        return S_OK;
+    }
     // The pin the tap passes the stream on to, and its sample face, if connected.
     void Downstream(ComPtr<IPin>* pin, ComPtr<IMemInputPin>* samples) {
         EnterCriticalSection(&lock_);
@@ -324,35 +343,29 @@ private:
         InterlockedExchange(&state_, state);
         return S_OK;
     }
+    static HRESULT TakeOnce(LONG* failure, LONG* taken) {
+        const HRESULT result = InterlockedCompareExchange(failure, S_OK, S_OK);
+        return result != S_OK && InterlockedExchange(taken, 1) == 0 ? result : S_OK;
+    }
 
-    LONG refs_ = 1;
     LONG state_ = State_Stopped;
     IFilterGraph* graph_ = nullptr;
     ComPtr<IReferenceClock> clock_;
     CRITICAL_SECTION readerLock_;  // guards the reader: fed on the card's thread, read on others
     IdentityReaderPtr reader_;
+    bool open_ = false;  // under readerLock_
     ULONGLONG bytes_ = 0;
+    LONG receiveFailure_ = S_OK, allocatorFailure_ = S_OK;  // the first of each
+    LONG receiveTaken_ = 0, allocatorTaken_ = 0;
 };
 
 
-// The pins live and die with their filter: a reference to a pin is one to
-// the filter, given back here.
-ULONG ReleaseTap(StreamTap* tap) { return tap->Release(); }
-
-HRESULT STDMETHODCALLTYPE TapInput::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IPin))
-        *out = static_cast<IPin*>(this);
-    else if (IsEqualGUID(iid, IID_IMemInputPin))
-        *out = static_cast<IMemInputPin*>(this);
-    else
-        return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-ULONG STDMETHODCALLTYPE TapInput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapInput::Release() { return ReleaseTap(owner_); }
+const ComFace<StreamTap> StreamTap::kFaces[] = {{&IID_IUnknown, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IBaseFilter, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IMediaFilter, AsFace<StreamTap, IBaseFilter>},
+                                                 {&IID_IPersist, AsFace<StreamTap, IBaseFilter>},
+                                                 {&kStreamTapInterfaceId, AsFace<StreamTap, IStreamTap>},
+                                                 {}};
 
 HRESULT STDMETHODCALLTYPE TapInput::ReceiveConnection(IPin* connector, const AM_MEDIA_TYPE* type) {
     if (!connector || !type) return E_POINTER;
@@ -366,6 +379,7 @@ HRESULT STDMETHODCALLTYPE TapInput::ReceiveConnection(IPin* connector, const AM_
 }
 
 HRESULT STDMETHODCALLTYPE TapInput::Disconnect() {
+    if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
     EnterCriticalSection(&owner_->lock_);
     const HRESULT result = owner_->upstream_ ? S_OK : S_FALSE;
     owner_->upstream_.Reset();
@@ -391,15 +405,6 @@ HRESULT STDMETHODCALLTYPE TapInput::ConnectionMediaType(AM_MEDIA_TYPE* type) {
     LeaveCriticalSection(&owner_->lock_);
     if (result == VFW_E_NOT_CONNECTED) *type = AM_MEDIA_TYPE{};
     return result;
-}
-
-HRESULT STDMETHODCALLTYPE TapInput::QueryPinInfo(PIN_INFO* info) {
-    if (!info) return E_POINTER;
-    info->pFilter = owner_;
-    owner_->AddRef();
-    info->dir = PINDIR_INPUT;
-    lstrcpynW(info->achName, L"In", MAX_PIN_NAME);
-    return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE TapInput::EndOfStream() {
@@ -432,14 +437,15 @@ HRESULT STDMETHODCALLTYPE TapInput::NotifyAllocator(IMemAllocator* allocator, BO
     owner_->allocator_ = allocator;
     next = owner_->downstreamSamples_;
     LeaveCriticalSection(&owner_->lock_);
-    if (next) next->NotifyAllocator(allocator, TRUE);
+    const HRESULT result = next ? next->NotifyAllocator(allocator, TRUE) : S_OK;
+    if (FAILED(result)) owner_->NoteAllocatorFailure(result);
     return S_OK;
 }
 
 // Runs on the card's delivery thread: the tables are picked out of the
 // sample under the reader's lock, then the sample goes on to the
 // demultiplexer. Whatever the demultiplexer answers, the tap keeps the
-// stream coming.
+// stream coming; a failure is noted for the bridge's log.
 HRESULT STDMETHODCALLTYPE TapInput::Receive(IMediaSample* sample) {
     if (!sample) return E_POINTER;
     if (owner_->Stopped()) return VFW_E_WRONG_STATE;
@@ -449,7 +455,8 @@ HRESULT STDMETHODCALLTYPE TapInput::Receive(IMediaSample* sample) {
         owner_->Feed(bytes, static_cast<size_t>(count));
     ComPtr<IMemInputPin> next;
     owner_->Downstream(nullptr, &next);
-    if (next) next->Receive(sample);
+    const HRESULT result = next ? next->Receive(sample) : S_OK;
+    if (FAILED(result)) owner_->NoteReceiveFailure(result);
     return S_OK;
 }
 
@@ -467,44 +474,33 @@ HRESULT STDMETHODCALLTYPE TapInput::ReceiveCanBlock() {
     return next ? next->ReceiveCanBlock() : S_FALSE;
 }
 
-HRESULT STDMETHODCALLTYPE TapOutput::QueryInterface(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, IID_IPin)) ? static_cast<IPin*>(this) : nullptr;
-    if (!*out) return E_NOINTERFACE;
-    AddRef();
-    return S_OK;
-}
-ULONG STDMETHODCALLTYPE TapOutput::AddRef() { return owner_->AddRef(); }
-ULONG STDMETHODCALLTYPE TapOutput::Release() { return ReleaseTap(owner_); }
-
 // Offers the card's own media type: the tap changes nothing in the stream.
+// A receiver that takes no samples (no IMemInputPin), or that refuses the
+// card's allocator, is refused: the graph then connects it to the card.
 HRESULT STDMETHODCALLTYPE TapOutput::Connect(IPin* receiver, const AM_MEDIA_TYPE* wanted) {
     if (!receiver) return E_POINTER;
     if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
+    ComPtr<IMemInputPin> samples;
+    if (FAILED(receiver->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(samples.GetAddressOf()))))
+        return VFW_E_NO_TRANSPORT;
+    if (wanted && !IsEqualGUID(wanted->majortype, GUID_NULL) && !IsTransportStream(wanted))
+        return VFW_E_TYPE_NOT_ACCEPTED;
     AM_MEDIA_TYPE type = {};
     EnterCriticalSection(&owner_->lock_);
     HRESULT result = owner_->downstream_ ? VFW_E_ALREADY_CONNECTED
                      : !owner_->upstream_ ? VFW_E_NO_ACCEPTABLE_TYPES
                                           : CopyType(owner_->input_.type_, &type);
     LeaveCriticalSection(&owner_->lock_);
-    if (result != S_OK) return result;
-    if (wanted && !IsEqualGUID(wanted->majortype, GUID_NULL) && !IsTransportStream(wanted))
-        result = VFW_E_TYPE_NOT_ACCEPTED;
     if (result == S_OK) result = receiver->ReceiveConnection(this, &type);
     FreeType(&type);
     if (FAILED(result)) return result;
-    ComPtr<IMemInputPin> samples;
-    receiver->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(samples.GetAddressOf()));
-    EnterCriticalSection(&owner_->lock_);
-    owner_->downstream_ = receiver;
-    owner_->downstreamSamples_ = samples;
-    ComPtr<IMemAllocator> allocator = owner_->allocator_;
-    LeaveCriticalSection(&owner_->lock_);
-    if (samples && allocator) samples->NotifyAllocator(allocator.Get(), TRUE);
-    return S_OK;
+    result = owner_->AttachDownstream(receiver, samples.Get());
+    if (FAILED(result)) receiver->Disconnect();
+    return result;
 }
 
 HRESULT STDMETHODCALLTYPE TapOutput::Disconnect() {
+    if (!owner_->Stopped()) return VFW_E_NOT_STOPPED;
     EnterCriticalSection(&owner_->lock_);
     const HRESULT result = owner_->downstream_ ? S_OK : S_FALSE;
     owner_->downstream_.Reset();
@@ -528,15 +524,6 @@ HRESULT STDMETHODCALLTYPE TapOutput::ConnectionMediaType(AM_MEDIA_TYPE* type) {
     LeaveCriticalSection(&owner_->lock_);
     if (result == VFW_E_NOT_CONNECTED) *type = AM_MEDIA_TYPE{};
     return result;
-}
-
-HRESULT STDMETHODCALLTYPE TapOutput::QueryPinInfo(PIN_INFO* info) {
-    if (!info) return E_POINTER;
-    info->pFilter = owner_;
-    owner_->AddRef();
-    info->dir = PINDIR_OUTPUT;
-    lstrcpynW(info->achName, L"Out", MAX_PIN_NAME);
-    return S_OK;
 }
 
 ComPtr<IStreamTap> TapOf(IBaseFilter* filter) {
@@ -573,12 +560,35 @@ bool ConnectCardToTap(IGraphBuilder* graph, IBaseFilter* card, IPin* in) {
 HRESULT CreateStreamTap(IBaseFilter** tap) {
     if (!tap) return E_POINTER;
     StreamTap* made = new (std::nothrow) StreamTap;
+    if (made && !made->Whole()) {
+        made->Release();
+        made = nullptr;
+    }
     *tap = made;
     return made ? S_OK : E_OUTOFMEMORY;
 }
 
-void ResetStreamTap(IBaseFilter* tap) {
-    if (ComPtr<IStreamTap> face = TapOf(tap)) face->Reset();
+StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap) {
+    ComPtr<IStreamTap> face = TapOf(tap);
+    return face ? face->TakeFailures() : StreamTapFailures{};
+}
+
+void ReportStreamTapFailures(IBaseFilter* tap) {
+    const StreamTapFailures failures = TakeStreamTapFailures(tap);
+    if (failures.Receive != S_OK)
+        BdaLog("the demultiplexer behind the stream tap refused a sample (%s): the identity is still read, "
+               "and the stream goes on", LogResult(failures.Receive).Text);
+    if (failures.Allocator != S_OK)
+        BdaLog("the demultiplexer behind the stream tap refused the card's allocator (%s)",
+               LogResult(failures.Allocator).Text);
+}
+
+void CloseStreamTap(IBaseFilter* tap) {
+    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(false);
+}
+
+void OpenStreamTap(IBaseFilter* tap) {
+    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(true);
 }
 
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap) {

@@ -17,14 +17,33 @@
 
 #include "identity/broadcast_identity.h"
 
+// E_OUTOFMEMORY, and no tap, when there is no memory for it or its reader.
 HRESULT CreateStreamTap(IBaseFilter** tap);
-// Forgets what the stream has said (a new transponder is tuned).
-void ResetStreamTap(IBaseFilter* tap);
-// What the stream has said since the last reset; an empty identity for a
-// null tap. Never waits for the card: only for a sample being read.
+// The reader takes the stream only while the tap is open. Closing it forgets
+// what the stream has said: at every tune, and whenever the bridge's
+// statistics find no lock, what comes through after is not what was read
+// (samples still on their way from the transponder tuned before, or another
+// satellite once the lock returns). The bridge opens it when a statistics
+// read after the latest tune finds the lock. A new tap is closed.
+void CloseStreamTap(IBaseFilter* tap);
+void OpenStreamTap(IBaseFilter* tap);
+// What the stream has said since the tap last opened; an empty identity for
+// a null tap. Never waits for the card: only for a sample being read.
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap);
 // How many bytes of stream the tap has seen since it was made (bdaprobe).
 ULONGLONG StreamTapBytes(IBaseFilter* tap);
+
+// What the demultiplexer behind the tap refused: the first failed Receive and
+// the first failed NotifyAllocator, each S_OK when there was none. The card's
+// delivery thread only notes them; each is handed out once.
+struct StreamTapFailures {
+    HRESULT Receive = S_OK;
+    HRESULT Allocator = S_OK;
+};
+StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap);
+// Logs what TakeStreamTapFailures hands out: from the bridge's worker, never
+// from the card's delivery thread.
+void ReportStreamTapFailures(IBaseFilter* tap);
 
 // Adds the tap to the graph and connects the card's transport output (card:
 // the receiver, or the tuner where there is none) to it; the demultiplexer

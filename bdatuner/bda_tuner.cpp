@@ -9,6 +9,7 @@
 
 #include <new>
 
+#include "bdatuner/bda_com.h"
 #include "bdatuner/bda_log.h"
 #include "bdatuner/bda_identity.h"
 #include "bdatuner/bda_readings.h"
@@ -42,8 +43,10 @@ static_assert(kProgramShutdownStepMs + kTearDownLimitMs <= 3000, "Esc must end t
 volatile LONG g_objects = 0;
 volatile LONG g_locks = 0;
 
-class BdaTuner final : public ITunerControl, public IBaseFilter, public IBdaProbe, public IZentrikSignalReadings {
+class BdaTuner final
+    : public ComObject<BdaTuner, ITunerControl, IBaseFilter, IBdaProbe, IZentrikSignalReadings> {
 public:
+    static const ComFace<BdaTuner> kFaces[];
     BdaTuner() {
         InterlockedIncrement(&g_objects);
         InitializeCriticalSection(&settingsLock_);
@@ -57,29 +60,11 @@ public:
         InterlockedDecrement(&g_objects);
     }
 
+    // The identity interfaces are a tear-off's, made when asked for.
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (IsIdentityInterface(iid)) return CreateIdentityFace(static_cast<IBaseFilter*>(this), tap_.Get(), iid, out);
-        if (IsEqualGUID(iid, IID_IUnknown) || IsEqualGUID(iid, kBaseFilterInterfaceId) ||
-            IsEqualGUID(iid, IID_IMediaFilter) || IsEqualGUID(iid, IID_IPersist))
-            *out = static_cast<IBaseFilter*>(this);
-        else if (IsEqualGUID(iid, kTunerControlInterfaceId))
-            *out = static_cast<ITunerControl*>(this);
-        else if (IsEqualGUID(iid, kBdaProbeInterfaceId))
-            *out = static_cast<IBdaProbe*>(this);
-        else if (IsEqualGUID(iid, kSignalReadingsInterfaceId))
-            *out = static_cast<IZentrikSignalReadings*>(this);
-        else
-            return E_NOINTERFACE;
-        AddRef();
-        return S_OK;
-    }
-    ULONG STDMETHODCALLTYPE AddRef() override { return static_cast<ULONG>(InterlockedIncrement(&refs_)); }
-    ULONG STDMETHODCALLTYPE Release() override {
-        const LONG left = InterlockedDecrement(&refs_);
-        if (left == 0) delete this;
-        return static_cast<ULONG>(left);
+        if (out && IsIdentityInterface(iid))
+            return CreateIdentityFace(static_cast<IBaseFilter*>(this), tap_.Get(), iid, out);
+        return ComObject::QueryInterface(iid, out);
     }
 
     HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t v) override {
@@ -173,7 +158,6 @@ private:
     bool RunJob(BdaJob job, DWORD limitMs);
     HRESULT TimedOut(const char* step);
 
-    LONG refs_ = 1;
     CRITICAL_SECTION settingsLock_;
     BdaTuneSettings settings_;
     BdaWorker* worker_ = nullptr;
@@ -188,6 +172,15 @@ private:
     CRITICAL_SECTION readingsLock_;
     ZentrikSignalInfo readings_ = SignalInfoOf(BdaProbeReport());
 };
+
+const ComFace<BdaTuner> BdaTuner::kFaces[] = {{&IID_IUnknown, AsFace<BdaTuner, IBaseFilter>},
+                                               {&kBaseFilterInterfaceId, AsFace<BdaTuner, IBaseFilter>},
+                                               {&IID_IMediaFilter, AsFace<BdaTuner, IBaseFilter>},
+                                               {&IID_IPersist, AsFace<BdaTuner, IBaseFilter>},
+                                               {&kTunerControlInterfaceId, AsFace<BdaTuner, ITunerControl>},
+                                               {&kBdaProbeInterfaceId, AsFace<BdaTuner, IBdaProbe>},
+                                               {&kSignalReadingsInterfaceId, AsFace<BdaTuner, IZentrikSignalReadings>},
+                                               {}};
 
 int64_t MicrosecondsSince(const LARGE_INTEGER& start) {
     LARGE_INTEGER now, frequency;
@@ -274,7 +267,10 @@ HRESULT BdaTuner::Read(BdaProbeReport* report) {
         TimedOut("read the signal statistics (the driver did not answer in time)");
         last_.TimedOut = true;
     }
-    if (!worker_ || last_.TimedOut) last_.Answered = last_.Locked = false;
+    if (!worker_ || last_.TimedOut) {
+        last_.Answered = last_.Locked = false;
+        CloseStreamTap(tap_.Get());  // no lock known: nothing the stream said stands
+    }
     *report = last_;
     const ZentrikSignalInfo readings = SignalInfoOf(last_);
     EnterCriticalSection(&readingsLock_);
@@ -324,16 +320,9 @@ HRESULT STDMETHODCALLTYPE BdaTuner::GetSignalReadings(ZentrikSignalInfo* info) {
     return known ? S_OK : S_FALSE;
 }
 
-class BdaTunerFactory final : public IClassFactory {
+class BdaTunerFactory final : public ComFaces<BdaTunerFactory, IClassFactory> {
 public:
-    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
-        if (!out) return E_POINTER;
-        *out = nullptr;
-        if (!IsEqualGUID(iid, IID_IUnknown) && !IsEqualGUID(iid, IID_IClassFactory)) return E_NOINTERFACE;
-        *out = static_cast<IClassFactory*>(this);
-        AddRef();
-        return S_OK;
-    }
+    static const ComFace<BdaTunerFactory> kFaces[];
     // A static object: its references only keep the module loaded.
     ULONG STDMETHODCALLTYPE AddRef() override {
         return static_cast<ULONG>(InterlockedIncrement(&g_locks)) + 1;
@@ -355,18 +344,17 @@ public:
     }
 };
 
+const ComFace<BdaTunerFactory> BdaTunerFactory::kFaces[] = {
+    {&IID_IUnknown, AsFace<BdaTunerFactory, IClassFactory>},
+    {&IID_IClassFactory, AsFace<BdaTunerFactory, IClassFactory>},
+    {}};
+
 BdaTunerFactory g_factory;
 
 }  // namespace
 
 HRESULT CreateBdaTuner(REFIID iid, void** out) {
-    if (!out) return E_POINTER;
-    *out = nullptr;
-    BdaTuner* tuner = new (std::nothrow) BdaTuner;
-    if (!tuner) return E_OUTOFMEMORY;
-    const HRESULT result = tuner->QueryInterface(iid, out);
-    tuner->Release();
-    return result;
+    return HandOut(new (std::nothrow) BdaTuner, iid, out);
 }
 
 // bdaprobe links the same code into an exe, which has no use for the exports.

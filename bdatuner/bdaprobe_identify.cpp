@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <cstring>
 
-#include "identity/identity_report.h"
+#include "bdatuner/identity_report.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <cstddef>
 
-// Returns the exit code (identity/identity_report.h).
+// Returns the exit code (bdatuner/identity_report.h).
 int IdentifyRecordingFile(const wchar_t* path);
 // The file named after --identify on the command line, read as UTF-16 so
 // that any file name opens; its exit code.

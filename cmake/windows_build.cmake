@@ -63,7 +63,7 @@ add_library(zentrik_app STATIC
     transponder/satellite_file.cpp transponder/manual_entry.cpp
     tuner/tuner_control.cpp tuner/tuning_sequence.cpp
     measure/measurement.cpp measure/signal_readings.cpp
-    identity/identity_watch.cpp identity/identity_paint.cpp
+    measure/identity_watch.cpp skin/identity_paint.cpp
     skin/skin_sheet.cpp
     skin/controls.cpp skin/drawing.cpp skin/window_proc.cpp)
 target_include_directories(zentrik_app PUBLIC ${CMAKE_SOURCE_DIR} ${generated})

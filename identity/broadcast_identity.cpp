@@ -1,6 +1,7 @@
 #include "identity/broadcast_identity.h"
 
 #include <cstring>
+#include <new>
 
 #include "identity/dvb_text.h"
 #include "identity/ts_sections.h"
@@ -181,8 +182,32 @@ bool WalkNit(IdentityReader* reader, const uint8_t* section, size_t length) {
     return true;
 }
 
+// What both tables said: another transport stream is being received.
+void ForgetTables(IdentityReader* reader) {
+    reader->NitProgress = TableProgress{};
+    reader->SdtProgress = TableProgress{};
+    reader->NetworkName[0] = '\0';
+    reader->EntryCount = 0;
+    reader->OriginalNetworkId = 0;
+    reader->ServiceCount = 0;
+}
+
+// A NIT of another network, or an SDT of another transport stream, than the
+// one read so far: the stream has changed under the same tune (the dish
+// moved to another satellite while the lock held). Two streams' tables are
+// never combined: the old stream's, both of them, end here.
+void ForgetAnotherStream(IdentityReader* reader, const uint8_t* section, uint8_t tableId) {
+    const uint16_t id = Read16(section + 3);
+    const bool another = tableId == kNitActual
+                             ? reader->NitProgress.Have && id != reader->NitProgress.Id
+                             : reader->SdtProgress.Have && (id != reader->SdtProgress.Id ||
+                                                            Read16(section + kSectionHeader) != reader->OriginalNetworkId);
+    if (another) ForgetTables(reader);
+}
+
 void TakeNitSection(IdentityReader* reader, const uint8_t* section, size_t length) {
     if (!SoundTableSection(section, length, kNitActual) || !WalkNit(nullptr, section, length)) return;
+    ForgetAnotherStream(reader, section, kNitActual);
     const SectionNews news = JudgeSection(&reader->NitProgress, section);
     if (news == SectionNews::Skip) return;
     if (news == SectionNews::NewTable) {
@@ -235,12 +260,11 @@ bool WalkSdt(IdentityReader* reader, const uint8_t* section, size_t length) {
 
 void TakeSdtSection(IdentityReader* reader, const uint8_t* section, size_t length) {
     if (!SoundTableSection(section, length, kSdtActual) || !WalkSdt(nullptr, section, length)) return;
-    const uint16_t networkId = Read16(section + kSectionHeader);
-    if (networkId != reader->OriginalNetworkId) reader->SdtProgress.Have = false;  // another stream
+    ForgetAnotherStream(reader, section, kSdtActual);
     const SectionNews news = JudgeSection(&reader->SdtProgress, section);
     if (news == SectionNews::Skip) return;
     if (news == SectionNews::NewTable) {
-        reader->OriginalNetworkId = networkId;
+        reader->OriginalNetworkId = Read16(section + kSectionHeader);
         reader->ServiceCount = 0;
     }
     WalkSdt(reader, section, length);
@@ -321,8 +345,8 @@ void ListTransponders(const IdentityReader& reader, BroadcastIdentity* identity)
 void IdentityReaderDeleter::operator()(IdentityReader* reader) const { delete reader; }
 
 IdentityReaderPtr CreateIdentityReader() {
-    IdentityReaderPtr reader(new IdentityReader);
-    ResetIdentityReader(reader.get());
+    IdentityReaderPtr reader(new (std::nothrow) IdentityReader);
+    if (reader) ResetIdentityReader(reader.get());
     return reader;
 }
 
@@ -331,12 +355,7 @@ void ResetIdentityReader(IdentityReader* reader) {
     reader->SyncLosses = 0;
     ResetSectionAssembly(&reader->Nit);
     ResetSectionAssembly(&reader->Sdt);
-    reader->NitProgress = TableProgress{};
-    reader->SdtProgress = TableProgress{};
-    reader->NetworkName[0] = '\0';
-    reader->EntryCount = 0;
-    reader->OriginalNetworkId = 0;
-    reader->ServiceCount = 0;
+    ForgetTables(reader);
 }
 
 void FeedTransportStream(IdentityReader* reader, const uint8_t* bytes, size_t count) {

@@ -51,11 +51,15 @@ struct IdentityReader;  // the demultiplexing and section state, opaque
 struct IdentityReaderDeleter { void operator()(IdentityReader* reader) const; };
 using IdentityReaderPtr = std::unique_ptr<IdentityReader, IdentityReaderDeleter>;
 
+// Null when there is no memory for it (it never throws: COM objects make it).
 IdentityReaderPtr CreateIdentityReader();
-// Forgets everything read (a new transponder was tuned).
+// Forgets everything read (a new transponder was tuned, the lock went).
 void ResetIdentityReader(IdentityReader* reader);
 // Takes the next bytes of the stream: any length, packets split anywhere,
-// stray or lost bytes tolerated (sync is found again).
+// stray or lost bytes tolerated (sync is found again). Two transport streams'
+// tables are never combined: a NIT of another network, or an SDT of another
+// transport stream or original network, than those read so far ends what
+// both tables said (the stream changed under the same tune).
 void FeedTransportStream(IdentityReader* reader, const uint8_t* bytes, size_t count);
 // What the tables read so far say.
 BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader);

@@ -1,5 +1,7 @@
 #include "identity/dvb_text.h"
 
+#include "common/utf8.h"
+
 namespace {
 
 #include "identity/dvb_text_tables.inc"
@@ -127,41 +129,13 @@ void DecodeIso8859(Output* out, const uint8_t* bytes, size_t count, size_t i, in
     }
 }
 
-// One UTF-8 character at bytes[i]: its code point, or '?' for a byte that
-// starts no well-formed sequence (overlong, surrogate, beyond U+10FFFF,
-// cut short). Returns the bytes read.
-size_t ReadUtf8(const uint8_t* bytes, size_t count, size_t i, uint32_t* c) {
-    const uint8_t b = bytes[i];
-    *c = '?';
-    size_t n;
-    uint32_t value, least;
-    if (b < 0x80) {
-        *c = b;
-        return 1;
-    } else if ((b & 0xE0) == 0xC0) {
-        n = 2, value = b & 0x1F, least = 0x80;
-    } else if ((b & 0xF0) == 0xE0) {
-        n = 3, value = b & 0x0F, least = 0x800;
-    } else if ((b & 0xF8) == 0xF0) {
-        n = 4, value = b & 0x07, least = 0x10000;
-    } else {
-        return 1;
-    }
-    if (i + n > count) return 1;
-    for (size_t k = 1; k < n; ++k) {
-        if ((bytes[i + k] & 0xC0) != 0x80) return 1;
-        value = (value << 6) | (bytes[i + k] & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value < 0xE000)) return 1;
-    *c = value;
-    return n;
-}
-
+// A byte that starts no well-formed character reads as '?'.
 void DecodeUtf8(Output* out, const uint8_t* bytes, size_t count, size_t i) {
     while (i < count) {
-        uint32_t c;
-        i += ReadUtf8(bytes, count, i, &c);
-        Put(out, c);
+        uint32_t c = '?';
+        const size_t n = ReadUtf8(bytes + i, count - i, &c);
+        Put(out, n ? c : '?');
+        i += n ? n : 1;
     }
 }
 

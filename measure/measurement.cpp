@@ -6,7 +6,7 @@
 
 #include "app/app_state.h"
 #include "app/resources.h"
-#include "identity/identity_watch.h"
+#include "measure/identity_watch.h"
 #include "measure/level_text.h"
 #include "measure/signal_readings.h"
 #include "tuner/tuner_control.h"
@@ -86,7 +86,9 @@ unsigned __stdcall SignalPoller(void*) {
     StartReadings();
     while (App.RunMode.load() == Measuring) {
         const bool locked = App.TunerControl->QueryLock() >= 0;
-        App.SignalLocked.store(locked ? 1 : 0);
+        // The lock is published after the level it comes with and withdrawn
+        // before the level goes, so a reader on another thread that sees the
+        // lock sees its level (not the zero of the pass before).
         if (locked) {
             // The card writes the level in place; a call that writes nothing
             // leaves the last reading standing.
@@ -94,12 +96,16 @@ unsigned __stdcall SignalPoller(void*) {
             App.TunerControl->ReadSignalLevel(&level);
             App.SignalLevel.store(level);
             WriteLevelText(&App.LevelText, level);
-        } else if (App.SignalLevel.load() > 0) {
-            App.SignalLevel.store(0);
-            WriteLevelText(&App.LevelText, 0);
+            App.SignalLocked.store(1);
+        } else {
+            App.SignalLocked.store(0);
+            if (App.SignalLevel.load() > 0) {
+                App.SignalLevel.store(0);
+                WriteLevelText(&App.LevelText, 0);
+            }
         }
         WatchReadings(locked);
-        WatchIdentity(&identity);
+        WatchIdentity(&identity, locked);
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
     EndIdentityWatch();

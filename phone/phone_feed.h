@@ -6,8 +6,8 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "app/published_caption.h"
-#include "identity/identity_record.h"
+#include "common/published_caption.h"
+#include "identity/published_identity.h"
 #include "measure/signal_readings.h"
 
 constexpr uint32_t kPhoneFeedVersion = 3;
@@ -25,7 +25,7 @@ struct PhoneFeed {
     const std::atomic<int16_t>* SoundMode;
     const std::atomic<int16_t>* VoiceLanguage;
     const std::atomic<int32_t>* Cadence;
-    const PublishedIdentity* Identity;  // which satellite the broadcast says it is
+    const PublishedIdentity* Identity;  // which satellite the broadcast says it is, and its line
     // The card's strength and quality in percent, or kReadingUnknown.
     const std::atomic<int32_t>* SignalStrength;
     const std::atomic<int32_t>* SignalQuality;
@@ -41,7 +41,7 @@ struct PhoneSnapshot {
     int16_t SoundMode = 0;
     int16_t VoiceLanguage = 0;
     int32_t Cadence = 0;
-    SatelliteIdentity Identity;
+    ShownIdentity Identity;
     int32_t Strength = kReadingUnknown;
     int32_t Quality = kReadingUnknown;
 };

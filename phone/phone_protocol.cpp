@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "app/modes.h"
+#include "common/utf8.h"
 
 namespace {
 
@@ -98,22 +99,6 @@ int VideoOfPath(const char* path, size_t length) {
     return -1;
 }
 
-// The length of the UTF-8 sequence at 'at', or 0 when it is not one.
-size_t Utf8Sequence(const unsigned char* at, size_t left) {
-    const unsigned char c = at[0];
-    if (c < 0x80) return 1;
-    size_t length = 0;
-    unsigned char low = 0x80, high = 0xBF;
-    if (c >= 0xC2 && c <= 0xDF) length = 2;
-    else if (c >= 0xE0 && c <= 0xEF) length = 3, low = c == 0xE0 ? 0xA0 : 0x80, high = c == 0xED ? 0x9F : 0xBF;
-    else if (c >= 0xF0 && c <= 0xF4) length = 4, low = c == 0xF0 ? 0x90 : 0x80, high = c == 0xF4 ? 0x8F : 0xBF;
-    if (length == 0 || length > left) return 0;
-    if (at[1] < low || at[1] > high) return 0;
-    for (size_t i = 2; i < length; ++i)
-        if (at[i] < 0x80 || at[i] > 0xBF) return 0;
-    return length;
-}
-
 }  // namespace
 
 PhoneRoute RoutePath(const char* path, size_t length, int* index) {
@@ -195,7 +180,8 @@ void AppendJsonString(std::string* out, const char* text, size_t length) {
     out->push_back('"');
     for (size_t i = 0; i < length;) {
         const unsigned char c = bytes[i];
-        const size_t sequence = Utf8Sequence(bytes + i, length - i);
+        uint32_t code;
+        const size_t sequence = ReadUtf8(bytes + i, length - i, &code);
         if (sequence == 0) {
             out->append("\xEF\xBF\xBD");
             ++i;
@@ -223,46 +209,39 @@ size_t CaptionLength(const char* caption) {
     return length;
 }
 
-bool PositionText(int16_t tenths, char text[8]) {
-    if (tenths == kPositionUnknown) return false;
-    const int magnitude = tenths < 0 ? -tenths : tenths;
-    char* at = text;
-    const int degrees = magnitude / 10;
-    if (degrees >= 100) *at++ = static_cast<char>('0' + degrees / 100);
-    if (degrees >= 10) *at++ = static_cast<char>('0' + degrees / 10 % 10);
-    *at++ = static_cast<char>('0' + degrees % 10);
-    *at++ = '.';
-    *at++ = static_cast<char>('0' + magnitude % 10);
-    *at++ = tenths < 0 ? 'W' : 'E';
-    *at = '\0';
-    return true;
-}
-
 namespace {
 
 void AppendPosition(std::string* json, int16_t tenths) {
     char text[8];
-    if (PositionText(tenths, text)) AppendJsonString(json, text, std::strlen(text));
+    if (FormatPosition(tenths, text)) AppendJsonString(json, text, std::strlen(text));
     else json->append("null");
 }
 
-// Where the broadcast says it comes from, its network's name, and how that
-// compares with the chosen list entry; null where unknown. Until anything is
-// known the record is all zeros, and its zero positions mean nothing.
-void AppendIdentity(std::string* json, SatelliteIdentity identity) {
-    static const char* const kMatches[] = {"unknown", "alone", "confirmed", "mismatch"};
-    if (identity.Match == IdentityUnknown || identity.Match > IdentityMismatch) identity = SatelliteIdentity();
-    json->append(",\"position\":");
-    AppendPosition(json, identity.Position);
-    json->append(",\"network\":");
-    size_t nameLength = 0;
-    while (nameLength < kNetworkNameBytes && identity.NetworkName[nameLength] != '\0') ++nameLength;
-    if (nameLength > 0) AppendJsonString(json, identity.NetworkName, nameLength);
+// A text field of the identity: its bytes up to the first zero, or null when empty.
+void AppendIdentityText(std::string* json, const char* text, size_t size) {
+    size_t length = 0;
+    while (length < size && text[length] != '\0') ++length;
+    if (length > 0) AppendJsonString(json, text, length);
     else json->append("null");
+}
+
+// Where the broadcast says it comes from, its network's name, how that
+// compares with the chosen list entry, and the line the window draws; null
+// where unknown. Until anything is known the record is all zeros, and its
+// zero positions mean nothing.
+void AppendIdentity(std::string* json, ShownIdentity shown) {
+    static const char* const kMatches[] = {"unknown", "alone", "confirmed", "mismatch"};
+    if (shown.Record.Match == IdentityUnknown || shown.Record.Match > IdentityMismatch) shown = ShownIdentity();
+    json->append(",\"position\":");
+    AppendPosition(json, shown.Record.Position);
+    json->append(",\"network\":");
+    AppendIdentityText(json, shown.Record.NetworkName, kNetworkNameBytes);
     json->append(",\"match\":\"");
-    json->append(kMatches[identity.Match]);
+    json->append(kMatches[shown.Record.Match]);
     json->append("\",\"expected\":");
-    AppendPosition(json, identity.Expected);
+    AppendPosition(json, shown.Record.Expected);
+    json->append(",\"line\":");
+    AppendIdentityText(json, shown.Line, kIdentityLineBytes);
 }
 
 // A reading of the card in percent, null where unknown; nothing is claimed

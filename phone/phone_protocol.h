@@ -57,10 +57,6 @@ constexpr int kPhoneVideoCount = 2;
 const char* VideoResourceName(int video);
 const char* VideoContentType(int video);
 
-// An orbital position in tenths of a degree as a person writes it, "13.0E" or
-// "5.0W"; false for kPositionUnknown.
-bool PositionText(int16_t tenths, char text[8]);
-
 // The snapshot as the JSON object of /api/signal and of each event.
 std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& captionUtf8);
 // One Server-Sent Event carrying that object.

@@ -100,7 +100,7 @@ std::string Refusal(int parameter, const char* wrong) { return std::string(kPara
 // The found satellite is the one the broadcast names while measuring; the
 // wanted one is position= or else the measured list entry's.
 void FromTheProgram(const PhoneSnapshot& snapshot, PointingInputs* in) {
-    const SatelliteIdentity& identity = snapshot.Identity;
+    const SatelliteIdentity& identity = snapshot.Identity.Record;
     const bool known = snapshot.Measuring && identity.Match != IdentityUnknown && identity.Match <= IdentityMismatch &&
                        identity.Position >= -1800 && identity.Position <= 1800;
     in->Found = known ? identity.Position : kPositionUnknown;

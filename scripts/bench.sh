@@ -16,13 +16,13 @@ echo "== The broadcast identity reader: throughput on one core"
 long="$root/build/identity_long.ts"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/identity_bench" "$root/tests/bench/identity_bench.cpp" \
   "$root/identity/ts_sections.cpp" "$root/identity/dvb_text.cpp" "$root/identity/broadcast_identity.cpp" \
-  "$root/identity/identity_report.cpp" "$root/identity/identity_record.cpp" &&
+  "$root/bdatuner/identity_report.cpp" "$root/identity/identity_record.cpp" "$root/common/utf8.cpp" &&
   "$root/build/identity_bench" 200 "$long"
 
 echo "== The bridge's stream tap: a transponder's stream through the identity reader"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/stream_tap_bench" "$root/tests/bench/stream_tap_bench.cpp" \
   "$root/identity/broadcast_identity.cpp" "$root/identity/ts_sections.cpp" \
-  "$root/identity/dvb_text.cpp" "$root/identity/identity_record.cpp" &&
+  "$root/identity/dvb_text.cpp" "$root/identity/identity_record.cpp" "$root/common/utf8.cpp" &&
   "$root/build/stream_tap_bench" "$root/tests/data/broadcast/hotbird13e-mediaset.ts"
 
 echo "== The running program under Wine"

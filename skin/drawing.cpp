@@ -1,16 +1,10 @@
 #include "skin/drawing.h"
 
 #include "app/app_state.h"
-#include "identity/identity_paint.h"
+#include "skin/colours.h"
+#include "skin/identity_paint.h"
 
 namespace {
-
-constexpr COLORREF kTextColour = RGB(0, 0, 30);
-// The searching line and the read-out while there is no signal.
-constexpr COLORREF kNoSignalColour = RGB(255, 0, 0);
-constexpr COLORREF kScreenColour = RGB(128, 197, 255);
-constexpr COLORREF kEntryStripColour = RGB(159, 211, 255);
-constexpr COLORREF kBarColour = RGB(240, 240, 255);
 
 constexpr char kBlankEntryLine[] = "             ";
 static_assert(sizeof kBlankEntryLine - 1 == kEntryLength, "one blank per entry character");
@@ -125,6 +119,7 @@ void SetDrawingRectangles() {
     SetRect(&App.BarFill, 42, 88, 42, 112);
     SetRect(&App.BigReadoutArea, 70, 60, 280, 150);
     SetRect(&App.ReadoutBackdrop, 38, 82, 310, 150);
+    App.IdentityArea = kIdentityArea;
 }
 
 void DrawFace(const SheetFace& face, POINT at) {

@@ -3,7 +3,6 @@
 #include <windows.h>
 
 #include "app/app_state.h"
-#include "identity/identity_watch.h"
 #include "tuner/tuner_interface.h"
 #include "tuner/tuning_sequence.h"
 
@@ -51,7 +50,6 @@ void* QueryTunerOption(const GUID& iid) {
 }
 
 void ReleaseTunerControl() {
-    ReleaseTunerIdentity();
     if (App.TunerControl) {
         App.TunerControl->Release();
         App.TunerControl = nullptr;

@@ -14,12 +14,12 @@ HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import drive_bda as bda  # noqa: E402  (BUILD and SCENARIO come from the same arguments)
 import make_streams  # noqa: E402
-from drive_bda import BdaProgram, bar_at, check, log_lines, never_released, run_and_stopped  # noqa: E402
+from drive_bda import BdaProgram, bar_at, check, log_lines, never_released, run_and_stopped, searching  # noqa: E402
 
 e2e = bda.e2e
 HOTBIRD_TS = os.path.join(HERE, "..", "data", "broadcast", "hotbird13e-mediaset.ts")
 LOCKED = "at 0 locked 1 strength 50 quality 50\n"
-# The identity line's place and colours (identity/identity_paint.*).
+# The identity line's place and colours (skin/identity_paint.*, skin/colours.h).
 AREA = (36, 60, 278, 18)
 CONFIRMED, MISMATCH, ALONE = "006400", "be0000", "00001e"
 
@@ -27,9 +27,9 @@ CONFIRMED, MISMATCH, ALONE = "006400", "be0000", "00001e"
 def with_streams(folder):
     """The run's folder gets the recording and our own streams."""
     shutil.copy(HOTBIRD_TS, os.path.join(folder, "hotbird.ts"))
-    for name in ("astra", "nonit"):
+    for name, make in make_streams.STREAMS.items():
         with open(os.path.join(folder, name + ".ts"), "wb") as f:
-            f.write(getattr(make_streams, name)())
+            f.write(make())
 
 
 def start(stream_lines):
@@ -161,6 +161,56 @@ def scenario_identity_stops():
         check(shows_line(p, "after-stop", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
               "the line stays as last known")
         check(bar_at(p.shot("after-stop-bar"), p, 50), "and the level is read as before")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_lock_lost():
+    """The lock goes and comes back on the same transponder: nothing is claimed without
+    it, and once it is back only tables read again from the stream count."""
+    p = start("stream GATE:hotbird.ts\n"
+              "on GATE:lost locked 0 strength 0 quality 0\n"
+              "on GATE:back locked 1 strength 50 quality 50\n"
+              "stream on GATE:back GATE:hotbird_sdt.ts\n"
+              "stream on GATE:tables GATE:hotbird.ts\n")
+    try:
+        measure_hotbird(p)
+        check(shows_line(p, "before-loss", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "confirmed first")
+        p.open_gate("lost")
+        shot = p.wait_screen("lost", lambda s: searching(s, p) and face_untouched(p, s), e2e.GIVE_UP)
+        check(shot is not None, "the lock goes: the searching face, and no identity line")
+        # The same stream's SDT comes back without its NIT: the NIT read before
+        # the loss must not name the satellite again.
+        p.open_gate("back")
+        check(p.wait_screen("back", lambda s: bar_at(s, p, 50), e2e.GIVE_UP) is not None, "the lock is back at 50%")
+        check(e2e.wait_for(lambda: polls_after(p.log_text(), "STREAM now recording 1", 2500)),
+              "the stream without a NIT was delivered and the poller went on for more than two seconds")
+        shot = p.shot("back-sdt-only")
+        check(face_untouched(p, shot) and bar_at(shot, p, 50), "still no identity line: no NIT has been read again")
+        p.open_gate("tables")
+        check(shows_line(p, "tables-again", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
+              "the NIT read again confirms the satellite again")
+        finish(p)
+    finally:
+        p.close()
+
+
+def scenario_identity_satellite_changes():
+    """The stream turns into another satellite's without a retune (the lock holds):
+    the old claim ends with the new stream's first table, the new one comes with its NIT."""
+    p = start("stream GATE:hotbird.ts\n"
+              "stream on GATE:astra-sdt GATE:nonit.ts\n"
+              "stream on GATE:astra GATE:astra.ts\n")
+    try:
+        measure_hotbird(p)
+        check(shows_line(p, "hotbird", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "confirmed first")
+        p.open_gate("astra-sdt")
+        shot = p.wait_screen("astra-sdt", lambda s: face_untouched(p, s) and bar_at(s, p, 50), e2e.GIVE_UP)
+        check(shot is not None, "Astra's SDT ends the Hot Bird claim: no line, the level as before")
+        p.open_gate("astra")
+        check(shows_line(p, "astra", "not 13.0E: this is 19.2E, ASTRA 1; turn west", MISMATCH) is not None,
+              "Astra's NIT says where the dish points: \"not 13.0E: this is 19.2E, ASTRA 1; turn west\"")
         finish(p)
     finally:
         p.close()

@@ -1,9 +1,10 @@
 #!/usr/bin/env python3
 """Transport streams of our own for the identity runs (ETSI EN 300 468 tables):
 a NIT at 19.2E naming itself "ASTRA 1" with a trailing zero byte, as a real one
-does, with its SDT; and a stream with an SDT but no NIT.
+does, with its SDT; a stream with that SDT but no NIT; and the SDT of the Hot
+Bird recording's transport stream without its NIT.
 
-usage: make_streams.py astra|nonit OUT.ts
+usage: make_streams.py astra|nonit|hotbird_sdt OUT.ts
 """
 import struct
 import sys
@@ -96,6 +97,18 @@ def nonit():
     return stream([(0x11, sdt(ASTRA_TSID, ASTRA_ONID, [(11100, b"Das Erste HD")]))])
 
 
+# The transport stream of tests/data/broadcast/hotbird13e-mediaset.ts.
+HOTBIRD_ONID = 272
+HOTBIRD_TSID = 6000
+
+
+def hotbird_sdt():
+    return stream([(0x11, sdt(HOTBIRD_TSID, HOTBIRD_ONID, [(1, b"Italia 1")]))])
+
+
+STREAMS = {"astra": astra, "nonit": nonit, "hotbird_sdt": hotbird_sdt}
+
+
 if __name__ == "__main__":
     with open(sys.argv[2], "wb") as f:
-        f.write({"astra": astra, "nonit": nonit}[sys.argv[1]]())
+        f.write(STREAMS[sys.argv[1]]())

@@ -33,6 +33,20 @@ std::string ReadRecording(const std::string& path) {
     return bytes;
 }
 
+// The recordings of the script: the plain one first, then the gated ones.
+std::vector<std::string> ReadRecordings(const StreamShape& shape) {
+    std::vector<std::string> recordings{ReadRecording(shape.Path)};
+    for (const GatedRecording& gated : shape.Gated) recordings.push_back(ReadRecording(gated.Path));
+    return recordings;
+}
+
+// Which recording the card delivers now: that of the last open gate, else the plain one.
+size_t CurrentRecording(const StreamShape& shape) {
+    for (size_t i = shape.Gated.size(); i > 0; --i)
+        if (ScriptGateOpen(shape.Gated[i - 1].Gate)) return i;
+    return 0;
+}
+
 // One sample of the recording from `at`, wrapping round; false when the
 // allocator gives no buffer (decommitted: the filter stops).
 bool DeliverSample(StreamFeed* feed, const std::string& bytes, size_t* at, HRESULT* answer) {
@@ -53,18 +67,26 @@ bool DeliverSample(StreamFeed* feed, const std::string& bytes, size_t* at, HRESU
 DWORD WINAPI Push(void* context) {
     StreamFeed* feed = static_cast<StreamFeed*>(context);
     const StreamShape& shape = Script().Stream;
-    const std::string bytes = ReadRecording(shape.Path);
-    LogLine("%s#%d STREAM start %lu bytes", feed->Kind, feed->Id, static_cast<unsigned long>(bytes.size()));
+    const std::vector<std::string> recordings = ReadRecordings(shape);
+    LogLine("%s#%d STREAM start %lu bytes", feed->Kind, feed->Id, static_cast<unsigned long>(recordings[0].size()));
     const DWORD pauseMs = static_cast<DWORD>(kSampleBytes / shape.KilobytesPerSecond);
     uint32_t samples = 0;
-    size_t at = 0;
+    size_t at = 0, current = 0;
     HRESULT answer = S_OK;
-    while (!feed->Stop.load() && !bytes.empty()) {
+    while (!feed->Stop.load() && !recordings[current].empty()) {
         // A card delivers a stream only while its demodulator holds a lock.
         if (!SignalNow().Locked) {
             Sleep(pauseMs + 1);
             continue;
         }
+        // Another satellite's stream under the same tune: from its start.
+        if (CurrentRecording(shape) != current) {
+            current = CurrentRecording(shape);
+            at = 0;
+            LogLine("%s#%d STREAM now recording %lu", feed->Kind, feed->Id, static_cast<unsigned long>(current));
+            continue;
+        }
+        const std::string& bytes = recordings[current];
         if (at >= bytes.size()) {
             if (shape.Once) break;
             at = 0;
@@ -82,6 +104,10 @@ DWORD WINAPI Push(void* context) {
 }  // namespace
 
 bool ParseStreamLine(const std::vector<std::string>& w, StreamShape& stream) {
+    if (w[0] == "stream" && w.size() == 4 && w[1] == "on") {
+        stream.Gated.push_back({w[2], w[3]});
+        return true;
+    }
     if (w[0] != "stream" || w.size() < 2 || w.size() > 3) return false;
     if (w[1] == "stop-after" && w.size() == 3) return ParseCount(w[2], &stream.StopAfter);
     if (w[1] == "rate" && w.size() == 3) return ParseCount(w[2], &stream.KilobytesPerSecond);

@@ -11,14 +11,21 @@
 #include <string>
 #include <vector>
 
+// A recording delivered instead while a file exists (a test's gate).
+struct GatedRecording {
+    std::string Gate;
+    std::string Path;
+};
+
 struct StreamShape {
     std::string Path;         // the recording; empty: the card delivers no stream
+    std::vector<GatedRecording> Gated;  // the last whose gate exists wins
     bool Once = false;        // play it once, else over and over
     uint32_t StopAfter = 0;   // stop after this many samples (0: never)
     uint32_t KilobytesPerSecond = 1000;
 };
 
-// stream PATH [once] | stream stop-after N | stream rate KB_PER_S
+// stream PATH [once] | stream on GATE PATH | stream stop-after N | stream rate KB_PER_S
 bool ParseStreamLine(const std::vector<std::string>& words, StreamShape& stream);
 
 // One output pin's delivery: what the connection agreed and the thread.

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "identity/broadcast_identity.h"
-#include "identity/identity_report.h"
+#include "bdatuner/identity_report.h"
 #include "tests/native/broadcast_builder.h"
 
 namespace {

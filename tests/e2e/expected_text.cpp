@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "app/app_state.h"
-#include "identity/identity_paint.h"
+#include "skin/identity_paint.h"
 #include "skin/drawing.h"
 
 namespace {

@@ -30,8 +30,8 @@ bool SoundPointingAnswer(const char* bytes, size_t size) {
     PhoneSnapshot snapshot;
     snapshot.Measuring = true;
     snapshot.Caption[0] = '1', snapshot.Caption[1] = '3', snapshot.Caption[2] = 'E';
-    snapshot.Identity.Position = 192;
-    snapshot.Identity.Match = IdentityMismatch;
+    snapshot.Identity.Record.Position = 192;
+    snapshot.Identity.Record.Match = IdentityMismatch;
     PointingDay today;
     MakePointingDay(2027, 6, 1, &today);
     const PointingAnswer answer = AnswerPointing(bytes, size, snapshot, &today);

@@ -276,6 +276,69 @@ TEST(BroadcastIdentity, ResetForgetsTheTransponder) {
     ExpectHotBird(ReadBroadcastIdentity(*reader));
 }
 
+// Astra's sort at 19.2E, the received stream 1057 of network 1.
+Bytes AstraNit() {
+    return MakeSection(0x40, 1, 0, 0, 0, NitBody(NetworkName(Text("ASTRA 1")),
+                                                 {{1057, 1, SatelliteDelivery(192, 11362)},
+                                                  {1019, 1, SatelliteDelivery(192, 11244)}}));
+}
+
+TEST(BroadcastIdentity, AnotherStreamsTableEndsBothOfTheOldOnes) {
+    // The dish swings from Hot Bird to Astra while the lock holds: Astra's
+    // SDT comes first. Hot Bird's NIT must not give its position to it.
+    uint8_t nitCc = 5, sdtCc = 5;  // going on from HotBirdStream's packets
+    IdentityReaderPtr reader = CreateIdentityReader();
+    const Bytes hotBird = HotBirdStream();
+    FeedTransportStream(reader.get(), hotBird.data(), hotBird.size());
+    ExpectHotBird(ReadBroadcastIdentity(*reader));
+    const Bytes astraSdt = Packetise(kSdt, {Sdt(1057, 1, {Text("Das Erste HD")})}, &sdtCc);
+    FeedTransportStream(reader.get(), astraSdt.data(), astraSdt.size());
+    BroadcastIdentity id = ReadBroadcastIdentity(*reader);
+    EXPECT_EQ(id.Position, kPositionUnknown);
+    EXPECT_FALSE(id.HaveNit);
+    EXPECT_STREQ(id.NetworkName, "");
+    EXPECT_EQ(id.TransportStreamId, 1057);
+    ASSERT_EQ(id.ServiceCount, 1);
+    EXPECT_STREQ(id.Services[0], "Das Erste HD");
+    EXPECT_FALSE(id.Complete);
+    const Bytes astraNit = Packetise(kNit, {AstraNit()}, &nitCc);
+    FeedTransportStream(reader.get(), astraNit.data(), astraNit.size());
+    id = ReadBroadcastIdentity(*reader);
+    EXPECT_EQ(id.Position, 192);
+    EXPECT_STREQ(id.NetworkName, "ASTRA 1");
+    EXPECT_TRUE(id.Complete);
+
+    // Now the NIT of another network comes first: Astra's SDT ends with it,
+    // and what the new NIT alone says is all there is.
+    const Bytes hotBirdNit = Packetise(kNit, {HotBirdNit()}, &nitCc);
+    FeedTransportStream(reader.get(), hotBirdNit.data(), hotBirdNit.size());
+    id = ReadBroadcastIdentity(*reader);
+    EXPECT_EQ(id.Position, 130);
+    EXPECT_EQ(id.NetworkId, 318);
+    EXPECT_FALSE(id.HaveSdt);
+    EXPECT_EQ(id.ServiceCount, 0);
+}
+
+TEST(BroadcastIdentity, TheSameStreamsTablesAddUpAndAnotherNetworkIdIsAnotherStream) {
+    uint8_t sdtCc = 5;  // going on from HotBirdStream's packets
+    IdentityReaderPtr reader = CreateIdentityReader();
+    // A new version of the same stream's SDT changes the services, not the rest.
+    const Bytes sameStream = Concat({HotBirdStream(), Packetise(kSdt, {MakeSection(0x42, 1000, 5, 0, 0,
+                                     SdtBody(318, {Text("Rai 3")}))}, &sdtCc)});
+    FeedTransportStream(reader.get(), sameStream.data(), sameStream.size());
+    BroadcastIdentity id = ReadBroadcastIdentity(*reader);
+    EXPECT_EQ(id.Position, 130);
+    EXPECT_STREQ(id.NetworkName, "Hot Bird");
+    EXPECT_STREQ(id.Services[0], "Rai 3");
+    // Stream 1000 of another original network is another stream.
+    const Bytes otherNetwork = Packetise(kSdt, {Sdt(1000, 319, {Text("Other")})}, &sdtCc);
+    FeedTransportStream(reader.get(), otherNetwork.data(), otherNetwork.size());
+    id = ReadBroadcastIdentity(*reader);
+    EXPECT_EQ(id.Position, kPositionUnknown);
+    EXPECT_FALSE(id.HaveNit);
+    EXPECT_EQ(id.OriginalNetworkId, 319);
+}
+
 TEST(BroadcastIdentity, PositionsAreFormattedAsTheListWritesThem) {
     char text[8];
     const std::pair<int16_t, const char*> cases[] = {

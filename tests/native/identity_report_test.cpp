@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "identity/identity_report.h"
+#include "bdatuner/identity_report.h"
 
 namespace {
 

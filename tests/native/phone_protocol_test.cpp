@@ -96,7 +96,7 @@ TEST(PhoneTexts, TheSnapshotAsJsonAndAsAnEvent) {
     EXPECT_EQ(json, "{\"measuring\":true,\"locked\":true,\"level\":47,\"text\":\"47%\","
                     "\"caption\":\"HotBird1-6   13.0e\",\"sound\":\"voice\",\"language\":\"russian\","
                     "\"cadence\":900,\"strength\":null,\"quality\":null,\"position\":null,\"network\":null,"
-                    "\"match\":\"unknown\",\"expected\":null}");
+                    "\"match\":\"unknown\",\"expected\":null,\"line\":null}");
     EXPECT_EQ(SignalEvent(json), "event: signal\ndata: " + json + "\n\n");
     snapshot = PhoneSnapshot();
     snapshot.SoundMode = 7;  // no mode the player knows: it stays silent
@@ -104,7 +104,7 @@ TEST(PhoneTexts, TheSnapshotAsJsonAndAsAnEvent) {
                                         "\"caption\":\"\",\"sound\":\"silent\",\"language\":\"english\","
                                         "\"cadence\":0,\"strength\":null,\"quality\":null,"
                                         "\"position\":null,\"network\":null,"
-                                        "\"match\":\"unknown\",\"expected\":null}");
+                                        "\"match\":\"unknown\",\"expected\":null,\"line\":null}");
     snapshot.SoundMode = 3;
     EXPECT_NE(SignalJson(snapshot, "").find("\"sound\":\"muted\""), std::string::npos);
 }
@@ -215,7 +215,7 @@ TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
     EXPECT_EQ(SignalJson(snapshot, std::string(snapshot.Caption, CaptionLength(snapshot.Caption))),
               "{\"measuring\":true,\"locked\":true,\"level\":63,\"text\":\"63%\",\"caption\":\"12245H27500\","
               "\"sound\":\"voice\",\"language\":\"russian\",\"cadence\":900,\"strength\":70,\"quality\":null,"
-              "\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
+              "\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null,\"line\":null}");
     EXPECT_TRUE(SameSnapshot(snapshot, TakePhoneSnapshot(feed)));
     name[0] = '3';
     PublishCaption(&caption, name);
@@ -236,7 +236,7 @@ TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
 namespace {
 std::string IdentityJson(const SatelliteIdentity& identity) {
     PhoneSnapshot snapshot;
-    snapshot.Identity = identity;
+    snapshot.Identity = ShowIdentity(identity);
     const std::string json = SignalJson(snapshot, "");
     return json.substr(json.find(",\"position\""));
 }
@@ -249,30 +249,41 @@ TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
     identity.Match = IdentityConfirmed;
     std::strcpy(identity.NetworkName, "Mediaset");
     EXPECT_EQ(IdentityJson(identity),
-              ",\"position\":\"13.0E\",\"network\":\"Mediaset\",\"match\":\"confirmed\",\"expected\":\"13.0E\"}");
+              ",\"position\":\"13.0E\",\"network\":\"Mediaset\",\"match\":\"confirmed\",\"expected\":\"13.0E\","
+              "\"line\":\"13.0E confirmed: Mediaset\"}");
     identity.Position = 192;
     identity.Match = IdentityMismatch;
     std::strcpy(identity.NetworkName, "ASTRA 1");
     EXPECT_EQ(IdentityJson(identity),
-              ",\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\"}");
+              ",\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\","
+              "\"line\":\"not 13.0E: this is 19.2E, ASTRA 1\"}");
     identity.Position = -300;
     identity.Expected = kPositionUnknown;
     identity.Match = IdentityAlone;
     identity.NetworkName[0] = '\0';
-    EXPECT_EQ(IdentityJson(identity), ",\"position\":\"30.0W\",\"network\":null,\"match\":\"alone\",\"expected\":null}");
+    EXPECT_EQ(IdentityJson(identity),
+              ",\"position\":\"30.0W\",\"network\":null,\"match\":\"alone\",\"expected\":null,\"line\":\"30.0W\"}");
     // Nothing known yet, or a match of a later program: nothing is claimed,
     // not even the zero position of a record never published.
     for (const uint8_t match : {uint8_t(IdentityUnknown), uint8_t(9)}) {
         identity.Match = match;
-        EXPECT_EQ(IdentityJson(identity), ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null}");
+        EXPECT_EQ(IdentityJson(identity),
+                  ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null,\"line\":null}");
     }
     char text[8];
     for (const auto& [tenths, expected] : std::initializer_list<std::pair<int16_t, const char*>>{
-             {0, "0.0E"}, {48, "4.8E"}, {-8, "0.8W"}, {1800, "180.0E"}, {-1800, "180.0W"}, {3599, "359.9E"}}) {
-        ASSERT_TRUE(PositionText(tenths, text)) << tenths;
+             {0, "0.0E"}, {48, "4.8E"}, {-8, "0.8W"}, {1800, "180.0E"}, {-1800, "180.0W"}}) {
+        ASSERT_TRUE(FormatPosition(tenths, text)) << tenths;
         EXPECT_STREQ(text, expected);
     }
-    EXPECT_FALSE(PositionText(kPositionUnknown, text));
+    // Past 180 degrees is no position: nothing is claimed for it.
+    for (const int16_t tenths : {int16_t(1801), int16_t(3599), int16_t(-1801), kPositionUnknown})
+        EXPECT_FALSE(FormatPosition(tenths, text)) << tenths;
+    identity.Match = IdentityAlone;
+    identity.Position = 3599;
+    identity.Expected = 3599;
+    EXPECT_NE(IdentityJson(identity).find(",\"position\":null,"), std::string::npos);
+    EXPECT_NE(IdentityJson(identity).find(",\"expected\":null,"), std::string::npos);
 }
 
 // The network's name comes off the air: whatever its bytes, the JSON stays

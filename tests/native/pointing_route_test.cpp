@@ -23,9 +23,9 @@ PhoneSnapshot Measuring(bool identified) {
     snapshot.Measuring = true;
     std::memcpy(snapshot.Caption, "HotBird1-6   13.0e", 18);
     if (identified) {
-        snapshot.Identity.Position = 192;
-        snapshot.Identity.Expected = 130;
-        snapshot.Identity.Match = IdentityMismatch;
+        snapshot.Identity.Record.Position = 192;
+        snapshot.Identity.Record.Expected = 130;
+        snapshot.Identity.Record.Match = IdentityMismatch;
     }
     return snapshot;
 }

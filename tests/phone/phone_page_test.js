@@ -44,7 +44,8 @@ async function followsTheMeasurement(program, page) {
         `/api/signal: ${JSON.stringify(signal)}`);
   // The simulated tuner says nothing of the satellite: nothing is claimed.
   check(signal.match === "unknown" && signal.position === null && signal.network === null &&
-        signal.expected === null && (await shown(page)).identity === "", "no identity: none claimed, none shown");
+        signal.expected === null && signal.line === null && (await shown(page)).identity === "",
+        "no identity: none claimed, none shown");
 }
 
 // After the tap the page plays what the PC plays: the tone, then in Voice
@@ -318,12 +319,13 @@ async function wakeLockWhenOffered(program, browser) {
   await neither.close();
 }
 
-// The identity as the page words it, from canned readings (the simulated
-// tuner has no identity to give).
+// The identity as the page shows it: the line the PC's window draws, as the
+// readings carry it, from canned readings (the simulated tuner has no
+// identity to give).
 async function namesTheSatellite(program, browser) {
   const base = { measuring: true, locked: true, level: 55, text: "55%", caption: HOTBIRD, sound: "silent",
                  language: "english", cadence: 1200 };
-  let reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null });
+  let reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null, line: null });
   const answer = (path) => {
     if (path === "/events")
       return { status: 200, contentType: "text/event-stream",
@@ -335,19 +337,23 @@ async function namesTheSatellite(program, browser) {
   check(await shows(page, (s) => s.state === "LOCKED" && s.level === "55%" && s.identity === ""),
         "identity unknown: the page says nothing of it");
   const cases = [
-    [{ position: "13.0E", network: "Mediaset", match: "confirmed", expected: "13.0E" }, "13.0E Mediaset \u2713 confirmed"],
+    [{ position: "13.0E", network: "Mediaset", match: "confirmed", expected: "13.0E" }, "13.0E confirmed: Mediaset"],
     [{ position: "19.2E", network: "ASTRA 1", match: "mismatch", expected: "13.0E" }, "not 13.0E: this is 19.2E, ASTRA 1"],
     [{ position: "19.2E", network: "ASTRA 1", match: "alone", expected: null }, "19.2E ASTRA 1"],
     [{ position: "5.0W", network: "<b>&amp;</b>", match: "alone", expected: null }, "5.0W <b>&amp;</b>"],
-    [{ position: "13.0E", network: null, match: "confirmed", expected: "13.0E" }, "13.0E \u2713 confirmed"],
+    [{ position: "13.0E", network: null, match: "confirmed", expected: "13.0E" }, "13.0E confirmed"],
   ];
   for (const [identity, words] of cases) {
-    reading = Object.assign({}, base, identity);
+    reading = Object.assign({}, base, identity, { line: words });
     check(await shows(page, (s) => s.identity === words), `${identity.match}: "${words}"`);
     if (identity.match === "mismatch") await z.screenshot(page, "identity-mismatch");
   }
   check(await page.evaluate(() => document.getElementById("identity").children.length === 0),
         "a network's name is shown as text, never as markup");
+  // A line without a claim behind it (a reading of no satellite) is not shown.
+  reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null,
+                                      line: "13.0E confirmed: Mediaset" });
+  check(await shows(page, (s) => s.state === "LOCKED" && s.identity === ""), "match unknown: no line");
   reading = Object.assign({}, base, { measuring: false });
   check(await shows(page, (s) => s.state === "NOT MEASURING" && s.identity === ""), "not measuring: no identity");
   await page.close();

@@ -11,7 +11,7 @@
 #include "app/app_state.h"
 #include "message_box_watcher.h"
 #include "sim_tuner_support.h"
-#include "identity/identity_paint.h"
+#include "skin/identity_paint.h"
 #include "skin/faces.h"
 #include "window_test_support.h"
 

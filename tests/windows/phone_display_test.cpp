@@ -176,7 +176,8 @@ TEST(PhoneDisplay, ServesTheIdentityThePollerPublishes) {
     identity.Match = IdentityMismatch;
     strcpy(identity.NetworkName, "ASTRA 1");
     PublishIdentity(&App.Identity, identity);
-    const std::string wanted = "\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\"}";
+    const std::string wanted = "\"position\":\"19.2E\",\"network\":\"ASTRA 1\",\"match\":\"mismatch\",\"expected\":\"13.0E\","
+                               "\"line\":\"not 13.0E: this is 19.2E, ASTRA 1\"}";
     const std::string signal = Get(port, "/api/signal");
     EXPECT_NE(signal.find(wanted), std::string::npos) << signal;
     EXPECT_TRUE(EventsShow(port, "data: {\"measuring\":true") && EventsShow(port, wanted));

@@ -237,16 +237,9 @@ std::vector<uint16_t> ChooseLiteralModes(const std::vector<uint8_t>& lits) {
         return uint8_t(v - uint8_t(s - 1)) < 128 ? 7 : kInfinite;
     };
     for (size_t j = 0; j < n; ++j) {
-        uint32_t minCost = 0;
-        int minState = 0;
-        if (j > 0) {
-            minCost = kInfinite;
-            for (int s = 0; s < kLiteralStates; ++s)
-                if (cost[s] < minCost) {
-                    minCost = cost[s];
-                    minState = s;
-                }
-        }
+        // The first literal starts in any state at no cost.
+        const int minState = j > 0 ? int(std::min_element(cost.begin(), cost.end()) - cost.begin()) : 0;
+        const uint32_t minCost = j > 0 ? cost[minState] : 0;
         bestBefore[j] = uint16_t(minState);
         for (int s = 0; s < kLiteralStates; ++s) {
             const uint32_t lc = literalCost(s, lits[j]);

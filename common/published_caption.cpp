@@ -1,6 +1,6 @@
-#include "app/published_caption.h"
+#include "common/published_caption.h"
 
-#include "app/published_words.h"
+#include "common/published_words.h"
 
 void PublishCaption(PublishedCaption* published, const char* caption) {
     PublishWords(published->Sequence, published->Words, kCaptionLength / 4, caption);

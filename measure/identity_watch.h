@@ -7,10 +7,12 @@
 #include <windows.h>
 
 #include "identity/identity_record.h"
+#include "measure/identity_trust.h"
 
 // The poller's own record of what it last published.
 struct IdentityWatch {
     ULONGLONG NextAskMs = 0;
+    IdentityTrust Trust;
     SatelliteIdentity Shown;
 };
 
@@ -20,9 +22,12 @@ void QueryTunerIdentity();
 // The poller, before its first pass: unknown, with the position the chosen
 // list entry names (none for a typed transponder).
 IdentityWatch StartIdentityWatch();
-// The poller, every pass: asks the interface when a second has passed, and
-// when the answer differs publishes it and asks for the line to be redrawn.
-void WatchIdentity(IdentityWatch* watch);
+// The poller, every pass, with the lock it has just read: asks the interface
+// when a second has passed (every pass while the component has yet to say
+// that it knows nothing, see measure/identity_trust.h), and publishes what
+// may be claimed when it differs from what is shown, asking for the line to
+// be drawn again. Without a lock nothing is claimed, from that pass on.
+void WatchIdentity(IdentityWatch* watch, bool locked);
 // The poller, as the measurement ends: unknown again.
 void EndIdentityWatch();
 // Shutdown, before the tuner-control interface is released.

@@ -1,4 +1,4 @@
-#include "identity/identity_report.h"
+#include "bdatuner/identity_report.h"
 
 #include <cstdarg>
 #include <cstring>
@@ -64,6 +64,7 @@ int IdentifyExitCode(const BroadcastIdentity& identity) {
 
 BroadcastIdentity IdentifyStream(std::FILE* file, unsigned char* buffer, size_t chunkBytes) {
     IdentityReaderPtr reader = CreateIdentityReader();
+    if (!reader) return BroadcastIdentity{};
     for (;;) {
         const size_t got = std::fread(buffer, 1, chunkBytes, file);
         if (got == 0) break;

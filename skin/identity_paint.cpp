@@ -1,15 +1,11 @@
-#include "identity/identity_paint.h"
+#include "skin/identity_paint.h"
 
 #include <cstring>
 
 #include "app/app_state.h"
-#include "identity/identity_line.h"
+#include "skin/colours.h"
 
 namespace {
-
-constexpr COLORREF kAloneColour = RGB(0, 0, 30);       // the program's text colour
-constexpr COLORREF kConfirmedColour = RGB(0, 100, 0);  // dark green
-constexpr COLORREF kMismatchColour = RGB(190, 0, 0);   // dark red
 
 // Smaller than the caption's so that it fits between the caption and the
 // big digits; the default face in whatever script the network names itself.
@@ -51,7 +47,7 @@ void AddTurnWhereItFits(const SatelliteIdentity& identity, char line[kIdentityLi
 COLORREF IdentityColour(int match) {
     if (match == IdentityConfirmed) return kConfirmedColour;
     if (match == IdentityMismatch) return kMismatchColour;
-    return kAloneColour;
+    return kTextColour;
 }
 
 void DrawIdentityText(HDC surface, const char* text, COLORREF colour) {
@@ -67,12 +63,10 @@ void DrawIdentityText(HDC surface, const char* text, COLORREF colour) {
 }
 
 void PaintIdentityLine() {
-    const SatelliteIdentity identity = ReadPublishedIdentity(App.Identity);
-    if (identity.Match == IdentityUnknown) return;
-    char line[kIdentityLineBytes];
-    FormatIdentityLine(identity, line);
-    AddTurnWhereItFits(identity, line);
-    DrawIdentityText(App.WindowDC, line, IdentityColour(identity.Match));
+    ShownIdentity shown = ReadPublishedIdentity(App.Identity);
+    if (shown.Record.Match == IdentityUnknown) return;
+    AddTurnWhereItFits(shown.Record, shown.Line);
+    DrawIdentityText(App.WindowDC, shown.Line, IdentityColour(shown.Record.Match));
 }
 
 void ReleaseIdentityFont() {

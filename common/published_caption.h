@@ -7,7 +7,7 @@
 constexpr int kCaptionLength = 32;
 
 // The caption published whole by its one writer (the UI thread, at the start
-// of a measurement) for readers on other threads (app/published_words.h).
+// of a measurement) for readers on other threads (common/published_words.h).
 struct PublishedCaption {
     std::atomic<uint32_t> Sequence{0};
     std::atomic<uint32_t> Words[kCaptionLength / 4] = {};
