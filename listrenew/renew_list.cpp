@@ -70,10 +70,13 @@ extern "C" __declspec(dllexport) int32_t RenewSatelliteList(const ListRequest* r
     if (!request || request->Version != kListRequestVersion || request->Size < sizeof(ListRequest) ||
         !request->XmlPath || !request->BuiltinList)
         return ListUnchanged;
+    // Nothing may leave the DLL by an exception: the program is C++ without them.
     try {
         return Renew(*request);
     } catch (const std::bad_alloc&) {
         Tell(static_cast<HWND>(request->Owner), std::string("There is not enough memory to make it.") + kUnchanged);
+    } catch (...) {
+        Tell(static_cast<HWND>(request->Owner), std::string("The satellite list could not be made.") + kUnchanged);
     }
     return ListUnchanged;
 }

@@ -7,6 +7,7 @@ was, with nothing left beside it.
 
 usage: probe_make_list.py BUILD_DIR   (WINEPREFIX set; wine on the PATH)
 """
+import glob
 import os
 import re
 import shutil
@@ -15,7 +16,9 @@ import sys
 import tempfile
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
-TABLE = os.path.join(ROOT, "satlist", "satellites-2026-08-22.xml")
+# The table the current list is made from: the newest satlist/satellites-YYYY-MM-DD.xml.
+TABLE = sorted(glob.glob(os.path.join(ROOT, "satlist", "satellites-*.xml")))[-1]
+DATE = os.path.basename(TABLE)[11:21]
 LIST = os.path.join(ROOT, "satlist", "satellite.ini")
 OTHER_DATE = os.path.join(ROOT, "tests", "data", "satlist", "satellites-2021-10-03-excerpt.xml")
 PROBE = os.path.join(sys.argv[1], "bdatuner", "bdaprobe.exe")

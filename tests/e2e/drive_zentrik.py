@@ -6,6 +6,7 @@ what the simulated tuner was told (its log).
 usage: drive_zentrik.py BUILD_DIR SCENARIO   (run with DISPLAY and WINEPREFIX set)
 """
 import datetime
+import glob
 import os
 import re
 import shutil
@@ -31,8 +32,10 @@ RED, TEXT = (255, 0, 0), (0, 0, 30)
 SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "sheet",
                      "skin_sheet.png")
 CURRENT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "satlist", "satellite.ini")
-# The table the current list is made from, and the built-in list.
-TABLE = os.path.join(os.path.dirname(CURRENT_LIST), "satellites-2026-08-22.xml")
+# The table the current list is made from (the newest satellites-YYYY-MM-DD.xml
+# beside it), and the built-in list.
+TABLE = sorted(glob.glob(os.path.join(os.path.dirname(CURRENT_LIST), "satellites-*.xml")))[-1]
+TABLE_DATE = os.path.basename(TABLE)[11:21]
 DEFAULT_LIST = os.path.join(os.path.dirname(CURRENT_LIST), "..", "resources", "satellite_default.ini")
 # Faces on the skin sheet: (x, y, width, height).
 FAST_NORMAL, FAST_HOVER = (498, 1, 74, 27), (498, 29, 74, 27)
@@ -473,10 +476,11 @@ def scenario_list_renewed():
     p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=with_list_maker, arguments=list_switch(TABLE))
     try:
         texts = p.answer_box("Satellite list", "list-question") or []
-        check("Static: Make the satellite list from satellites-2026-08-22.xml?" in texts and
-              "Its data was made on 2026-08-22." in texts and "The new list holds 146 entries." in texts,
+        made = read(CURRENT_LIST) + f"Made by Zentrik from a satellites.xml of {TABLE_DATE}.\r\n".encode()
+        check(f"Static: Make the satellite list from {os.path.basename(TABLE)}?" in texts and
+              f"Its data was made on {TABLE_DATE}." in texts and
+              f"The new list holds {made.count(b';')} entries." in texts,
               f"the question names the file, the data's date and the entries (read {texts})")
-        made = read(CURRENT_LIST) + b"Made by Zentrik from a satellites.xml of 2026-08-22.\r\n"
         check(wait_for(lambda: read(os.path.join(p.folder, "satellite.ini")) == made),
               "Yes: satellite.ini is the list made from the table")
         days.add(datetime.date.today().isoformat())

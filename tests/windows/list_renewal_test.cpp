@@ -26,9 +26,11 @@ std::string FullPath(const char* path) {
     return std::string(full, length < MAX_PATH ? length : 0);
 }
 
-const std::string kTable = FullPath(ZENTRIK_SOURCE_DIR "/satlist/satellites-2026-08-22.xml");
+// The table the current list is made from, named by its date, and that list.
+const std::string kTable = FullPath(ZENTRIK_SATLIST_TABLE);
+const std::string kTableName = kTable.substr(kTable.find_last_of('\\') + 1);
+const std::string kDate = kTableName.substr(11, 10);
 const std::string kMadeList = FullPath(ZENTRIK_SOURCE_DIR "/satlist/satellite.ini");
-const char kOrigin[] = "Made by Zentrik from a satellites.xml of 2026-08-22.\r\n";
 
 // The drop the shell hands a window: a DROPFILES record and the wide file
 // names after it, each ended, the list ended by one more terminator.
@@ -107,13 +109,14 @@ TEST(ListRenewal, ADroppedTableRenewsTheListAndKeepsTheOldOne) {
     EXPECT_EQ(boxes[0].Owner, App.MainWindow);
     EXPECT_EQ(boxes[0].Icon, StandardIcon(IDI_QUESTION));
     EXPECT_EQ(boxes[0].Buttons.size(), 2u);
-    EXPECT_EQ(boxes[0].Text, "Make the satellite list from satellites-2026-08-22.xml?\n\n"
-                             "Its data was made on 2026-08-22.\nThe new list holds 146 entries.\n\n"
-                             "Your present list stays beside it as satellite-" + day + ".ini.");
-    const std::string made = ReadWholeFile(kMadeList) + kOrigin;
+    const std::string made = ReadWholeFile(kMadeList) + "Made by Zentrik from a satellites.xml of " + kDate + ".\r\n";
+    const int entries = static_cast<int>(std::count(made.begin(), made.end(), ';'));
+    EXPECT_EQ(boxes[0].Text, "Make the satellite list from " + kTableName + "?\n\nIts data was made on " + kDate +
+                                 ".\nThe new list holds " + std::to_string(entries) + " entries.\n\n" +
+                                 "Your present list stays beside it as satellite-" + day + ".ini.");
     EXPECT_EQ(ReadWholeFile(folder + "\\satellite.ini"), made);
     EXPECT_EQ(ReadWholeFile(folder + "\\satellite-" + day + ".ini"), DefaultList());
-    ASSERT_EQ(ComboCount(), 146) << "the drop-down shows the new entries at once";
+    ASSERT_EQ(ComboCount(), entries) << "the drop-down shows the new entries at once";
     std::string first = made.substr(1, made.find(']') - 1);
     first.resize(64, ' ');
     EXPECT_EQ(ComboItem(0), first);
