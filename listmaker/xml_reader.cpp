@@ -33,6 +33,7 @@ struct Reader {
     std::vector<XmlAttribute> Attributes;
     std::string Error;
     size_t ErrorAt = 0;
+    bool Latin1 = false;  // the declaration names ISO-8859-1
 };
 
 bool Fail(Reader& r, size_t at, std::string what) {
@@ -448,9 +449,11 @@ bool ReadXmlDeclaration(Reader& r) {
     if (!StartsWith(r, "?>")) return Fail(r, r.At, "the XML declaration does not end with '?>'");
     r.At += 2;
     if (!IsVersion(version)) return Fail(r, start, "the XML declaration's version is not 1.x");
-    if (!encoding.empty() && !SameLetters(encoding, "utf-8") && !SameLetters(encoding, "utf8") &&
+    r.Latin1 = SameLetters(encoding, "iso-8859-1") || SameLetters(encoding, "latin1");
+    if (!encoding.empty() && !r.Latin1 && !SameLetters(encoding, "utf-8") && !SameLetters(encoding, "utf8") &&
         !SameLetters(encoding, "us-ascii") && !SameLetters(encoding, "ascii"))
-        return Fail(r, start, "the file says it is written in " + XmlQuote(encoding) + "; only UTF-8 is read");
+        return Fail(r, start, "the file says it is written in " + XmlQuote(encoding) +
+                                  "; only UTF-8 and ISO-8859-1 are read");
     if (!standalone.empty() && standalone != "yes" && standalone != "no")
         return Fail(r, start, "the XML declaration's standalone is neither yes nor no");
     return true;
@@ -464,6 +467,23 @@ bool ReadStart(Reader& r) {
         return Fail(r, 0, "the file is written in UTF-16 or UTF-32; only UTF-8 is read");
     if (!StartsWith(r, "<?xml") || r.Text.size() - r.At < 6 || !IsSpace(r.Text[r.At + 5])) return true;
     return ReadXmlDeclaration(r);
+}
+
+// Older receivers' files declare ISO-8859-1: each byte is the character of
+// that number, read again as UTF-8.
+bool DeclaresLatin1(std::string_view text) {
+    XmlEvents none;
+    Reader probe;
+    probe.Text = text;
+    probe.Events = &none;
+    return ReadStart(probe) && probe.Latin1;
+}
+
+std::string Latin1AsUtf8(std::string_view text) {
+    std::string utf8;
+    utf8.reserve(text.size() + text.size() / 8);
+    for (char c : text) AppendUtf8(&utf8, static_cast<unsigned char>(c));
+    return utf8;
 }
 
 bool ReadDocument(Reader& r) {
@@ -501,6 +521,11 @@ std::string XmlQuote(std::string_view text) {
 }
 
 bool ReadXml(std::string_view text, const XmlEvents& events, XmlFailure* failure) {
+    std::string utf8;
+    if (text.size() <= kXmlSizeLimit && DeclaresLatin1(text)) {
+        utf8 = Latin1AsUtf8(text);
+        text = utf8;  // the same characters, so the same lines and columns
+    }
     Reader reader;
     reader.Text = text;
     reader.Events = &events;

@@ -11,7 +11,8 @@
 // it refuses any document type declaration, so no entity other than XML's
 // five and no character reference other than a plain one is ever expanded,
 // and nothing outside the given bytes is ever opened. Everything else it
-// checks as XML 1.0 requires of a well-formed document (UTF-8, characters,
+// checks as XML 1.0 requires of a well-formed document (UTF-8, or ISO-8859-1
+// where the declaration says so, as older receivers' files do; characters,
 // names, matching tags, attributes named once, '<' only as markup, '&' only
 // in a reference, one root element), and refuses the file at the first
 // fault, saying where.

@@ -78,12 +78,24 @@ TEST(XmlReader, HandsOverWhatAWellFormedFileSays) {
     EXPECT_EQ(seen.Events, expected);
 }
 
+TEST(XmlReader, ReadsAFileThatDeclaresIso88591AsItsCharacters) {
+    Seen seen;
+    XmlFailure failure;
+    ASSERT_TRUE(Read("<?xml version=\"1.0\" encoding=\"iso-8859-1\"?>\n<sat name=\"T\xFCrksat \xA9\"/>", &seen, &failure))
+        << failure.What;
+    EXPECT_EQ(seen.Events, (std::vector<std::string>{"<sat name=T\xC3\xBCrksat \xC2\xA9>", "</sat>"}));
+    EXPECT_FALSE(Read("<?xml version=\"1.0\" encoding=\"latin1\"?>\n<a>\xE9\x01</a>", &seen, &failure));
+    EXPECT_EQ(failure.Line, 2u);
+    EXPECT_EQ(failure.Column, 5u) << "lines and columns as the file's own characters";
+    EXPECT_FALSE(Read("<?xml version=\"1.0\"?>\n<sat name=\"T\xFCrksat\"/>", &seen, &failure)) << "UTF-8 unless declared";
+}
+
 TEST(XmlReader, RefusesMalformedFilesSayingWhere) {
     const Refusal refusals[] = {
         {"", 1, 1, "empty"},
         {" \n \n", 3, 1, "no XML element"},
         {"\xFF\xFE<\0a\0>\0", 1, 1, "UTF-16"},
-        {"<?xml version=\"1.0\" encoding=\"ISO-8859-1\"?><a/>", 1, 1, "only UTF-8"},
+        {"<?xml version=\"1.0\" encoding=\"Shift_JIS\"?><a/>", 1, 1, "only UTF-8 and ISO-8859-1"},
         {"<?xml version=\"2.0\"?><a/>", 1, 1, "version"},
         {"<a>\n  <b x=\"1\">\n  </c>\n</a>", 3, 3, "</c> where <b>"},
         {"<satellites>\n<sat name=\"x\"", 2, 14, "cut short"},
