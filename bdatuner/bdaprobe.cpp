@@ -14,6 +14,7 @@
 #include "bdatuner/bdaprobe_broadcast.h"
 #include "bdatuner/bdaprobe_identify.h"
 #include "bdatuner/bdaprobe_point.h"
+#include "bdatuner/bdaprobe_make_list.h"
 #include "bdatuner/bdaprobe_print.h"
 #include "transponder/entry_line.h"
 #include "tuner/tuning_sequence.h"
@@ -38,6 +39,8 @@ void PrintUsage() {
         "       bdaprobe --identify FILE        who a recording (.ts) says it comes from\n"
         "       bdaprobe --point LATITUDE LONGITUDE POSITION [--height METRES] [--date DATE] [--found POSITION]\n"
         "                                        where to point the dish\n"
+        "       bdaprobe --make-list SATELLITES_XML OUT_INI [--report]\n"
+        "                                        the satellite list made from an Enigma2 satellites.xml\n"
         "TRANSPONDER is typed as in Zentrik: MHz, H or V, ksym/s, DiSEqC letters,\n"
         "e.g. 12245H27500 or 11743V27500AB. Without --seconds it runs until Ctrl+C.\n");
 }
@@ -148,6 +151,7 @@ int Probe(const char* typed, int seconds) {
 int main(int argc, char** argv) {
     if (argc >= 2 && std::strcmp(argv[1], "--identify") == 0) return IdentifyFromCommandLine();
     if (argc >= 2 && std::strcmp(argv[1], "--point") == 0) return PointFromCommandLine(argc - 2, argv + 2);
+    if (argc >= 2 && std::strcmp(argv[1], "--make-list") == 0) return MakeListFromCommandLine();
     const char* transponder = nullptr;
     int seconds = 0;
     for (int i = 1; i < argc; ++i) {

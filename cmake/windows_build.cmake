@@ -58,8 +58,8 @@ endif()
 
 add_library(zentrik_app STATIC
     ${ZENTRIK_CORE_SOURCES}
-    app/app_state.cpp app/actions.cpp app/resources.cpp app/startup.cpp
-    phone/phone_display.cpp
+    app/app_state.cpp app/actions.cpp app/resources.cpp app/startup.cpp app/program_module.cpp
+    phone/phone_display.cpp app/list_renewal.cpp
     transponder/satellite_file.cpp transponder/manual_entry.cpp
     tuner/tuner_control.cpp tuner/tuning_sequence.cpp
     measure/measurement.cpp measure/signal_readings.cpp
@@ -106,6 +106,10 @@ add_dependencies(Zentrik packed_sheet)
 # The phone display's server, beside the program (loaded only with /phone).
 add_subdirectory(${CMAKE_SOURCE_DIR}/phone ${CMAKE_BINARY_DIR}/phone)
 add_dependencies(Zentrik ZentrikPhone)
+# The satellite list maker, beside the program (loaded only for a dropped
+# satellites.xml or /list:PATH).
+add_subdirectory(${CMAKE_SOURCE_DIR}/listrenew ${CMAKE_BINARY_DIR}/listrenew)
+add_dependencies(Zentrik ZentrikList)
 target_include_directories(Zentrik PRIVATE ${generated} ${CMAKE_SOURCE_DIR}/resources)
 target_link_libraries(Zentrik PRIVATE zentrik_app)
 # The read-me and the manual travel beside the program; the middle button

@@ -19,7 +19,9 @@
 ; list, and the list of an earlier install, are never replaced. Without it the
 ; program writes its built-in list at the first start. The uninstaller removes
 ; satellite.ini only while it still equals one of those two lists, so a list
-; the user changed stays, and a later install finds it.
+; the user changed stays, and a later install finds it. A list the program
+; made from a satellites.xml ends with a line saying so, so it never equals
+; them and stays too, as do the lists it kept (satellite-YYYY-MM-DD.ini).
 
 Unicode true
 Target amd64-unicode
@@ -169,6 +171,8 @@ SectionGroupEnd
 
 Section "-Program files" SecFiles
   !insertmacro InstallForArch . Zentrik.exe
+  ; The satellite list maker, loaded only for a dropped satellites.xml.
+  !insertmacro InstallForArch . ZentrikList.dll
   File "${STAGE}\x64\ReadMe.txt"
   File "${STAGE}\x64\LICENSE.txt"
   File "${STAGE}\x64\Zentrik.html"
@@ -393,6 +397,7 @@ FunctionEnd
 Section "Uninstall"
   Call un.UnregisterOwnTuners
   Delete "$INSTDIR\Zentrik.exe"
+  Delete "$INSTDIR\ZentrikList.dll"
   Delete "$INSTDIR\ReadMe.txt"
   Delete "$INSTDIR\LICENSE.txt"
   Delete "$INSTDIR\Zentrik.html"
@@ -403,7 +408,8 @@ Section "Uninstall"
   RMDir "$INSTDIR\pictures"
   !insertmacro RemoveOptionalComponents
   ; The list goes only while it is still the built-in one the program wrote
-  ; or the current one the installer wrote.
+  ; or the current one the installer wrote (one the program made from a
+  ; satellites.xml never is: its last line says where it came from).
   InitPluginsDir
   File "/oname=$PLUGINSDIR\satellite_default.ini" "${SOURCE}\resources\satellite_default.ini"
   File "/oname=$PLUGINSDIR\satellite_current.ini" "${SOURCE}\satlist\satellite.ini"

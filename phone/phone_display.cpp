@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "app/app_state.h"
+#include "app/program_module.h"
 #include "phone/phone_feed.h"
 #include "phone/phone_switch.h"
 
@@ -18,16 +19,6 @@ PhoneFeed FeedOfApp() {
                      &App.SignalLevel, &App.LevelText, &App.SharedCaption, &App.SoundMode,
                      &App.VoiceLanguage, &App.Cadence, &App.Identity, &App.SignalStrength,
                      &App.SignalQuality};
-}
-
-// The DLL from the program's own folder, never from the search path.
-HMODULE LoadPhoneModule() {
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(App.Instance, path, MAX_PATH);
-    char* slash = length && length < MAX_PATH ? strrchr(path, '\\') : nullptr;
-    if (!slash || static_cast<size_t>(slash + 1 - path) + sizeof kPhoneModuleName > MAX_PATH) return nullptr;
-    memcpy(slash + 1, kPhoneModuleName, sizeof kPhoneModuleName);
-    return LoadLibraryA(path);
 }
 
 void Tell(const char* text) { MessageBoxA(App.MainWindow, text, kCaption, MB_OK); }
@@ -59,7 +50,7 @@ void StartPhoneDisplay(const char* commandLine) {
              "Zentrik runs without the phone display.");
         return;
     }
-    HMODULE module = LoadPhoneModule();
+    HMODULE module = LoadProgramModule(kPhoneModuleName);
     auto start = reinterpret_cast<StartPhoneServerFunction>(
         module ? reinterpret_cast<void*>(GetProcAddress(module, kStartPhoneServerName)) : nullptr);
     auto addresses = reinterpret_cast<PhoneServerAddressesFunction>(

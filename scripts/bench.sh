@@ -25,6 +25,12 @@ c++ -std=c++17 -O2 -I"$root" -o "$root/build/stream_tap_bench" "$root/tests/benc
   "$root/identity/dvb_text.cpp" "$root/identity/identity_record.cpp" "$root/common/utf8.cpp" &&
   "$root/build/stream_tap_bench" "$root/tests/data/broadcast/hotbird13e-mediaset.ts"
 
+echo "== The satellite list maker: the XML reader and the list, on one core"
+c++ -std=c++17 -O2 -I"$root" -o "$root/build/satellite_list_bench" "$root/tests/bench/satellite_list_bench.cpp" \
+  "$root"/listmaker/*.cpp &&
+  "$root/build/satellite_list_bench" "$(ls "$root"/satlist/satellites-*.xml | tail -n 1)" \
+    "$root/resources/satellite_default.ini"
+
 echo "== The running program under Wine"
 build=$(build_of x64)
 build_windows x64 || exit 1

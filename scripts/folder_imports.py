@@ -13,14 +13,17 @@ layer; an arrow to its own layer or one above runs back up.
   1. app, bdatuner, simtuner, tools: the programs' own code (start-up, the
      bridge and bdaprobe, the demo tuner, the build tools), which nothing
      else should need.
-  2. phone: the phone display, started by the program, over what it publishes.
+  2. phone, listrenew: the DLLs the program loads for a feature (the phone
+     display, over what the program publishes; the list made from a
+     satellites.xml).
   3. skin: painting and input, over the state and the readings.
   4. measure: the measuring threads, over the tuner and the identity record.
   5. tuner: the tuner's interfaces and the tuning sequence.
   6. transponder: the list file and the typed entry.
   7. pointing: where to point the dish from its place (look angles, skew,
      the magnetic model, the sun), over the positions the identity writes.
-  8. identity: what the broadcast says, read from its tables, and its record.
+  8. identity, listmaker: what the broadcast says, read from its tables, and
+     its record; the satellite list made from a satellites.xml.
   9. common: byte-level primitives any folder may use (words published whole,
      UTF-8).
 app/ also holds the state record every layer reads (app_state.h): the arrows
@@ -33,13 +36,13 @@ import sys
 
 LAYERS = [
     ["app", "bdatuner", "simtuner", "tools"],
-    ["phone"],
+    ["phone", "listrenew"],
     ["skin"],
     ["measure"],
     ["tuner"],
     ["transponder"],
     ["pointing"],
-    ["identity"],
+    ["identity", "listmaker"],
     ["common"],
 ]
 RANK = {folder: rank for rank, folders in enumerate(LAYERS) for folder in folders}

@@ -29,7 +29,7 @@ for arch in x86 x64; do
   strip=$(cpu_of $arch)-w64-mingw32-strip
   build=$(build_of $arch)
   echo "== $arch build"
-  targets="Zentrik ZentrikPhone ZentrikSimTuner"
+  targets="Zentrik ZentrikPhone ZentrikList ZentrikSimTuner"
   [ -f "$root/bdatuner/CMakeLists.txt" ] && targets="$targets ZentrikBdaTuner bdaprobe"
   build_windows $arch $targets
   . "$build/release.env"
@@ -39,6 +39,7 @@ for arch in x86 x64; do
   mkdir -p "$out/demo"
   $strip -o "$out/Zentrik.exe" "$build/Zentrik.exe"
   $strip -o "$out/ZentrikPhone.dll" "$build/ZentrikPhone.dll"
+  $strip -o "$out/ZentrikList.dll" "$build/ZentrikList.dll"
   cp "$root/ReadMe.txt" "$out/ReadMe.txt"
   sed 's/$/\r/' "$root/LICENSE" > "$out/LICENSE.txt"
   cp -r "$root/manual/." "$out/"

@@ -9,6 +9,7 @@
 #include "app/actions.h"
 #include "app/app_state.h"
 #include "app/startup.h"
+#include "app/list_renewal.h"
 #include "skin/drawing.h"
 #include "skin/controls.h"
 #include "transponder/manual_entry.h"
@@ -159,6 +160,7 @@ LRESULT CALLBACK MainWindowProc(HWND window, UINT message, WPARAM wParam, LPARAM
     case WM_MOUSEMOVE: OnMouseMove(lParam); return 0;
     case WM_LBUTTONDOWN: OnLeftButtonDown(lParam); return 0;
     case WM_LBUTTONDBLCLK: ToggleBigReadout(); return 0;
+    case WM_DROPFILES: OnDropFiles(reinterpret_cast<HDROP>(wParam)); return 0;
     default: return DefWindowProcA(window, message, wParam, lParam);
     }
 }

@@ -38,6 +38,15 @@ void AddComboItem(void*, const char* text, size_t length) {
     HeapFree(GetProcessHeap(), 0, item);
 }
 
+// One item per entry of the file, in file order; none when it cannot be opened.
+void AddSatelliteItems() {
+    DWORD size = 0;
+    uint8_t* bytes = ReadListFile(FILE_SHARE_READ, &size);
+    if (!bytes) return;
+    ListSatelliteNames(bytes, size, AddComboItem, nullptr);
+    HeapFree(GetProcessHeap(), 0, bytes);
+}
+
 }  // namespace
 
 bool EnsureSatelliteFile() {
@@ -62,17 +71,18 @@ bool EnsureSatelliteFile() {
 }
 
 void FillSatelliteCombo() {
-    DWORD size = 0;
-    uint8_t* bytes = ReadListFile(FILE_SHARE_READ, &size);
     App.SatelliteCombo = CreateWindowExA(
         0, "COMBOBOX", "", WS_CHILD | WS_VISIBLE | WS_VSCROLL | WS_HSCROLL | CBS_DROPDOWNLIST,
         40, 85, 270, 645, App.MainWindow, reinterpret_cast<HMENU>(kSatelliteComboId),
         App.Instance, nullptr);
     SendMessageA(App.SatelliteCombo, CB_SETHORIZONTALEXTENT, 600, 0);
     SendMessageA(App.SatelliteCombo, WM_SETFONT, reinterpret_cast<WPARAM>(App.TextFont), TRUE);
-    if (!bytes) return;
-    ListSatelliteNames(bytes, size, AddComboItem, nullptr);
-    HeapFree(GetProcessHeap(), 0, bytes);
+    AddSatelliteItems();
+}
+
+void RefillSatelliteCombo() {
+    SendMessageA(App.SatelliteCombo, CB_RESETCONTENT, 0, 0);
+    AddSatelliteItems();
 }
 
 StartResult ReadSatelliteEntry() {

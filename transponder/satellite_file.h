@@ -8,4 +8,7 @@
 // then been destroyed and start-up must stop.
 bool EnsureSatelliteFile();
 void FillSatelliteCombo();
+// Fills the drop-down list again from the file, with no entry chosen: the
+// file was renewed while the program runs.
+void RefillSatelliteCombo();
 StartResult ReadSatelliteEntry();

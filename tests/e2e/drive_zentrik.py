@@ -5,6 +5,8 @@ what the simulated tuner was told (its log).
 
 usage: drive_zentrik.py BUILD_DIR SCENARIO   (run with DISPLAY and WINEPREFIX set)
 """
+import datetime
+import glob
 import os
 import re
 import shutil
@@ -30,6 +32,11 @@ RED, TEXT = (255, 0, 0), (0, 0, 30)
 SHEET = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "resources", "sheet",
                      "skin_sheet.png")
 CURRENT_LIST = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "satlist", "satellite.ini")
+# The table the current list is made from (the newest satellites-YYYY-MM-DD.xml
+# beside it), and the built-in list.
+TABLE = sorted(glob.glob(os.path.join(os.path.dirname(CURRENT_LIST), "satellites-*.xml")))[-1]
+TABLE_DATE = os.path.basename(TABLE)[11:21]
+DEFAULT_LIST = os.path.join(os.path.dirname(CURRENT_LIST), "..", "resources", "satellite_default.ini")
 # Faces on the skin sheet: (x, y, width, height).
 FAST_NORMAL, FAST_HOVER = (498, 1, 74, 27), (498, 29, 74, 27)
 LIPS, RUSSIAN_FLAG, EMPTY_SOCKET = (430, 168, 20, 15), (410, 168, 20, 15), (5, 35, 20, 15)
@@ -96,7 +103,10 @@ class Program:
         env = dict(os.environ)
         env[self.SCRIPT_VARIABLE] = windows_path(os.path.join(self.folder, "tuner.script"))
         env[self.LOG_VARIABLE] = windows_path(self.log)
-        self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe"), *arguments], env=env,
+        # The command line's arguments, or a function that makes them from
+        # the run's folder.
+        extra = arguments(self.folder) if callable(arguments) else list(arguments)
+        self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe"), *extra], env=env,
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         geometry = ""
         deadline = time.monotonic() + GIVE_UP
@@ -204,16 +214,17 @@ class Program:
     def log_text(self):
         return open(self.log).read() if os.path.exists(self.log) else ""
 
-    def answer_box(self, title, shot_name):
+    def answer_box(self, title, shot_name, key="Return"):
         """Waits for the message box with this caption, reads its texts, saves a
-        screenshot and answers it with Enter; its texts, or None without a box."""
+        screenshot and answers it with the key (Enter: its default button); its
+        texts, or None without a box."""
         box = message_box(title)
         if not box:
             return None
         texts = message_box_texts(title)
         self.shot(shot_name)
         run("xdotool", "windowactivate", "--sync", box, check=False)
-        self.key("Return")
+        self.key(key)
         return texts
 
     def wait_exit(self, seconds=GIVE_UP):
@@ -422,8 +433,113 @@ def scenario_altf4():
         p.close()
 
 
+def read(path):
+    if not os.path.exists(path):
+        return None
+    with open(path, "rb") as f:
+        return f.read()
+
+
+def with_list_maker(folder):
+    shutil.copy(os.path.join(BUILD, "ZentrikList.dll"), folder)
+
+
+def list_switch(path):
+    return lambda folder: ["/list:" + windows_path(path(folder) if callable(path) else path)]
+
+
+def kept_lists(folder):
+    return sorted(name for name in os.listdir(folder) if re.match(r"^satellite-\d{4}-\d{2}-\d{2}(-\d+)?\.ini$", name))
+
+
+def choose_and_tune(p, listed, first_letter, name_start):
+    """Chooses the entry with the keyboard in the drop-down, as the list's key
+    letter steps through the names beginning with it, starts it, and checks
+    the card is tuned with exactly the entry's values."""
+    names = re.findall(rb"^\[([^\]]*)\]=(\d+)([hv])(\d+);\r$", listed, re.MULTILINE)
+    found = [n for n in names if n[0].lower().startswith(name_start)]
+    check(len(found) == 1, f"the list has one entry starting {name_start!r} ({found})")
+    name, mhz, letter, ksym = found[0]
+    presses = [n[0] for n in names if n[0][:1].lower() == first_letter.encode()].index(name) + 1
+    p.key(*([first_letter] * presses), "Return")
+    band = (1, 10600) if int(mhz) >= 11700 else (0, 9750)
+    expected = [f"SetLnbSelection {band[0]}", f"SetLnbFrequency {band[1]}", f"SetPolarity {0 if letter == b'h' else 1}",
+                f"SetSymbolRate {int(ksym)}", f"SetTransponderFrequency {int(mhz)}", "SetDiseqc 0"]
+    calls = p.tuned(expected)
+    check(calls == expected, f"{name.decode()} tunes {mhz.decode()}{letter.decode()}{ksym.decode()} (got {calls})")
+
+
+def scenario_list_renewed():
+    """A satellites.xml named with /list: (as a drop would bring it): the
+    question names the data's date and the entries; Yes writes the list made
+    from it, keeps the present one beside it under the day's date, and the
+    drop-down offers the new entries at once."""
+    days = {datetime.date.today().isoformat()}
+    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=with_list_maker, arguments=list_switch(TABLE))
+    try:
+        texts = p.answer_box("Satellite list", "list-question") or []
+        made = read(CURRENT_LIST) + f"Made by Zentrik from a satellites.xml of {TABLE_DATE}.\r\n".encode()
+        check(f"Static: Make the satellite list from {os.path.basename(TABLE)}?" in texts and
+              f"Its data was made on {TABLE_DATE}." in texts and
+              f"The new list holds {made.count(b';')} entries." in texts,
+              f"the question names the file, the data's date and the entries (read {texts})")
+        check(wait_for(lambda: read(os.path.join(p.folder, "satellite.ini")) == made),
+              "Yes: satellite.ini is the list made from the table")
+        days.add(datetime.date.today().isoformat())
+        kept = kept_lists(p.folder)
+        check(len(kept) == 1 and kept[0][10:20] in days and read(os.path.join(p.folder, kept[0])) == read(DEFAULT_LIST),
+              f"the list it replaced is kept beside it under the day's date ({kept})")
+        choose_and_tune(p, made, "h", b"hotbird")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    finally:
+        p.close()
+
+
+def scenario_list_refused():
+    """A file that is no satellite table says why and changes nothing; the
+    question answered No changes nothing either: the drop-down still offers
+    the list there was."""
+    broken = lambda folder: os.path.join(folder, "broken.xml")
+
+    def prepare(folder):
+        with_list_maker(folder)
+        with open(broken(folder), "wb") as f:
+            f.write(read(TABLE)[:100000])
+
+    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=prepare, arguments=list_switch(broken))
+    try:
+        texts = p.answer_box("Attention!", "list-refused") or []
+        check("Static: broken.xml cannot make a satellite list:" in texts and
+              any("the file is cut short" in t for t in texts) and "Your satellite list is unchanged." in texts,
+              f"a file cut short is refused with where and why (read {texts})")
+        check(read(os.path.join(p.folder, "satellite.ini")) == read(DEFAULT_LIST) and not kept_lists(p.folder),
+              "the list is as it was, and nothing is kept beside it")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    finally:
+        p.close()
+    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=with_list_maker, arguments=list_switch(TABLE))
+    try:
+        texts = p.answer_box("Satellite list", "list-answered-no", key="n")
+        check(texts is not None, "the question is asked")
+        check(wait_for(lambda: not message_box_open("Satellite list")), "N answers No")
+        check(read(os.path.join(p.folder, "satellite.ini")) == read(DEFAULT_LIST) and not kept_lists(p.folder),
+              "No: the list is as it was, and nothing is kept beside it")
+        choose_and_tune(p, read(DEFAULT_LIST), "h", b"hotbird")
+        p.key("Escape")
+        check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
+    finally:
+        p.close()
+
+
+def message_box_open(title):
+    return bool(run("xdotool", "search", "--onlyvisible", "--name", f"^{title}$", check=False))
+
+
 if __name__ == "__main__":
     {"list": scenario_list, "current_list": scenario_current_list, "keypad": scenario_keypad, "altf4": scenario_altf4,
-     "damaged_skin": scenario_damaged_skin}[SCENARIO]()
+     "damaged_skin": scenario_damaged_skin, "list_renewed": scenario_list_renewed,
+     "list_refused": scenario_list_refused}[SCENARIO]()
     print(f"{SCENARIO}: {len(failures)} failed")
     sys.exit(1 if failures else 0)

@@ -68,7 +68,7 @@ void CollectItem(void* context, const char* text, size_t length) {
 
 TEST(CurrentList, EveryEntryIsReadAndIsInTheTableAtItsPosition) {
     const std::string list = ReadText(ZENTRIK_SATLIST_DIR "/satellite.ini");
-    const std::set<TableEntry> table = ReadTable(ReadText(ZENTRIK_SATLIST_DIR "/satellites-2026-08-22.xml"));
+    const std::set<TableEntry> table = ReadTable(ReadText(ZENTRIK_SATLIST_TABLE));
     ASSERT_GT(table.size(), 3000u) << "the repository's transponder table";
     ASSERT_GE(list.size(), 4u);
     EXPECT_EQ(list.compare(list.size() - 4, 4, "\r\n\r\n"), 0) << "ends with one empty line";

@@ -8,8 +8,8 @@ For each of Zentrik-VERSION-x86.zip and Zentrik-VERSION-x64.zip: the PE machine
 of every exe and DLL, the GUI subsystem of Zentrik.exe, imports from Windows
 system DLLs only, the manifest's architecture matching the PE machine, every
 embedded resource (the tone as stored: 14092 bytes of 8000/s 16-bit mono
-PCM), the version in VERSIONINFO, the phone display's DLL beside
-the program (not imported by it), the demo tuner free of the test build's
+PCM), the version in VERSIONINFO, the phone display's and the list maker's
+DLLs beside the program (not imported by it), the demo tuner free of the test build's
 script, latency, fault and log machinery, and the sizes (printed; the exe, the DLL and
 the installer are held to their targets).
 """
@@ -26,6 +26,8 @@ GUI_SUBSYSTEM = 2
 EXE_LIMIT = 256 * 1024
 # The phone display's server, with its HTTP library and C++ runtime inside.
 PHONE_DLL_LIMIT = 2 * 1024 * 1024
+# The satellite list maker, with its XML reader and C++ runtime inside.
+LIST_DLL_LIMIT = 1024 * 1024
 INSTALLER_LIMIT = 2 * 1024 * 1024
 SYSTEM_DLLS = {"kernel32.dll", "user32.dll", "gdi32.dll", "advapi32.dll", "shell32.dll", "ole32.dll",
                "oleaut32.dll", "comctl32.dll", "winmm.dll", "msvcrt.dll", "ntdll.dll", "shlwapi.dll",
@@ -149,6 +151,7 @@ def check_program(checks, label, data, machine, version):
     checks.expect("MIT License" in info and "All rights reserved" not in info, f"{label}: VERSIONINFO copyright")
     checks.expect(len(data) <= EXE_LIMIT, f"{label}: {len(data)} bytes stripped (target {EXE_LIMIT})")
     checks.expect("zentrikphone.dll" not in [d.lower() for d in pe.imports()], f"{label}: does not import ZentrikPhone.dll")
+    checks.expect("zentriklist.dll" not in [d.lower() for d in pe.imports()], f"{label}: does not import ZentrikList.dll")
 
 
 # What a page would hand to whoever looks from outside: a name set on the
@@ -177,6 +180,14 @@ def check_phone_module(checks, label, data, machine):
         video = resources.get((RT_RCDATA, name), b"")
         checks.expect(magic in video[:8] and len(video) <= 4096, f"{label}: {name}, {len(video)} bytes")
     checks.expect(len(data) <= PHONE_DLL_LIMIT, f"{label}: {len(data)} bytes stripped (target {PHONE_DLL_LIMIT})")
+
+
+def check_list_module(checks, label, data, machine):
+    """The satellite list maker: loaded by the program only for a dropped
+    satellites.xml, through its one entry point."""
+    pe = check_image(checks, label, data, machine)
+    checks.expect(pe.exports() == ["RenewSatelliteList"], f"{label}: exports {pe.exports()}")
+    checks.expect(len(data) <= LIST_DLL_LIMIT, f"{label}: {len(data)} bytes stripped (target {LIST_DLL_LIMIT})")
 
 
 def check_current_list(checks, archive, names, arch):
@@ -211,12 +222,13 @@ def check_zip(checks, path, arch, version):
     with zipfile.ZipFile(path) as archive:
         names = set(archive.namelist())
         print(f"--- {os.path.basename(path)} ({os.path.getsize(path)} bytes): {' '.join(sorted(names))}")
-        for required in ("Zentrik.exe", "ZentrikPhone.dll", "ReadMe.txt", "LICENSE.txt", "Zentrik.html",
+        for required in ("Zentrik.exe", "ZentrikPhone.dll", "ZentrikList.dll", "ReadMe.txt", "LICENSE.txt", "Zentrik.html",
                          "demo/ZentrikSimTuner.dll", "demo/register-demo-tuner.cmd",
                          "demo/unregister-demo-tuner.cmd"):
             checks.expect(required in names, f"{arch}: holds {required}")
         check_program(checks, f"{arch} Zentrik.exe", archive.read("Zentrik.exe"), machine, version)
         check_phone_module(checks, f"{arch} ZentrikPhone.dll", archive.read("ZentrikPhone.dll"), machine)
+        check_list_module(checks, f"{arch} ZentrikList.dll", archive.read("ZentrikList.dll"), machine)
         check_demo_tuner(checks, f"{arch} demo/ZentrikSimTuner.dll", archive.read("demo/ZentrikSimTuner.dll"), machine)
         for name in sorted(n for n in names if n.lower().endswith((".dll", ".exe")) and n != "Zentrik.exe"):
             data = archive.read(name)

@@ -3,7 +3,8 @@
 on a virtual display: the installer (silent install, files, shortcut, Apps &
 features entry, the installed program with the demo tuner, the current
 satellite list written but never over a list, uninstall keeping only a
-changed list, reinstall over it, the list component left out; for x86 the
+changed list, reinstall over it, the list component left out, a list the
+program made from a satellites.xml kept as the user's own; for x86 the
 default install, for x64 the one asked for with /ARCH=x64) and the portable
 zip (unpack, register the demo tuner, run on its list, unregister). Prints the
 install and uninstall times.
@@ -12,7 +13,10 @@ usage: install_test.py DIST_DIR VERSION ARCH BUILD_DIR
   (DISPLAY and a fresh WINEPREFIX set; BUILD_DIR is the test build of ARCH,
   whose prefix_tool.exe lets Wine see what regsvr32 registered per user)
 """
+import datetime
+import glob
 import os
+import re
 import shutil
 import struct
 import subprocess
@@ -26,6 +30,9 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 SHEET = os.path.join(ROOT, "resources", "sheet", "skin_sheet.png")
 DEFAULT_LIST = os.path.join(ROOT, "resources", "satellite_default.ini")
 CURRENT_LIST = os.path.join(ROOT, "satlist", "satellite.ini")
+# The table the current list is made from: the newest satlist/satellites-YYYY-MM-DD.xml.
+TABLE = sorted(glob.glob(os.path.join(ROOT, "satlist", "satellites-*.xml")))[-1]
+DATE = os.path.basename(TABLE)[11:21]
 LIST_NOTICE = "satellite-list-LICENSE.txt"
 ARTIFACTS = os.path.join(ROOT, "build", "release-test")
 SETUP = os.path.join(DIST, f"Zentrik-{VERSION}-setup.exe")
@@ -132,10 +139,10 @@ class Program:
     """The program started from a folder, watched on the screen: the demo
     tuner that ships keeps no log."""
 
-    def __init__(self, folder, name):
+    def __init__(self, folder, name, arguments=()):
         self.name = name
         self.shots = tempfile.mkdtemp(prefix="zentrik-release-")
-        self.process = subprocess.Popen(["wine", os.path.join(folder, "Zentrik.exe")],
+        self.process = subprocess.Popen(["wine", os.path.join(folder, "Zentrik.exe"), *arguments],
                                         stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self.window = None
         for _ in range(200):
@@ -214,13 +221,14 @@ def run_program(folder, name):
 
 
 def installed_files_are_right(folder, machine):
-    for name in ("Zentrik.exe", "ReadMe.txt", "LICENSE.txt", "Zentrik.html", "Uninstall.exe",
+    for name in ("Zentrik.exe", "ZentrikList.dll", "ReadMe.txt", "LICENSE.txt", "Zentrik.html", "Uninstall.exe",
                  "pictures/window.png", "demo/ZentrikSimTuner.dll"):
         check(os.path.isfile(os.path.join(folder, name)), f"installed: {name}")
     check(read(os.path.join(folder, "satellite.ini")) == read(CURRENT_LIST), "the current list installed as satellite.ini")
     check(b"GNU GENERAL PUBLIC LICENSE" in read(os.path.join(folder, LIST_NOTICE)), f"and its notice, {LIST_NOTICE}")
     check(pe_machine(os.path.join(folder, "Zentrik.exe")) == machine, f"installed program machine {machine:#06x}")
     check(pe_machine(os.path.join(folder, "demo", "ZentrikSimTuner.dll")) == machine, "demo tuner of that machine")
+    check(pe_machine(os.path.join(folder, "ZentrikList.dll")) == machine, "list maker of that machine")
     if os.path.isdir(os.path.join(folder, "bridge")):
         check(pe_machine(os.path.join(folder, "bridge", "ZentrikBdaTuner.dll")) == machine,
               "BDA bridge of that machine")
@@ -326,6 +334,7 @@ def test_installer():
     times["uninstall"].append(uninstall(folder))
     check(not os.path.exists(folder), f"and uninstalling takes it: {leftovers(folder)}")
 
+    a_made_list_stays(folder, times)
     if ARCH == "x86":
         # Without a tuner filter registered, the 32-bit program is the default.
         times["install"].append(install("/DEMO=0", "/BRIDGE=0"))
@@ -338,6 +347,51 @@ def test_installer():
         test_bridge(folder, times)
     for kind, values in times.items():
         print(f"{kind} under Wine: " + ", ".join(f"{v:.1f} s" for v in values))
+
+
+def make_list_in_program(folder):
+    """Starts the installed program with /list: on the table the current list
+    comes from and answers its question Yes; the program is closed after."""
+    program = Program(folder, "list-made", arguments=["/list:" + windows_path(TABLE)])
+    box = None
+    for _ in range(300):
+        box = run("xdotool", "search", "--onlyvisible", "--name", "^Satellite list$").stdout.split()
+        if box:
+            break
+        time.sleep(0.1)
+    if check(bool(box), "/list: asks whether to make the list"):
+        run("xdotool", "windowactivate", "--sync", box[0])
+        run("xdotool", "key", "Return")
+    made = read(CURRENT_LIST) + f"Made by Zentrik from a satellites.xml of {DATE}.\r\n".encode()
+    for _ in range(300):
+        if read(os.path.join(folder, "satellite.ini")) == made:
+            break
+        time.sleep(0.1)
+    # Without a window manager the keys go where the pointer is: Esc must reach the window.
+    if program.window:
+        run("xdotool", "mousemove", str(program.x + 175), str(program.y + 20))
+        time.sleep(1)
+    program.close()
+    return made
+
+
+def a_made_list_stays(folder, times):
+    """A list the program made from a satellites.xml is the user's own: it
+    stays on uninstall beside the list it replaced, even when made from the
+    very table the shipped list comes from."""
+    days = {datetime.date.today().isoformat()}
+    times["install"].append(install(*ARCH_SWITCHES, "/DEMO=1"))
+    made = make_list_in_program(folder)
+    days.add(datetime.date.today().isoformat())
+    check(read(os.path.join(folder, "satellite.ini")) == made, "Yes: the program wrote the list it made")
+    times["uninstall"].append(uninstall(folder))
+    left = leftovers(folder)
+    kept = [name for name in left if re.match(r"^satellite-\d{4}-\d{2}-\d{2}\.ini$", name)]
+    check(len(left) == 2 and "satellite.ini" in left and len(kept) == 1 and kept[0][10:20] in days,
+          f"uninstalling leaves the made list and the one it replaced: {left}")
+    check(read(os.path.join(folder, "satellite.ini")) == made and read(os.path.join(folder, kept[0]) if kept else "") ==
+          read(CURRENT_LIST), "as they were")
+    shutil.rmtree(folder, ignore_errors=True)
 
 
 def test_bridge(folder, times):

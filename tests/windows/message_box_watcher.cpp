@@ -11,6 +11,7 @@ namespace {
 std::mutex seenLock;
 std::vector<SeenMessageBox> seen;
 std::atomic<bool> watching{false};
+std::string answer;  // under seenLock
 std::thread watcher;
 
 std::string WindowText(HWND window) {
@@ -60,8 +61,12 @@ void Answer(HWND dialog) {
         std::lock_guard<std::mutex> guard(seenLock);
         seen.push_back(box);
     }
-    // The first button is the only one the program's boxes have (OK).
+    // The first button is the only one most of the program's boxes have (OK).
     HWND button = FindWindowExA(dialog, nullptr, "Button", nullptr);
+    for (HWND other = button; other; other = FindWindowExA(dialog, other, "Button", nullptr)) {
+        std::lock_guard<std::mutex> guard(seenLock);
+        if (!answer.empty() && WindowText(other) == answer) button = other;
+    }
     PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
                  reinterpret_cast<LPARAM>(button));
     // Wait until this box is gone so that it is not recorded twice.
@@ -92,6 +97,11 @@ void StartMessageBoxWatcher() {
 void StopMessageBoxWatcher() {
     if (!watching.exchange(false)) return;
     watcher.join();
+}
+
+void AnswerMessageBoxesWith(const std::string& button) {
+    std::lock_guard<std::mutex> guard(seenLock);
+    answer = button;
 }
 
 std::vector<SeenMessageBox> TakeMessageBoxes() {

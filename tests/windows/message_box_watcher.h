@@ -16,6 +16,9 @@ struct SeenMessageBox {
 };
 
 void StartMessageBoxWatcher();
+// The button pressed from now on: the one with this text where the box has
+// it, else the first ("" is always the first, as at the start).
+void AnswerMessageBoxesWith(const std::string& button);
 void StopMessageBoxWatcher();
 // The boxes answered so far, oldest first; the list is emptied.
 std::vector<SeenMessageBox> TakeMessageBoxes();

@@ -1,0 +1,80 @@
+#include "app/list_renewal.h"
+
+#include "app/app_state.h"
+#include "app/program_module.h"
+#include "app/resources.h"
+#include "listrenew/list_module.h"
+#include "transponder/satellite_file.h"
+
+namespace {
+
+// A drop that comes while an earlier one's question is still open is passed
+// over: the first is answered first.
+bool g_offering = false;
+
+void Tell(const char* text) { MessageBoxA(App.MainWindow, text, "Attention!", MB_OK | MB_ICONEXCLAMATION); }
+
+// "/list:PATH" or "-list:PATH", the name in any case: the path, else null.
+const wchar_t* ListSwitchPath(const wchar_t* argument) {
+    if (argument[0] != L'/' && argument[0] != L'-') return nullptr;
+    static const wchar_t kName[] = L"list:";
+    for (int i = 0; kName[i]; ++i) {
+        const wchar_t c = argument[1 + i];
+        if ((c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c + 32) : c) != kName[i]) return nullptr;
+    }
+    return argument + 6;
+}
+
+void RenewFrom(const wchar_t* path) {
+    HMODULE module = LoadProgramModule(kListModuleName);
+    auto renew = reinterpret_cast<RenewSatelliteListFunction>(
+        module ? reinterpret_cast<void*>(GetProcAddress(module, kRenewSatelliteListName)) : nullptr);
+    if (!renew) {
+        Tell("The satellite list maker is missing: ZentrikList.dll belongs beside Zentrik.exe.\n"
+             "Your satellite list is unchanged.");
+    } else {
+        uint32_t size = 0;
+        const uint8_t* builtin = LockProgramResource("SATDATA", &size);
+        const ListRequest request{kListRequestVersion, sizeof(ListRequest), App.MainWindow, path, builtin, size};
+        if (renew(&request) == ListRenewed) RefillSatelliteCombo();
+    }
+    if (module) FreeLibrary(module);
+}
+
+void OfferSatelliteList(const wchar_t* path) {
+    if (g_offering) return;
+    if (App.RunMode.load() == Measuring) {
+        Tell("A satellite list cannot be made while measuring.\nPress <BACK, then drop the file again.");
+        return;
+    }
+    g_offering = true;
+    RenewFrom(path);
+    g_offering = false;
+}
+
+}  // namespace
+
+void StartListRenewal() {
+    if (!IsWindow(App.MainWindow)) return;
+    DragAcceptFiles(App.MainWindow, TRUE);
+    int count = 0;
+    wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; arguments && i < count; ++i) {
+        const wchar_t* path = ListSwitchPath(arguments[i]);
+        if (!path) continue;
+        OfferSatelliteList(path);
+        break;
+    }
+    LocalFree(arguments);
+}
+
+void OnDropFiles(HDROP drop) {
+    const UINT files = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    const UINT length = files ? DragQueryFileW(drop, 0, nullptr, 0) : 0;
+    auto* path = static_cast<wchar_t*>(HeapAlloc(GetProcessHeap(), 0, (length + 1) * sizeof(wchar_t)));
+    if (path) DragQueryFileW(drop, 0, path, length + 1);
+    DragFinish(drop);
+    if (files > 1 && App.RunMode.load() != Measuring) Tell("Drop one satellites.xml at a time.");
+    else if (path && files) OfferSatelliteList(path);
+    if (path) HeapFree(GetProcessHeap(), 0, path);
+}

@@ -1,0 +1,110 @@
+#include "listmaker/list_line.h"
+
+#include <functional>
+#include <tuple>
+
+namespace {
+
+// Past any real number; such a line is refused by the ranges that read it.
+constexpr int64_t kHuge = 1000000000000000;
+
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
+
+// The name's first letter in capitals, and the line in small letters: the
+// ASCII the list is written in.
+char FirstLetter(const std::string& line) {
+    const char c = line.size() > 1 ? line[1] : '\0';
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 32) : c;
+}
+
+std::string LowerText(const std::string& line) {
+    std::string lower(line);
+    for (char& c : lower)
+        if (c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
+    return lower;
+}
+
+// Decimal digits from `at` on; false unless there is at least one.
+bool ReadDigits(std::string_view text, size_t* at, int64_t* value) {
+    const size_t start = *at;
+    *value = 0;
+    for (; *at < text.size() && IsDigit(text[*at]); ++*at)
+        if (*value < kHuge) *value = *value * 10 + (text[*at] - '0');
+    return *at > start;
+}
+
+// "10719v27500;" after the "]=".
+bool ParseValue(std::string_view value, ListLine* parsed) {
+    size_t at = 0;
+    if (!ReadDigits(value, &at, &parsed->Mhz) || at >= value.size() || !IsLetter(value[at])) return false;
+    parsed->Letter = value[at++];
+    return ReadDigits(value, &at, &parsed->Ksym) && at + 1 == value.size() && value[at] == ';';
+}
+
+// "Hotbird   13.0e" between '[' and ']', read from its end.
+bool ParseNameEnd(std::string_view name, ListLine* parsed) {
+    size_t end = name.size();
+    if (end < 3 || (name[end - 1] != 'e' && name[end - 1] != 'w')) return false;
+    const bool west = name[--end] == 'w';
+    int64_t tenth = 0, whole = 0, scale = 1;
+    if (end >= 3 && IsDigit(name[end - 1]) && name[end - 2] == '.' && IsDigit(name[end - 3])) {
+        tenth = name[end - 1] - '0';
+        end -= 2;
+    }
+    const size_t digitsEnd = end;
+    for (; end > 0 && IsDigit(name[end - 1]); --end, scale = scale < kHuge ? scale * 10 : scale)
+        if (whole < kHuge) whole += (name[end - 1] - '0') * scale;
+    if (end == digitsEnd || end == 0 || !IsSpace(name[end - 1])) return false;
+    parsed->Tenths = (whole * 10 + tenth) * (west ? -1 : 1);
+    return true;
+}
+
+}  // namespace
+
+std::string PositionText(int64_t tenths) {
+    const int64_t size = tenths < 0 ? -tenths : tenths;
+    return std::to_string(size / 10) + "." + std::to_string(size % 10) + (tenths < 0 ? "w" : "e");
+}
+
+std::string ShortenName(std::string_view designation, size_t room) {
+    std::string name(designation);
+    while (name.size() > room) {
+        bool cut = false;
+        for (const char* mark : {" & ", "/", " "}) {
+            const size_t at = name.rfind(mark);
+            const size_t last = at == 0 || at == std::string::npos ? std::string::npos
+                                                                   : name.find_last_not_of(" &/,-", at - 1);
+            if (last == std::string::npos) continue;
+            name.resize(last + 1);
+            cut = true;
+            break;
+        }
+        if (!cut) name.resize(room);
+    }
+    return name;
+}
+
+std::string EntryLine(int64_t slot, std::string_view designation, int64_t mhz, char letter, int64_t ksym) {
+    const std::string position = PositionText(slot);
+    const std::string name =
+        ShortenName(designation.empty() ? "Satellite" : designation, kListNameLength - 3 - position.size());
+    return "[" + name + "   " + position + "]=" + std::to_string(mhz) + letter + std::to_string(ksym) + ";";
+}
+
+// The name ends at the first "]=" whose value reads, as the list's reader
+// would take it.
+bool ParseListLine(std::string_view line, ListLine* parsed) {
+    if (line.size() < 2 || line[0] != '[') return false;
+    for (size_t close = line.find("]="); close != std::string_view::npos; close = line.find("]=", close + 1)) {
+        if (ParseValue(line.substr(close + 2), parsed) && ParseNameEnd(line.substr(1, close - 1), parsed))
+            return true;
+    }
+    return false;
+}
+
+bool ListLineBefore(const std::string& a, const std::string& b) {
+    return std::make_tuple(FirstLetter(a), LowerText(a), std::cref(a)) <
+           std::make_tuple(FirstLetter(b), LowerText(b), std::cref(b));
+}

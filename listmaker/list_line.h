@@ -1,0 +1,40 @@
+// One entry line of the satellite list, "[Hotbird 13F/13G   13.0e]=10719v27500;",
+// in the form the program reads (transponder/satellite_list.h) and its
+// built-in list uses.
+#pragma once
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// The caption shown while measuring keeps a name's first 32 characters: a
+// name no longer would not end with its position there.
+constexpr size_t kListNameLength = 32;
+
+// "13.0e", "30.0w" from tenths of a degree (west negative).
+std::string PositionText(int64_t tenths);
+
+// Cuts a designation to at most `room` characters: at its last " & " part
+// first, then its last '/' part, then its last word (each cut also drops
+// the " &/,-" it leaves at its end), then anywhere. A cut that would leave
+// nothing is not made.
+std::string ShortenName(std::string_view designation, size_t room);
+
+// The whole line without its line end; an empty designation is "Satellite".
+std::string EntryLine(int64_t slot, std::string_view designation, int64_t mhz, char letter, int64_t ksym);
+
+struct ListLine {
+    int64_t Tenths = 0;  // the position the name ends with
+    int64_t Mhz = 0;
+    char Letter = 0;
+    int64_t Ksym = 0;
+};
+
+// A line of this form: '[', a name, white space, the position with at most
+// one decimal and e or w, "]=", MHz, one letter, ksym/s, ';'. False for any
+// other line.
+bool ParseListLine(std::string_view line, ListLine* parsed);
+
+// The list's order: the name's first letter without regard to case, then
+// the whole line so, then as it is.
+bool ListLineBefore(const std::string& a, const std::string& b);
