@@ -12,28 +12,20 @@ import subprocess
 import sys
 import tempfile
 
+from probe_support import check, finish, run_probe, start_wine_quietly
+
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 RECORDING = os.path.join(ROOT, "tests", "data", "broadcast", "hotbird13e-mediaset.ts")
-PROBE = os.path.join(sys.argv[1], "bdatuner", "bdaprobe.exe")
-failures = []
 
 MEDIASET = (b"position: 13.0E\nnetwork: Mediaset\nnetwork id: 272\n"
             b"transport stream: 6000 (original network 272)\n"
             b"services: Italia 1, Canale 5, Rete 4, Iris, Boing, La 5, TgCom24, Mediaset EXTRA\n")
 
 
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
-
-
 def identify(path):
     """bdaprobe's exit code, standard output bytes and standard error."""
     windows = subprocess.run(["winepath", "-w", path], capture_output=True, text=True).stdout.strip()
-    result = subprocess.run(["wine", PROBE, "--identify", windows], capture_output=True, stdin=subprocess.DEVNULL,
-                            timeout=120)
-    return result.returncode, result.stdout, result.stderr.decode("utf-8", "replace")
+    return run_probe("--identify", windows)
 
 
 def crc32_mpeg2(data):
@@ -77,11 +69,7 @@ def named_stream():
 
 
 def main():
-    # Wine's background processes, when the first program starts them, keep
-    # whatever output they inherit open until the prefix stops: started here
-    # on /dev/null, the probe's own output ends when the probe does.
-    subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120)
+    start_wine_quietly()
     folder = tempfile.mkdtemp(prefix="zentrik-identify-")
     try:
         whole = open(RECORDING, "rb").read()
@@ -120,8 +108,7 @@ def main():
         check(code == 2 and out == b"" and "cannot open" in err, f"a missing file: exit code 2 (code {code})")
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    print(f"probe_identify: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish("probe_identify")
 
 
 if __name__ == "__main__":

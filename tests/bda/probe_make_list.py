@@ -11,9 +11,10 @@ import glob
 import os
 import re
 import shutil
-import subprocess
 import sys
 import tempfile
+
+from probe_support import check, finish, run_probe, start_wine_quietly
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 # The table the current list is made from: the newest satlist/satellites-YYYY-MM-DD.xml.
@@ -21,16 +22,8 @@ TABLE = sorted(glob.glob(os.path.join(ROOT, "satlist", "satellites-*.xml")))[-1]
 DATE = os.path.basename(TABLE)[11:21]
 LIST = os.path.join(ROOT, "satlist", "satellite.ini")
 OTHER_DATE = os.path.join(ROOT, "tests", "data", "satlist", "satellites-2021-10-03-excerpt.xml")
-PROBE = os.path.join(sys.argv[1], "bdatuner", "bdaprobe.exe")
 MINE = b"[Mine   13.0e]=10723h29900;\r\n\r\n"
 ENTRY = re.compile(rb"^\[[^\[\];]{1,23}   \d+\.\d[ew]\]=\d{4,5}[hv]\d{4,5};$")
-failures = []
-
-
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
 
 
 def windows_path(path):
@@ -39,10 +32,8 @@ def windows_path(path):
 
 def make_list(*arguments):
     """bdaprobe's exit code, standard output (its lines) and standard error."""
-    result = subprocess.run(["wine", PROBE, "--make-list", *arguments], capture_output=True,
-                            stdin=subprocess.DEVNULL, timeout=120)
-    return (result.returncode, result.stdout.decode("utf-8", "replace").replace("\r\n", "\n").splitlines(),
-            result.stderr.decode("utf-8", "replace"))
+    code, out, err = run_probe("--make-list", *arguments)
+    return code, out.decode("utf-8", "replace").replace("\r\n", "\n").splitlines(), err
 
 
 def read(path):
@@ -113,11 +104,7 @@ def check_refused(folder):
 
 
 def main():
-    # Wine's background processes, when the first program starts them, keep
-    # whatever output they inherit open until the prefix stops: started here
-    # on /dev/null, the probe's own output ends when the probe does.
-    subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120)
+    start_wine_quietly()
     folder = tempfile.mkdtemp(prefix="zentrik-make-list-")
     try:
         check_made(folder)
@@ -126,8 +113,7 @@ def main():
         check_refused(refused)
     finally:
         shutil.rmtree(folder, ignore_errors=True)
-    print(f"probe_make_list: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish("probe_make_list")
 
 
 if __name__ == "__main__":

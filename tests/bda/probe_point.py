@@ -8,30 +8,22 @@ standard error and nothing at all on standard output.
 usage: probe_point.py BUILD_DIR   (WINEPREFIX set; wine on the PATH)
 """
 import os
-import subprocess
 import sys
+
+from probe_support import check, finish, run_probe, start_wine_quietly
 
 ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 TEST_VALUES = os.path.join(ROOT, "tests", "data", "magnetic", "WMM2025_TEST_VALUES_REPORT.txt")
-PROBE = os.path.join(sys.argv[1], "bdatuner", "bdaprobe.exe")
-failures = []
 
 MUNICH = (b"site: 48.1374N 11.5755E 0 m\nsatellite: 19.2E\nazimuth: 169.80\nmagnetic azimuth: 165.42\n"
           b"declination: 4.38\nelevation: 34.26\nskew: -6.84 (anticlockwise, seen from behind the dish)\n"
           b"sun at this azimuth: 10:23 UTC\nturn: 8.28 degrees east, 0.48 degrees down\n")
 
 
-def check(ok, what):
-    print(("ok   " if ok else "FAIL ") + what)
-    if not ok:
-        failures.append(what)
-
-
 def point(*arguments):
     """bdaprobe's exit code, standard output (text) and standard error."""
-    result = subprocess.run(["wine", PROBE, "--point", *arguments], capture_output=True, stdin=subprocess.DEVNULL,
-                            timeout=120)
-    return result.returncode, result.stdout.decode("ascii", "replace"), result.stderr.decode("utf-8", "replace")
+    code, out, err = run_probe("--point", *arguments)
+    return code, out.decode("ascii", "replace"), err
 
 
 def lines(text):
@@ -89,16 +81,12 @@ def bad_input():
 
 
 def main():
-    # Wine's background processes keep whatever output they inherit: started
-    # here on /dev/null, the probe's own output ends when the probe does.
-    subprocess.run(["wine", "cmd", "/c", "exit"], stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL,
-                   stderr=subprocess.DEVNULL, timeout=120)
+    start_wine_quietly()
     test_points()
     published_and_worked()
     below_and_outside()
     bad_input()
-    print(f"probe_point: {len(failures)} failed")
-    return 1 if failures else 0
+    return finish("probe_point")
 
 
 if __name__ == "__main__":
