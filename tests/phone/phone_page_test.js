@@ -100,20 +100,12 @@ async function followsBackAndRestart(program, page) {
 }
 
 async function scenarioPage() {
-  const program = new z.Program(SCRIPT);
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
+  await z.withPhoneDisplay(SCRIPT, async (program, browser) => {
     const page = await z.phonePage(browser, program.port);
     await followsTheMeasurement(program, page);
     await playsWhatThePcPlays(program, page);
     await followsBackAndRestart(program, page);
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  }, { measuring: false });
 }
 
 // Pollers per second over a stretch, from the tuner's log.
@@ -401,12 +393,7 @@ async function playsWithThePrefixedContext(program, browser) {
 }
 
 async function scenarioScreen() {
-  const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
-    await program.startHotBird();
+  await z.withPhoneDisplay("latency 20\nat 0 lock 1 level 55\n", async (program, browser) => {
     const page = await videoWithoutWakeLock(program, browser);
     await wakeLockWhenOffered(program, browser);
     await namesTheSatellite(program, browser);
@@ -420,11 +407,7 @@ async function scenarioScreen() {
     await program.start(`/phone:${program.port}`);
     check(await waitFor(async () => playing(await video(page)), 30) && (await shown(page)).screen === VIDEO_WORDS,
           "the PC back: the video plays again, the sound being still on");
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  });
 }
 
 // --- the phone in the pocket --------------------------------------------------
@@ -487,23 +470,14 @@ async function catchesUpWhenShown(page) {
 }
 
 async function scenarioPocket() {
-  const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
-    await program.startHotBird();
+  await z.withPhoneDisplay("latency 20\nat 0 lock 1 level 55\n", async (program, browser) => {
     const page = await z.phonePage(browser, program.port);
     check(await shows(page, (s) => s.state === "LOCKED" && s.level === "55%"), "LOCKED at 55%");
     await page.tap("#sound");
     check(await waitFor(async () => gaps(await cyclesNow(page), "tone").includes(1600), 30), "the tone every 1600 ms");
     await keepsTheCadenceHidden(program, page);
     await catchesUpWhenShown(page);
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  });
 }
 
 // --- peaking -------------------------------------------------------------------
@@ -595,12 +569,7 @@ async function fitsNarrowPhones(page) {
 }
 
 async function scenarioPeaking() {
-  const program = new z.Program("latency 20\nat 0 lock 1 level 62 strength 62 quality 35\n");
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
-    await program.startHotBird();
+  await z.withPhoneDisplay("latency 20\nat 0 lock 1 level 62 strength 62 quality 35\n", async (program, browser) => {
     await showsBothReadings(program, browser);
     const base = { measuring: true, locked: true, level: 60, text: "60%", caption: HOTBIRD, sound: "tone", language: "english",
                    cadence: 1200, position: null, network: null, match: "unknown", expected: null };
@@ -617,11 +586,7 @@ async function scenarioPeaking() {
     await holdsThePeak(page, (readings) => { now = Object.assign({}, base, readings); });
     await pitchInThePocket(page, (readings) => { now = Object.assign({}, base, readings); });
     await fitsNarrowPhones(page);
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  });
 }
 
 const scenarios = { page: scenarioPage, load: scenarioLoad, off: scenarioOff, screen: scenarioScreen,

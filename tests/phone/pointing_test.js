@@ -171,12 +171,7 @@ function storedNothing(program) {
 }
 
 async function scenarioPointing() {
-  const program = new z.Program("latency 20\nat 0 lock 1 level 55\n");
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
-    await program.startHotBird();
+  await z.withPhoneDisplay("latency 20\nat 0 lock 1 level 55\n", async (program, browser) => {
     const page = await z.phonePage(browser, program.port);
     watchRequests(page);
     await showsTheFigures(program, page);
@@ -186,11 +181,7 @@ async function scenarioPointing() {
     await explainsOnTheNetwork(browser, program.port);
     await saysWhichWay(browser, program);
     storedNothing(program);
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  });
 }
 
 scenarioPointing().catch((e) => check(false, `pointing: ${e.stack || e}`)).then(() => {

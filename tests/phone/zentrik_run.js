@@ -302,5 +302,23 @@ async function closeBrowser(browser) {
   fs.rmSync(browser.profile, { recursive: true, force: true });
 }
 
+// Runs body(program, browser) with the program started with the phone
+// display (and measuring the Hot Bird entry unless told otherwise) and a
+// browser; both are ended afterwards, whatever happened.
+async function withPhoneDisplay(script, body, { measuring = true } = {}) {
+  const program = new Program(script);
+  const browser = await launchBrowser();
+  try {
+    program.port = await freePort();
+    await program.start(`/phone:${program.port}`);
+    if (measuring) await program.startHotBird();
+    await body(program, browser);
+  } finally {
+    await closeBrowser(browser);
+    await program.stop();
+    program.remove();
+  }
+}
+
 module.exports = { BUILD, Program, check, failures, waitFor, sleep, freePort, get, rawRequest, openStream,
-                   launchBrowser, phonePage, screenshot, closeBrowser };
+                   launchBrowser, phonePage, screenshot, closeBrowser, withPhoneDisplay };
