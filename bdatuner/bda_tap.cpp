@@ -177,7 +177,8 @@ public:
         pins_[1] = out;
     }
     HRESULT STDMETHODCALLTYPE Next(ULONG count, IPin** pins, ULONG* fetched) override {
-        if (!pins) return E_POINTER;
+        // Only a caller asking for one pin may leave out the count fetched.
+        if (!pins || (count > 1 && !fetched)) return E_POINTER;
         ULONG n = 0;
         for (; n < count && at_ < 2; ++n, ++at_) (pins[n] = pins_[at_])->AddRef();
         if (fetched) *fetched = n;

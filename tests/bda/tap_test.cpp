@@ -143,6 +143,8 @@ TEST(StreamTap, EnumeratesItsTwoPinsAndSkipsWhatItWasAsked) {
     ASSERT_EQ(tap.filter->EnumPins(pins.GetAddressOf()), S_OK);
     IPin* got[3] = {};
     ULONG fetched = 0;
+    EXPECT_EQ(pins->Next(2, got, nullptr), E_POINTER);  // more than one pin needs the count fetched
+    EXPECT_EQ(got[0], nullptr);
     EXPECT_EQ(pins->Next(3, got, &fetched), S_FALSE);
     ASSERT_EQ(fetched, 2u);
     EXPECT_EQ(got[0], tap.in.Get());
