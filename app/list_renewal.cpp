@@ -11,6 +11,8 @@ namespace {
 // A drop that comes while an earlier one's question is still open is passed
 // over: the first is answered first.
 bool g_offering = false;
+// The file a /list:PATH switch names, whole; empty without the switch.
+wchar_t g_switchPath[MAX_PATH] = {};
 
 void Tell(const char* text) { MessageBoxA(App.MainWindow, text, "Attention!", MB_OK | MB_ICONEXCLAMATION); }
 
@@ -54,18 +56,25 @@ void OfferSatelliteList(const wchar_t* path) {
 
 }  // namespace
 
-void StartListRenewal() {
-    if (!IsWindow(App.MainWindow)) return;
-    DragAcceptFiles(App.MainWindow, TRUE);
+void TakeListSwitch() {
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; arguments && i < count; ++i) {
         const wchar_t* path = ListSwitchPath(arguments[i]);
         if (!path) continue;
-        OfferSatelliteList(path);
+        // Made whole against the folder the program was started in, before
+        // the working folder becomes the program's own.
+        const DWORD length = GetFullPathNameW(path, MAX_PATH, g_switchPath, nullptr);
+        if (length == 0 || length >= MAX_PATH) lstrcpynW(g_switchPath, path, MAX_PATH);
         break;
     }
     LocalFree(arguments);
+}
+
+void StartListRenewal() {
+    if (!IsWindow(App.MainWindow)) return;
+    DragAcceptFiles(App.MainWindow, TRUE);
+    if (g_switchPath[0]) OfferSatelliteList(g_switchPath);
 }
 
 void OnDropFiles(HDROP drop) {

@@ -7,6 +7,9 @@
 #include <windows.h>
 #include <shellapi.h>
 
+// Before the working folder changes: the file a /list:PATH switch names, a
+// relative path taken from the folder the program was started in.
+void TakeListSwitch();
 // Lets the window take dropped files, then offers the file a /list:PATH
 // switch names; nothing once the window is gone.
 void StartListRenewal();

@@ -6,6 +6,7 @@
 #include "phone/phone_display.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int showCommand) {
+    TakeListSwitch();
     SetWorkingFolder();
     CreateMainWindow(instance, showCommand);
     // Only with /phone: otherwise nothing is loaded and no socket opened.

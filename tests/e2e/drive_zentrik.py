@@ -88,7 +88,7 @@ class Program:
     # The tuner stand-in's settings; the BDA runs point these at the doubles.
     SCRIPT_VARIABLE, LOG_VARIABLE = "ZENTRIK_SIM_SCRIPT", "ZENTRIK_SIM_LOG"
 
-    def __init__(self, script, prepare=None, arguments=()):
+    def __init__(self, script, prepare=None, arguments=(), start_in=None):
         self.folder = tempfile.mkdtemp(prefix="zentrik-e2e-")
         # The phone display's DLL only for a run that asks for it (/phone).
         for name in ("Zentrik.exe", "ReadMe.txt") + (("ZentrikPhone.dll",) if arguments else ()):
@@ -106,8 +106,9 @@ class Program:
         # The command line's arguments, or a function that makes them from
         # the run's folder.
         extra = arguments(self.folder) if callable(arguments) else list(arguments)
+        # Started from start_in, as from a console in that folder, when given.
         self.process = subprocess.Popen(["wine", os.path.join(self.folder, "Zentrik.exe"), *extra], env=env,
-                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+                                        cwd=start_in, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         geometry = ""
         deadline = time.monotonic() + GIVE_UP
         while not geometry and time.monotonic() < deadline:
@@ -519,10 +520,13 @@ def scenario_list_refused():
         check(p.wait_exit() == 0, "Esc closes the program with exit code 0")
     finally:
         p.close()
-    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=with_list_maker, arguments=list_switch(TABLE))
+    # Named relative to the folder the program is started from, as in a console.
+    p = Program("latency 20\nat 0 lock 1 level 60\n", prepare=with_list_maker,
+                arguments=["/list:" + os.path.basename(TABLE)], start_in=os.path.dirname(TABLE))
     try:
         texts = p.answer_box("Satellite list", "list-answered-no", key="n")
-        check(texts is not None, "the question is asked")
+        check(texts is not None and f"Static: Make the satellite list from {os.path.basename(TABLE)}?" in texts,
+              f"a path relative to the folder the program was started from is found: the question is asked ({texts})")
         check(wait_for(lambda: not message_box_open("Satellite list")), "N answers No")
         check(read(os.path.join(p.folder, "satellite.ini")) == read(DEFAULT_LIST) and not kept_lists(p.folder),
               "No: the list is as it was, and nothing is kept beside it")
