@@ -54,14 +54,18 @@ int ArcTenths(int16_t found, int16_t wanted) {
     return apart;
 }
 
+bool SameSlot(int16_t found, int16_t wanted) {
+    const int apart = ArcTenths(found, wanted);
+    return apart >= -kSameSlotTenths && apart <= kSameSlotTenths;
+}
+
 void CompareIdentity(SatelliteIdentity* identity) {
     if (identity->Position == kPositionUnknown) {
         identity->Match = IdentityUnknown;
     } else if (identity->Expected == kPositionUnknown) {
         identity->Match = IdentityAlone;
     } else {
-        const int apart = ArcTenths(identity->Position, identity->Expected);
-        identity->Match = apart >= -kSameSlotTenths && apart <= kSameSlotTenths ? IdentityConfirmed : IdentityMismatch;
+        identity->Match = SameSlot(identity->Position, identity->Expected) ? IdentityConfirmed : IdentityMismatch;
     }
 }
 

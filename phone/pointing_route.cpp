@@ -146,9 +146,12 @@ std::string BlockJson(const SatellitePointing& p) {
            ",\"compassUnreliable\":" + (known && p.CompassUnreliable ? "true" : "false") + "}";
 }
 
+// Only between two slots: within one the dish already sees the wanted
+// satellite, as the window's confirmed line says.
 std::string TurnJson(const SatellitePointing& found, const SatellitePointing& wanted) {
+    if (SameSlot(found.Position, wanted.Position)) return "null";
     const PointingTurn turn = TurnBetween(found, wanted);
-    const char* way = turn.Way > 0 ? "\"east\"" : turn.Way < 0 ? "\"west\"" : "null";
+    const char* way = turn.Way > 0 ? "\"east\"" : "\"west\"";
     return std::string("{\"azimuth\":") + AngleText(turn.Azimuth) + ",\"direction\":" + way +
            ",\"elevation\":" + AngleText(std::fabs(turn.Elevation)) +
            ",\"tilt\":" + (turn.Elevation >= 0.0 ? "\"up\"" : "\"down\"") + "}";

@@ -53,6 +53,33 @@ TEST(PointingRoute, AnswersForTheMeasuredEntryAndTheSatelliteFound) {
               "\"turn\":{\"azimuth\":8.28,\"direction\":\"west\",\"elevation\":0.48,\"tilt\":\"up\"}}");
 }
 
+// The broadcast confirms the entry a tenth or two away (co-located
+// satellites share a slot): nothing to turn, as the window says; a slot
+// further on is another satellite, and the turn names its way.
+TEST(PointingRoute, NoTurnWhenTheFoundSatelliteIsInTheWantedSlot) {
+    PhoneSnapshot snapshot = Measuring(true);
+    std::memset(snapshot.Caption, ' ', sizeof snapshot.Caption);
+    std::memcpy(snapshot.Caption, "Thor 2/3   1.0w", 15);
+    snapshot.Identity.Record.Position = -8;
+    snapshot.Identity.Record.Expected = -10;
+    snapshot.Identity.Record.Match = IdentityConfirmed;
+    const std::string confirmed = Ask(kMunich, snapshot).Json;
+    EXPECT_NE(confirmed.find("\"wanted\":{\"position\":\"1.0W\""), std::string::npos) << confirmed;
+    EXPECT_NE(confirmed.find("\"found\":{\"position\":\"0.8W\""), std::string::npos) << confirmed;
+    EXPECT_EQ(confirmed.substr(confirmed.size() - 12), "\"turn\":null}") << confirmed;
+    snapshot.Identity.Record.Position = -14;
+    snapshot.Identity.Record.Match = IdentityMismatch;
+    const std::string other = Ask(kMunich, snapshot).Json;
+    EXPECT_NE(other.find("\"turn\":{\"azimuth\":0."), std::string::npos) << other;
+    EXPECT_NE(other.find("\"direction\":\"east\""), std::string::npos) << other;
+    // Across the 180-degree meridian the same: 179.9E and 179.9W are one slot.
+    std::memset(snapshot.Caption, ' ', sizeof snapshot.Caption);
+    std::memcpy(snapshot.Caption, "Far   179.9w", 12);
+    snapshot.Identity.Record.Position = 1799;
+    snapshot.Identity.Record.Expected = -1799;
+    EXPECT_NE(Ask("/api/pointing?lat=-41&lon=175", snapshot).Json.find("\"turn\":null}"), std::string::npos);
+}
+
 TEST(PointingRoute, PositionNamesTheWantedAndNothingIsClaimedUnknown) {
     // Not measuring: no wanted satellite unless named, none found.
     EXPECT_NE(Ask(kMunich).Json.find("\"wanted\":null,\"found\":null,\"turn\":null"), std::string::npos);

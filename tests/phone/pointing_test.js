@@ -142,12 +142,13 @@ async function explainsOnTheNetwork(browser, port) {
   await page.close();
 }
 
-// The identity names another satellite: how far and which way to turn. The
-// simulated tuner names none, so the answer is canned from the route's blocks.
+// The identity names another satellite: how far and which way to turn; or
+// a satellite in the wanted slot: no turn. The simulated tuner names none,
+// so the answers are canned from the route's blocks.
 async function saysWhichWay(browser, program) {
   const munich = "/api/pointing?lat=48.1374&lon=11.5755&date=2026-12-08&position=";
   const block = async (position) => JSON.parse((await z.get(program.port, munich + position)).body).wanted;
-  const answer = JSON.parse((await z.get(program.port, munich + "13.0E")).body);
+  let answer = JSON.parse((await z.get(program.port, munich + "13.0E")).body);
   answer.found = await block("19.2E");
   answer.turn = { azimuth: 8.28, direction: "west", elevation: 0.48, tilt: "up" };
   const page = await z.phonePage(browser, program.port, {
@@ -156,6 +157,11 @@ async function saysWhichWay(browser, program) {
                                             "behind the dish) to 13.0E, and 0.5\u00b0 up"),
         `the turn from the satellite found to the one wanted: ${(await card(page)).turn}`);
   await showCard(page, "pointing-turn");
+  answer = JSON.parse((await z.get(program.port, munich + "1.0W")).body);
+  answer.found = await block("0.8W");
+  check(answer.turn === null, "the route's answer without a found satellite has no turn");
+  check(await reads(page, (c) => c.turn === "The dish sees 0.8W: the satellite wanted"),
+        `a satellite in the wanted slot needs no turn: ${(await card(page)).turn}`);
   await page.close();
 }
 
