@@ -99,6 +99,20 @@ TEST(PointingRoute, PositionNamesTheWantedAndNothingIsClaimedUnknown) {
     EXPECT_NE(below.find("\"visible\":false"), std::string::npos) << below;
 }
 
+// With the phone's offset the date is the phone's day, and the sun's time the
+// first within it, still told in UTC: Kiritimati's 8 December (UTC+14) holds
+// the crossing of the 7th in UTC.
+TEST(PointingRoute, TheSunTimeIsTheFirstWithinThePhonesOwnDay) {
+    const auto sunTime = [](const std::string& query) {
+        const std::string json = Ask(std::string(kMunich) + "&position=13.0E" + query).Json;
+        const size_t at = json.find("\"sunTime\":");
+        return at == std::string::npos ? json : json.substr(at, 17);
+    };
+    EXPECT_EQ(sunTime("&date=2026-12-08"), "\"sunTime\":\"10:57\"");
+    EXPECT_EQ(sunTime("&date=2026-12-08&tz=840"), sunTime("&date=2026-12-07"));
+    EXPECT_EQ(sunTime("&date=2026-12-08&tz=-600"), sunTime("&date=2026-12-08&tz=0"));
+}
+
 TEST(PointingRoute, RefusesBadOrMissingParametersWithTheReason) {
     const std::pair<std::string, const char*> cases[] = {
         {"/api/pointing", "lat and lon are needed"},
@@ -108,6 +122,11 @@ TEST(PointingRoute, RefusesBadOrMissingParametersWithTheReason) {
         {"/api/pointing?lat=48&lon=11&height=1e9", "height: the height"},
         {"/api/pointing?lat=48&lon=11&date=tomorrow", "date: the date"},
         {"/api/pointing?lat=48&lon=11&position=13.0", "position: the position"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=841", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=-721", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=60.5", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=%2B1h", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&tz=60", "tz: needs date="},
         {"/api/pointing?lat=48&lon=11&lat=49", "a parameter is given twice"},
         {"/api/pointing?lat=48&lon=11&zoom=3", "unknown parameter"},
         {"/api/pointing?lat=48&lon", "a parameter's value is missing"},

@@ -165,6 +165,26 @@ async function saysWhichWay(browser, program) {
   await page.close();
 }
 
+// A phone whose clock is far from UTC (Kiritimati, UTC+14): the PC is asked
+// for the phone's own day with its offset, and the card shows the first time
+// within that day, in the phone's time, not another day's.
+async function keepsThePhonesDay(browser, program) {
+  const page = await z.phonePage(browser, program.port, { timezone: "Pacific/Kiritimati" });
+  watchRequests(page);
+  await typePlace(page, "48.1374, 11.5755");
+  check(await reads(page, (c) => c.place === "From 48.1374, 11.5755, to 13.0E" && c.sun !== ""), "Munich read in Kiritimati");
+  const asked = page.pointingQueries[page.pointingQueries.length - 1];
+  const phoneDay = await page.evaluate(() => new Date().toLocaleDateString("en-CA"));
+  check(asked.get("tz") === "840" && asked.get("date") === phoneDay, `the phone's day and offset are sent (${asked})`);
+  const sunTime = JSON.parse((await z.get(program.port, `/api/pointing?${asked}`)).body).wanted.sunTime;
+  const [hours, minutes] = sunTime.split(":").map(Number), local = (hours * 60 + minutes + 840) % 1440;
+  const shown = await page.evaluate((h, m) => new Date(Date.UTC(2000, 0, 1, h, m)).toLocaleTimeString(
+    [], { hour: "2-digit", minute: "2-digit", timeZone: "UTC" }), Math.floor(local / 60), local % 60);
+  const sun = (await card(page)).sun;
+  check(sun.startsWith(`at ${shown}, this phone's time`), `${sunTime} UTC is shown as ${shown} today: ${sun}`);
+  await page.close();
+}
+
 // Nothing of the places reaches the PC's disk: no file the program's folder
 // gained holds one.
 function storedNothing(program) {
@@ -186,6 +206,7 @@ async function scenarioPointing() {
     await usesThePhonesLocation(browser, page, program.port);
     await explainsOnTheNetwork(browser, program.port);
     await saysWhichWay(browser, program);
+    await keepsThePhonesDay(browser, program);
     storedNothing(program);
   });
 }
