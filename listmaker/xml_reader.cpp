@@ -459,7 +459,6 @@ std::string Latin1AsUtf8(std::string_view text) {
 }
 
 bool ReadDocument(Reader& r) {
-    if (r.Text.size() > kXmlSizeLimit) return Fail(r, 0, "the file is larger than 100 MB");
     if (r.Text.empty()) return Fail(r, 0, "the file is empty");
     if (!ReadStart(r) || !ReadMisc(r, true)) return false;
     if (AtEnd(r)) return Fail(r, r.At, "the file holds no XML element");
@@ -493,8 +492,13 @@ std::string XmlQuote(std::string_view text) {
 }
 
 bool ReadXml(std::string_view text, const XmlEvents& events, XmlFailure* failure) {
+    // The file as given: read as UTF-8, ISO-8859-1 may take up to twice as much.
+    if (text.size() > kXmlSizeLimit) {
+        *failure = XmlFailure{1, 1, "the file is larger than 100 MB"};
+        return false;
+    }
     std::string utf8;
-    if (text.size() <= kXmlSizeLimit && DeclaresLatin1(text)) {
+    if (DeclaresLatin1(text)) {
         utf8 = Latin1AsUtf8(text);
         text = utf8;  // the same characters, so the same lines and columns
     }
