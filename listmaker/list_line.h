@@ -7,9 +7,10 @@
 #include <string>
 #include <string_view>
 
-// The caption shown while measuring keeps a name's first 32 characters: a
-// name no longer would not end with its position there.
-constexpr size_t kListNameLength = 32;
+// Names of at most 31 characters, the position at their end: the caption
+// shown while measuring keeps a name's first 32, so a name never loses its
+// position there.
+constexpr size_t kListNameLength = 31;
 
 // "13.0e", "30.0w" from tenths of a degree (west negative), as the list
 // writes them (FormatListPosition); "unknown" past 180 degrees.
