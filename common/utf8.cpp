@@ -24,3 +24,15 @@ size_t ReadUtf8(const uint8_t* bytes, size_t count, uint32_t* c) {
     *c = value;
     return length;
 }
+
+size_t WriteUtf8(uint32_t c, char bytes[4]) {
+    if (c < 0x80) {
+        bytes[0] = static_cast<char>(c);
+        return 1;
+    }
+    const size_t tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
+    static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
+    bytes[0] = static_cast<char>(kLead[tail] | (c >> (6 * tail)));
+    for (size_t i = 1; i <= tail; ++i) bytes[i] = static_cast<char>(0x80 | ((c >> (6 * (tail - i))) & 0x3F));
+    return tail + 1;
+}

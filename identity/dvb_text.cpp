@@ -39,26 +39,7 @@ void Put(Output* out, uint32_t c) {
     if (c >= 0xE080 && c < 0xE0A0) return;  // the same codes as two-byte tables send them
     if ((c >= 0xD800 && c < 0xE000) || c > 0x10FFFF) c = '?';  // no character
     char bytes[4];
-    size_t n;
-    if (c < 0x80) {
-        bytes[0] = static_cast<char>(c);
-        n = 1;
-    } else if (c < 0x800) {
-        bytes[0] = static_cast<char>(0xC0 | (c >> 6));
-        bytes[1] = static_cast<char>(0x80 | (c & 0x3F));
-        n = 2;
-    } else if (c < 0x10000) {
-        bytes[0] = static_cast<char>(0xE0 | (c >> 12));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | (c & 0x3F));
-        n = 3;
-    } else {
-        bytes[0] = static_cast<char>(0xF0 | (c >> 18));
-        bytes[1] = static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-        bytes[2] = static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-        bytes[3] = static_cast<char>(0x80 | (c & 0x3F));
-        n = 4;
-    }
+    const size_t n = WriteUtf8(c, bytes);
     if (out->Length + n + 1 > out->Size) {
         out->Full = true;
         return;

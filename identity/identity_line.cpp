@@ -6,35 +6,11 @@
 
 namespace {
 
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
-
 // The last word of the name: from after the last space before `end`.
 size_t WordStart(const char* text, size_t end) {
     size_t start = end;
     while (start > 0 && text[start - 1] != ' ') --start;
     return start;
-}
-
-// "13.0e", "103.0W", "5e", "0.8w": whole degrees and at most one decimal.
-int16_t ReadPositionWord(const char* word, size_t length) {
-    if (length < 2) return kPositionUnknown;
-    const char side = word[length - 1];
-    const int sign = (side == 'e' || side == 'E') ? 1 : (side == 'w' || side == 'W') ? -1 : 0;
-    if (sign == 0) return kPositionUnknown;
-    int degrees = 0, tenths = 0;
-    size_t i = 0;
-    for (; i < length - 1 && IsDigit(word[i]); ++i) {
-        degrees = degrees * 10 + (word[i] - '0');
-        if (degrees > 180) return kPositionUnknown;
-    }
-    if (i == 0) return kPositionUnknown;
-    if (i < length - 1) {
-        if (word[i] != '.' || i + 2 != length - 1 || !IsDigit(word[i + 1])) return kPositionUnknown;
-        tenths = word[i + 1] - '0';
-    }
-    const int value = degrees * 10 + tenths;
-    if (value > 1800) return kPositionUnknown;
-    return static_cast<int16_t>(sign * value);
 }
 
 }  // namespace
@@ -54,14 +30,18 @@ int ArcTenths(int16_t found, int16_t wanted) {
     return apart;
 }
 
+bool SameSlot(int16_t found, int16_t wanted) {
+    const int apart = ArcTenths(found, wanted);
+    return apart >= -kSameSlotTenths && apart <= kSameSlotTenths;
+}
+
 void CompareIdentity(SatelliteIdentity* identity) {
     if (identity->Position == kPositionUnknown) {
         identity->Match = IdentityUnknown;
     } else if (identity->Expected == kPositionUnknown) {
         identity->Match = IdentityAlone;
     } else {
-        const int apart = ArcTenths(identity->Position, identity->Expected);
-        identity->Match = apart >= -kSameSlotTenths && apart <= kSameSlotTenths ? IdentityConfirmed : IdentityMismatch;
+        identity->Match = SameSlot(identity->Position, identity->Expected) ? IdentityConfirmed : IdentityMismatch;
     }
 }
 

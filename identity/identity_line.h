@@ -21,6 +21,10 @@ int16_t PositionFromCaption(const char* caption, size_t length);
 // across the 180-degree meridian too (179.9W lies 0.2 east of 179.9E).
 int ArcTenths(int16_t found, int16_t wanted);
 
+// Within kSameSlotTenths of each other along the arc: one satellite, nothing
+// to turn.
+bool SameSlot(int16_t found, int16_t wanted);
+
 // Fills Match from Position and Expected: unknown while the broadcast's
 // position is; alone when there is nothing to compare with (a typed
 // transponder, a name without a position); else confirmed within

@@ -6,12 +6,7 @@
 #pragma once
 #include <cstdint>
 
-// Orbital positions are tenths of a degree, east positive, west negative.
-constexpr int16_t kPositionUnknown = INT16_MIN;
-// "13.0E", "30.0W", as a person writes a position. A value past 180 degrees
-// is no position: for it and for kPositionUnknown the text is "unknown" and
-// the answer false. text holds 8 bytes.
-bool FormatPosition(int16_t position, char text[8]);
+#include "common/orbital_position.h"
 
 // UTF-8 with its terminator; longer names are cut at a character boundary.
 constexpr int kNetworkNameBytes = 64;

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstdint>
 
+#include "common/utf8.h"
+
 namespace {
 
 #include "listmaker/ascii_fold_table.inc"
@@ -17,19 +19,12 @@ void AppendFolded(uint32_t code, std::string* out) {
 
 }  // namespace
 
-uint32_t Utf8CodeAt(std::string_view text, size_t at, size_t* length) {
-    const auto lead = static_cast<unsigned char>(text[at]);
-    *length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : lead < 0xF0 ? 3 : 4;
-    if (*length == 1) return lead;
-    uint32_t code = lead & (0x7F >> *length);
-    for (size_t i = 1; i < *length && at + i < text.size(); ++i)
-        code = code << 6 | (static_cast<unsigned char>(text[at + i]) & 0x3F);
-    return code;
-}
-
 void AppendAsciiFold(std::string_view utf8, std::string* out) {
-    for (size_t at = 0, length = 0; at < utf8.size(); at += length) {
-        const uint32_t code = Utf8CodeAt(utf8, at, &length);
+    for (size_t at = 0; at < utf8.size();) {
+        uint32_t code = 0;
+        const size_t length = ReadUtf8(utf8, at, &code);
+        at += length ? length : 1;  // a byte that starts no character has no form
+        if (length == 0) continue;
         if (code >= 0x20 && code < 0x7F) out->push_back(static_cast<char>(code));
         else if (code >= 0x80) AppendFolded(code, out);
     }

@@ -3,10 +3,6 @@
 #pragma once
 #include <string>
 #include <string_view>
-#include <cstdint>
-
-// The code point at `at` of valid UTF-8 text, and its length in bytes.
-uint32_t Utf8CodeAt(std::string_view text, size_t at, size_t* length);
 
 // Appends the ASCII form of UTF-8 text (valid UTF-8, as the XML reader
 // hands it over): printable ASCII as it is, every other character as its

@@ -3,6 +3,8 @@
 #include <functional>
 #include <tuple>
 
+#include "common/orbital_position.h"
+
 namespace {
 
 // Past any real number; such a line is refused by the ranges that read it.
@@ -43,29 +45,24 @@ bool ParseValue(std::string_view value, ListLine* parsed) {
     return ReadDigits(value, &at, &parsed->Ksym) && at + 1 == value.size() && value[at] == ';';
 }
 
-// "Hotbird   13.0e" between '[' and ']', read from its end.
+// "Hotbird   13.0e" between '[' and ']': its last word, after white space,
+// a position in the list's small letters.
 bool ParseNameEnd(std::string_view name, ListLine* parsed) {
-    size_t end = name.size();
-    if (end < 3 || (name[end - 1] != 'e' && name[end - 1] != 'w')) return false;
-    const bool west = name[--end] == 'w';
-    int64_t tenth = 0, whole = 0, scale = 1;
-    if (end >= 3 && IsDigit(name[end - 1]) && name[end - 2] == '.' && IsDigit(name[end - 3])) {
-        tenth = name[end - 1] - '0';
-        end -= 2;
-    }
-    const size_t digitsEnd = end;
-    for (; end > 0 && IsDigit(name[end - 1]); --end, scale = scale < kHuge ? scale * 10 : scale)
-        if (whole < kHuge) whole += (name[end - 1] - '0') * scale;
-    if (end == digitsEnd || end == 0 || !IsSpace(name[end - 1])) return false;
-    parsed->Tenths = (whole * 10 + tenth) * (west ? -1 : 1);
+    size_t start = name.size();
+    while (start > 0 && !IsSpace(name[start - 1])) --start;
+    if (start == 0 || start == name.size() || (name.back() != 'e' && name.back() != 'w')) return false;
+    const int16_t tenths = ReadPositionWord(name.data() + start, name.size() - start);
+    if (tenths == kPositionUnknown) return false;
+    parsed->Tenths = tenths;
     return true;
 }
 
 }  // namespace
 
 std::string PositionText(int64_t tenths) {
-    const int64_t size = tenths < 0 ? -tenths : tenths;
-    return std::to_string(size / 10) + "." + std::to_string(size % 10) + (tenths < 0 ? "w" : "e");
+    char text[8];
+    FormatListPosition(tenths >= -1800 && tenths <= 1800 ? static_cast<int16_t>(tenths) : kPositionUnknown, text);
+    return text;
 }
 
 std::string ShortenName(std::string_view designation, size_t room) {

@@ -7,11 +7,13 @@
 #include <string>
 #include <string_view>
 
-// The caption shown while measuring keeps a name's first 32 characters: a
-// name no longer would not end with its position there.
-constexpr size_t kListNameLength = 32;
+// Names of at most 31 characters, the position at their end: the caption
+// shown while measuring keeps a name's first 32, so a name never loses its
+// position there.
+constexpr size_t kListNameLength = 31;
 
-// "13.0e", "30.0w" from tenths of a degree (west negative).
+// "13.0e", "30.0w" from tenths of a degree (west negative), as the list
+// writes them (FormatListPosition); "unknown" past 180 degrees.
 std::string PositionText(int64_t tenths);
 
 // Cuts a designation to at most `room` characters: at its last " & " part
@@ -30,9 +32,9 @@ struct ListLine {
     int64_t Ksym = 0;
 };
 
-// A line of this form: '[', a name, white space, the position with at most
-// one decimal and e or w, "]=", MHz, one letter, ksym/s, ';'. False for any
-// other line.
+// A line of this form: '[', a name, white space, the position (up to 180
+// degrees with at most one decimal, e or w), "]=", MHz, one letter, ksym/s,
+// ';'. False for any other line.
 bool ParseListLine(std::string_view line, ListLine* parsed);
 
 // The list's order: the name's first letter without regard to case, then

@@ -1,5 +1,6 @@
 #include "listmaker/satellite_table.h"
 
+#include "common/utf8.h"
 #include "listmaker/ascii_fold.h"
 #include "listmaker/xml_reader.h"
 
@@ -26,8 +27,12 @@ bool IsWordCode(uint32_t c) {
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 size_t SkipNameSpace(std::string_view text, size_t at) {
-    size_t length = 0;
-    while (at < text.size() && IsNameSpace(Utf8CodeAt(text, at, &length))) at += length;
+    uint32_t code = 0;
+    while (at < text.size()) {
+        const size_t length = ReadUtf8(text, at, &code);
+        if (length == 0 || !IsNameSpace(code)) break;
+        at += length;
+    }
     return at;
 }
 
@@ -211,7 +216,7 @@ void OnComment(void* context, std::string_view text) {
 }  // namespace
 
 bool ReadSlotName(std::string_view name, int64_t* tenths, std::string_view* rest) {
-    size_t at = SkipNameSpace(name, 0), length = 0;
+    size_t at = SkipNameSpace(name, 0);
     const size_t digitsStart = at;
     int64_t whole = 0, tenth = 0;
     for (; at < name.size() && IsDigit(name[at]); ++at)
@@ -224,7 +229,8 @@ bool ReadSlotName(std::string_view name, int64_t* tenths, std::string_view* rest
     at = SkipNameSpace(name, at);
     const char side = at < name.size() ? static_cast<char>(name[at] | 0x20) : '\0';
     if (side != 'e' && side != 'w') return false;
-    if (++at < name.size() && IsWordCode(Utf8CodeAt(name, at, &length))) return false;
+    uint32_t code = 0;
+    if (++at < name.size() && ReadUtf8(name, at, &code) && IsWordCode(code)) return false;
     if (!ReadNameRest(name, at, rest)) return false;
     *tenths = (whole * 10 + tenth) * (side == 'w' ? -1 : 1);
     return true;

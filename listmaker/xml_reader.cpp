@@ -3,6 +3,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "common/utf8.h"
+
 namespace {
 
 // satellites.xml nests three deep and gives a transponder about a dozen
@@ -56,29 +58,6 @@ bool SkipSpace(Reader& r) {
     return r.At > start;
 }
 
-// The character at p (at most `left` bytes) and its length; 0 for bytes that
-// are not UTF-8 (overlong forms and surrogates included).
-size_t DecodeUtf8(const unsigned char* p, size_t left, uint32_t* code) {
-    const unsigned lead = p[0];
-    if (lead < 0x80) {
-        *code = lead;
-        return 1;
-    }
-    size_t length = 4;
-    uint32_t value = lead & 0x07, least = 0x10000;
-    if (lead >= 0xC2 && lead <= 0xDF) length = 2, value = lead & 0x1F, least = 0x80;
-    else if (lead >= 0xE0 && lead <= 0xEF) length = 3, value = lead & 0x0F, least = 0x800;
-    else if (lead < 0xF0 || lead > 0xF4) return 0;
-    if (left < length) return 0;
-    for (size_t i = 1; i < length; ++i) {
-        if ((p[i] & 0xC0) != 0x80) return 0;
-        value = value << 6 | (p[i] & 0x3F);
-    }
-    if (value < least || value > 0x10FFFF || (value >= 0xD800 && value <= 0xDFFF)) return 0;
-    *code = value;
-    return length;
-}
-
 bool IsXmlChar(uint32_t c) {
     return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD) ||
            (c >= 0x10000 && c <= 0x10FFFF);
@@ -99,8 +78,7 @@ bool IsNameChar(uint32_t c) {
 
 // The character at the cursor, checked; its length, or 0 after a failure.
 size_t CharAt(Reader& r, uint32_t* code) {
-    const auto* p = reinterpret_cast<const unsigned char*>(r.Text.data()) + r.At;
-    const size_t length = DecodeUtf8(p, r.Text.size() - r.At, code);
+    const size_t length = ReadUtf8(r.Text, r.At, code);
     if (length == 0) {
         Fail(r, r.At, "bytes that are not UTF-8");
         return 0;
@@ -141,14 +119,8 @@ bool ReadName(Reader& r, std::string_view* name) {
 }
 
 void AppendUtf8(std::string* out, uint32_t c) {
-    if (c < 0x80) {
-        out->push_back(static_cast<char>(c));
-        return;
-    }
-    const int tail = c < 0x800 ? 1 : c < 0x10000 ? 2 : 3;
-    static const unsigned char kLead[] = {0, 0xC0, 0xE0, 0xF0};
-    out->push_back(static_cast<char>(kLead[tail] | (c >> (6 * tail))));
-    for (int i = tail - 1; i >= 0; --i) out->push_back(static_cast<char>(0x80 | ((c >> (6 * i)) & 0x3F)));
+    char bytes[4];
+    out->append(bytes, WriteUtf8(c, bytes));
 }
 
 int DigitValue(char c, bool hex) {
@@ -487,7 +459,6 @@ std::string Latin1AsUtf8(std::string_view text) {
 }
 
 bool ReadDocument(Reader& r) {
-    if (r.Text.size() > kXmlSizeLimit) return Fail(r, 0, "the file is larger than 100 MB");
     if (r.Text.empty()) return Fail(r, 0, "the file is empty");
     if (!ReadStart(r) || !ReadMisc(r, true)) return false;
     if (AtEnd(r)) return Fail(r, r.At, "the file holds no XML element");
@@ -521,8 +492,13 @@ std::string XmlQuote(std::string_view text) {
 }
 
 bool ReadXml(std::string_view text, const XmlEvents& events, XmlFailure* failure) {
+    // The file as given: read as UTF-8, ISO-8859-1 may take up to twice as much.
+    if (text.size() > kXmlSizeLimit) {
+        *failure = XmlFailure{1, 1, "the file is larger than 100 MB"};
+        return false;
+    }
     std::string utf8;
-    if (text.size() <= kXmlSizeLimit && DeclaresLatin1(text)) {
+    if (DeclaresLatin1(text)) {
         utf8 = Latin1AsUtf8(text);
         text = utf8;  // the same characters, so the same lines and columns
     }

@@ -21,7 +21,8 @@
 #include <string>
 #include <string_view>
 
-// No satellite table comes near it; a larger file is refused before it is read.
+// No satellite table comes near it; a larger file is refused before it is
+// read. It is the file's size as given, an ISO-8859-1 one's too.
 constexpr size_t kXmlSizeLimit = 100u * 1024 * 1024;
 
 struct XmlAttribute {

@@ -97,6 +97,14 @@ bool ReadWholeFile(const wchar_t* path, size_t limit, std::string* bytes, std::s
 }
 
 bool ReplaceFileWith(const wchar_t* target, const std::string& bytes, std::string* error) {
+    // The user's own protection, kept alike on every Windows: some replace a
+    // read-only file by a move, others refuse it.
+    const DWORD present = GetFileAttributesW(target);
+    if (present != INVALID_FILE_ATTRIBUTES && (present & FILE_ATTRIBUTE_READONLY)) {
+        *error = Utf8Text(FileNameOf(target)) + " is read-only: untick Read-only in its Properties to let it be "
+                                                "replaced.";
+        return false;
+    }
     wchar_t temporary[MAX_PATH];
     if (!GetTempFileNameW(FolderOf(target).c_str(), L"zen", 0, temporary))
         return Refuse(error, "no new file can be made in its folder", GetLastError());
@@ -131,6 +139,11 @@ bool KeepDatedCopy(const wchar_t* path, std::wstring* kept, std::string* error) 
     }
     *error = "the present list cannot be kept: today's " + std::to_string(kMostCopies) + " names are taken";
     return false;
+}
+
+bool RemoveFile(const wchar_t* path) {
+    SetFileAttributesW(path, FILE_ATTRIBUTE_NORMAL);
+    return DeleteFileW(path) != 0;
 }
 
 bool FileExists(const wchar_t* path) {

@@ -13,7 +13,7 @@ bool ReadWholeFile(const wchar_t* path, size_t limit, std::string* bytes, std::s
 
 // Writes the bytes to a new file in the target's folder and moves it over the
 // target: the target is untouched unless the whole was written. False with
-// the reason; nothing is left behind then.
+// the reason; nothing is left behind then. A read-only target is refused.
 bool ReplaceFileWith(const wchar_t* target, const std::string& bytes, std::string* error);
 
 // "satellite-2026-09-01.ini" for "satellite.ini" today (local date); with
@@ -25,6 +25,10 @@ std::wstring DatedCopyName(const wchar_t* path);
 // (should another take that name meanwhile, the next number); *kept is the
 // name used. False with the reason.
 bool KeepDatedCopy(const wchar_t* path, std::wstring* kept, std::string* error);
+
+// Deletes the file, a read-only one too: a copy takes its original's
+// attributes along.
+bool RemoveFile(const wchar_t* path);
 
 bool FileExists(const wchar_t* path);
 

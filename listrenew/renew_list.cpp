@@ -42,7 +42,7 @@ bool WriteList(HWND owner, const MadeList& made) {
     if ((!present || KeepDatedCopy(kListFile, &kept, &error)) &&
         ReplaceFileWith(kListFile, made.Text + ListOriginNote(made.Table.Date), &error))
         return true;
-    if (!kept.empty()) DeleteFileW(kept.c_str());
+    if (!kept.empty()) RemoveFile(kept.c_str());
     Tell(owner, "The new satellite list was not written: " + error + kUnchanged);
     return false;
 }

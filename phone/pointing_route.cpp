@@ -12,8 +12,8 @@
 namespace {
 
 // The parameters the route knows, and room for the longest value read.
-enum PointingParameter { Latitude, Longitude, Height, Date, Position, kParameterCount };
-const char* const kParameterNames[kParameterCount] = {"lat", "lon", "height", "date", "position"};
+enum PointingParameter { Latitude, Longitude, Height, Date, Position, Tz, kParameterCount };
+const char* const kParameterNames[kParameterCount] = {"lat", "lon", "height", "date", "position", "tz"};
 constexpr size_t kMaxValue = 64;
 
 struct PointingQuery {
@@ -58,7 +58,7 @@ const char* ReadPair(const char* pair, size_t length, PointingQuery* query) {
     while (p < kParameterCount && (std::strlen(kParameterNames[p]) != nameLength ||
                                    std::memcmp(pair, kParameterNames[p], nameLength) != 0))
         ++p;
-    if (p == kParameterCount) return "unknown parameter: the route takes lat, lon, height, date and position";
+    if (p == kParameterCount) return "unknown parameter: the route takes lat, lon, height, date, tz and position";
     if (query->Given[p]) return "a parameter is given twice";
     if (!equals || !DecodeValue(equals + 1, length - nameLength - 1, query->Values[p]))
         return "a parameter's value is missing, too long or badly escaped";
@@ -118,6 +118,8 @@ std::string ReadInputs(const PointingQuery& q, const PhoneSnapshot& snapshot, co
     if (q.Given[Height] && (wrong = ReadHeight(q.Values[Height], &in->Site.HeightM))) return Refusal(Height, wrong);
     if (q.Given[Date] && (wrong = ReadPointingDay(q.Values[Date], &in->Day))) return Refusal(Date, wrong);
     if (q.Given[Position] && (wrong = ReadPosition(q.Values[Position], &in->Wanted))) return Refusal(Position, wrong);
+    if (q.Given[Tz] && !q.Given[Date]) return Refusal(Tz, "needs date=, the day on the same clock");
+    if (q.Given[Tz] && (wrong = ReadUtcOffset(q.Values[Tz], &in->Day.UtcOffsetMinutes))) return Refusal(Tz, wrong);
     return std::string();
 }
 
@@ -133,7 +135,15 @@ std::string Quoted(const std::string& text) {
     return json;
 }
 
-std::string BlockJson(const SatellitePointing& p) {
+// The sun's moment as a UTC clock shows it, from the second of the day on
+// the day's own clock.
+std::string SunTimeJson(const SatellitePointing& p, int utcOffsetMinutes) {
+    if (p.SunSecond < 0) return "null";
+    constexpr int kDay = 86400;
+    return Quoted(ClockText(((p.SunSecond - utcOffsetMinutes * 60) % kDay + kDay) % kDay));
+}
+
+std::string BlockJson(const SatellitePointing& p, int utcOffsetMinutes) {
     char position[8];
     FormatPosition(p.Position, position);
     const bool known = p.DeclinationKnown;
@@ -142,13 +152,16 @@ std::string BlockJson(const SatellitePointing& p) {
            ",\"declination\":" + (known ? AngleText(p.Declination) : "null") +
            ",\"elevation\":" + AngleText(p.Look.Elevation) + ",\"skew\":" + AngleText(p.Look.Skew) +
            ",\"visible\":" + (p.Visible ? "true" : "false") +
-           ",\"sunTime\":" + (p.SunSecond >= 0 ? Quoted(ClockText(p.SunSecond)) : "null") +
+           ",\"sunTime\":" + SunTimeJson(p, utcOffsetMinutes) +
            ",\"compassUnreliable\":" + (known && p.CompassUnreliable ? "true" : "false") + "}";
 }
 
+// Only between two slots: within one the dish already sees the wanted
+// satellite, as the window's confirmed line says.
 std::string TurnJson(const SatellitePointing& found, const SatellitePointing& wanted) {
+    if (SameSlot(found.Position, wanted.Position)) return "null";
     const PointingTurn turn = TurnBetween(found, wanted);
-    const char* way = turn.Way > 0 ? "\"east\"" : turn.Way < 0 ? "\"west\"" : "null";
+    const char* way = turn.Way > 0 ? "\"east\"" : "\"west\"";
     return std::string("{\"azimuth\":") + AngleText(turn.Azimuth) + ",\"direction\":" + way +
            ",\"elevation\":" + AngleText(std::fabs(turn.Elevation)) +
            ",\"tilt\":" + (turn.Elevation >= 0.0 ? "\"up\"" : "\"down\"") + "}";
@@ -160,8 +173,8 @@ std::string AnswerJson(const PointingInputs& in) {
     const SatellitePointing found = haveFound ? PointAt(in.Site, in.Day, in.Found) : SatellitePointing{};
     return "{\"site\":{\"latitude\":" + Number("%.4f", in.Site.Latitude) + ",\"longitude\":" +
            Number("%.4f", in.Site.Longitude) + ",\"height\":" + Number("%.1f", in.Site.HeightM) +
-           "},\"wanted\":" + (haveWanted ? BlockJson(wanted) : "null") +
-           ",\"found\":" + (haveFound ? BlockJson(found) : "null") +
+           "},\"wanted\":" + (haveWanted ? BlockJson(wanted, in.Day.UtcOffsetMinutes) : "null") +
+           ",\"found\":" + (haveFound ? BlockJson(found, in.Day.UtcOffsetMinutes) : "null") +
            ",\"turn\":" + (haveWanted && haveFound ? TurnJson(found, wanted) : "null") + "}";
 }
 

@@ -1,5 +1,7 @@
-// GET /api/pointing?lat=..&lon=..[&height=..][&date=..][&position=..]: where
-// to point the dish from the phone's place, as JSON, free of any platform.
+// GET /api/pointing?lat=..&lon=..[&height=..][&date=..[&tz=..]][&position=..]:
+// where to point the dish from the phone's place, as JSON, free of any
+// platform. tz is the phone's offset from UTC in minutes east: date= is then
+// the phone's own day, and the sun's time (given in UTC) the first within it.
 // It reads only the request and what the program publishes, and stores
 // nothing: the place never reaches the PC's disk.
 #pragma once

@@ -19,7 +19,7 @@ SatellitePointing PointAt(const PointingSite& site, const PointingDay& day, int1
         p.MagneticAzimuth = Compass(p.Look.Azimuth - field.Declination);
         p.CompassUnreliable = field.Horizontal < kWeakHorizontalFieldNt;
     }
-    p.SunSecond = FirstSecondOfSunAt(day.Day, site.Latitude, site.Longitude, p.Look.Azimuth);
+    p.SunSecond = FirstSecondOfSunAt(day.Day, day.UtcOffsetMinutes, site.Latitude, site.Longitude, p.Look.Azimuth);
     return p;
 }
 

@@ -14,10 +14,12 @@ struct PointingSite {
     double Latitude, Longitude, HeightM;
 };
 
-// A UTC calendar day with the decimal year the magnetic model is read at.
+// A calendar day with the decimal year the magnetic model is read at, and
+// the clock it is kept by: minutes east of UTC, 0 for a UTC day.
 struct PointingDay {
     CalendarDay Day;
     double DecimalYear;
+    int UtcOffsetMinutes = 0;
 };
 
 struct SatellitePointing {
@@ -30,7 +32,7 @@ struct SatellitePointing {
     double Declination;      // degrees, east positive
     double MagneticAzimuth;  // the true azimuth less the declination, [0, 360)
     bool CompassUnreliable;  // the horizontal field is weak here
-    int SunSecond;           // of the UTC day; -1: the sun never stands there in daylight
+    int SunSecond;           // of the day, on its clock; -1: the sun never stands there in daylight
 };
 
 SatellitePointing PointAt(const PointingSite& site, const PointingDay& day, int16_t position);

@@ -133,6 +133,14 @@ const char* ReadPointingDay(const char* text, PointingDay* day) {
     return "the date must be a day such as 2027-03-01, or a decimal year such as 2027.5, from 1901 to 2099";
 }
 
+const char* ReadUtcOffset(const char* text, int* minutes) {
+    double value = 0.0;
+    if (std::strchr(text, '.') || !ReadDecimal(text, std::strlen(text), &value) || value < -720.0 || value > 840.0)
+        return "the offset from UTC must be whole minutes east of UTC, from -720 to 840";
+    *minutes = static_cast<int>(value);
+    return nullptr;
+}
+
 const char* ReadPosition(const char* text, int16_t* position) {
     const size_t length = std::strlen(text);
     // One word only: the list's reading takes the last word of a name.

@@ -19,6 +19,9 @@ const char* ReadLongitude(const char* text, double* longitude);
 const char* ReadHeight(const char* text, double* metres);
 // "2027-03-01", or a decimal year ("2027.5", "2027"), from 1901 to 2099.
 const char* ReadPointingDay(const char* text, PointingDay* day);
+// A clock's offset from UTC in whole minutes, east positive: -720 to 840
+// (the world's clocks run from UTC-12 to UTC+14).
+const char* ReadUtcOffset(const char* text, int* minutes);
 // An orbital position as the satellite list writes it: "13.0E", "19.2e",
 // "30.0W" (0 to 180 degrees, at most one decimal); tenths, east positive.
 const char* ReadPosition(const char* text, int16_t* position);

@@ -72,8 +72,9 @@ SunPlace SunAt(double julianDay, double latitude, double longitude) {
     return {Compass(Degrees(std::atan2(east, north))), Degrees(std::atan2(up, std::hypot(east, north)))};
 }
 
-int FirstSecondOfSunAt(const CalendarDay& day, double latitude, double longitude, double azimuth) {
-    const double midnight = JulianDayAtMidnight(day);
+int FirstSecondOfSunAt(const CalendarDay& day, int utcOffsetMinutes, double latitude, double longitude,
+                       double azimuth) {
+    const double midnight = JulianDayAtMidnight(day) - utcOffsetMinutes / 1440.0;
     auto off = [&](int second) { return OffAzimuth(midnight, second, latitude, longitude, azimuth); };
     double before = off(0);
     for (int start = 0; start < kSecondsPerDay; start += kScanStepSeconds) {

@@ -21,6 +21,10 @@ struct SunPlace {
 // positive) at a Julian day (UTC).
 SunPlace SunAt(double julianDay, double latitude, double longitude);
 
-// The first second of the UTC day at which the sun, above the horizon,
-// stands at the azimuth (to within a second); -1 when it never does that day.
-int FirstSecondOfSunAt(const CalendarDay& day, double latitude, double longitude, double azimuth);
+// The first second of a day at which the sun, above the horizon, stands at
+// the azimuth (to within a second), counted from the day's midnight on a
+// clock utcOffsetMinutes east of UTC (0: the UTC day; a phone far from UTC
+// keeps a day that starts and ends hours away from it); -1 when it never
+// does that day.
+int FirstSecondOfSunAt(const CalendarDay& day, int utcOffsetMinutes, double latitude, double longitude,
+                       double azimuth);

@@ -16,18 +16,18 @@ echo "== The broadcast identity reader: throughput on one core"
 long="$root/build/identity_long.ts"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/identity_bench" "$root/tests/bench/identity_bench.cpp" \
   "$root/identity/ts_sections.cpp" "$root/identity/dvb_text.cpp" "$root/identity/broadcast_identity.cpp" \
-  "$root/bdatuner/identity_report.cpp" "$root/identity/identity_record.cpp" "$root/common/utf8.cpp" &&
+  "$root/bdatuner/identity_report.cpp" "$root/common/orbital_position.cpp" "$root/common/utf8.cpp" &&
   "$root/build/identity_bench" 200 "$long"
 
 echo "== The bridge's stream tap: a transponder's stream through the identity reader"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/stream_tap_bench" "$root/tests/bench/stream_tap_bench.cpp" \
   "$root/identity/broadcast_identity.cpp" "$root/identity/ts_sections.cpp" \
-  "$root/identity/dvb_text.cpp" "$root/identity/identity_record.cpp" "$root/common/utf8.cpp" &&
+  "$root/identity/dvb_text.cpp" "$root/common/orbital_position.cpp" "$root/common/utf8.cpp" &&
   "$root/build/stream_tap_bench" "$root/tests/data/broadcast/hotbird13e-mediaset.ts"
 
 echo "== The satellite list maker: the XML reader and the list, on one core"
 c++ -std=c++17 -O2 -I"$root" -o "$root/build/satellite_list_bench" "$root/tests/bench/satellite_list_bench.cpp" \
-  "$root"/listmaker/*.cpp &&
+  "$root"/listmaker/*.cpp "$root/common/utf8.cpp" "$root/common/orbital_position.cpp" &&
   "$root/build/satellite_list_bench" "$(ls "$root"/satlist/satellites-*.xml | tail -n 1)" \
     "$root/resources/satellite_default.ini"
 

@@ -25,7 +25,7 @@ layer; an arrow to its own layer or one above runs back up.
   8. identity, listmaker: what the broadcast says, read from its tables, and
      its record; the satellite list made from a satellites.xml.
   9. common: byte-level primitives any folder may use (words published whole,
-     UTF-8).
+     UTF-8, orbital positions as text).
 app/ also holds the state record every layer reads (app_state.h): the arrows
 to it run back up, and are counted as such.
 """

@@ -21,7 +21,11 @@ ROOT = os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..")
 TABLE = sorted(glob.glob(os.path.join(ROOT, "satlist", "satellites-*.xml")))[-1]
 DATE = os.path.basename(TABLE)[11:21]
 LIST = os.path.join(ROOT, "satlist", "satellite.ini")
-OTHER_DATE = os.path.join(ROOT, "tests", "data", "satlist", "satellites-2021-10-03-excerpt.xml")
+# Tables of another date: its western slots (18 of them), and its eastern ones
+# (12, of which 11 have something Zentrik can tune).
+OTHER_DATES = [(os.path.join(ROOT, "tests", "data", "satlist", name), slots)
+               for name, slots in (("satellites-2021-10-03-excerpt.xml", 18),
+                                   ("satellites-2021-10-03-eastern-excerpt.xml", 11))]
 MINE = b"[Mine   13.0e]=10723h29900;\r\n\r\n"
 ENTRY = re.compile(rb"^\[[^\[\];]{1,23}   \d+\.\d[ew]\]=\d{4,5}[hv]\d{4,5};$")
 
@@ -65,11 +69,14 @@ def check_made(folder):
               for line in lines) and any(line.startswith("by kind: DVB-S QPSK ") for line in lines),
           "--report: the built-in slots and the kinds")
 
-    other = os.path.join(folder, "other.ini")
-    code, lines, _ = make_list(windows_path(OTHER_DATE), windows_path(other))
-    listed = entries(read(other)) if os.path.exists(other) else []
-    check(code == 0 and len(listed) == 18 and all(ENTRY.match(line) for line in listed),
-          f"another date's table makes a list of its 18 slots (code {code}, {len(listed)} entries)")
+    for table, slots in OTHER_DATES:
+        other = os.path.join(folder, "other.ini")
+        code, lines, _ = make_list(windows_path(table), windows_path(other))
+        listed = entries(read(other)) if os.path.exists(other) else []
+        check(code == 0 and len(listed) == slots and all(ENTRY.match(line) for line in listed) and
+              all(line.index(b"]") - 1 <= 31 for line in listed),
+              f"{os.path.basename(table)} makes a list of its {slots} slots, names of at most 31 characters "
+              f"(code {code}, {len(listed)} entries)")
 
     odd = shutil.copy(TABLE, os.path.join(folder, "Türksat 42°E – satellites.xml"))
     odd_out = os.path.join(folder, "liste été.ini")

@@ -53,6 +53,33 @@ TEST(PointingRoute, AnswersForTheMeasuredEntryAndTheSatelliteFound) {
               "\"turn\":{\"azimuth\":8.28,\"direction\":\"west\",\"elevation\":0.48,\"tilt\":\"up\"}}");
 }
 
+// The broadcast confirms the entry a tenth or two away (co-located
+// satellites share a slot): nothing to turn, as the window says; a slot
+// further on is another satellite, and the turn names its way.
+TEST(PointingRoute, NoTurnWhenTheFoundSatelliteIsInTheWantedSlot) {
+    PhoneSnapshot snapshot = Measuring(true);
+    std::memset(snapshot.Caption, ' ', sizeof snapshot.Caption);
+    std::memcpy(snapshot.Caption, "Thor 2/3   1.0w", 15);
+    snapshot.Identity.Record.Position = -8;
+    snapshot.Identity.Record.Expected = -10;
+    snapshot.Identity.Record.Match = IdentityConfirmed;
+    const std::string confirmed = Ask(kMunich, snapshot).Json;
+    EXPECT_NE(confirmed.find("\"wanted\":{\"position\":\"1.0W\""), std::string::npos) << confirmed;
+    EXPECT_NE(confirmed.find("\"found\":{\"position\":\"0.8W\""), std::string::npos) << confirmed;
+    EXPECT_EQ(confirmed.substr(confirmed.size() - 12), "\"turn\":null}") << confirmed;
+    snapshot.Identity.Record.Position = -14;
+    snapshot.Identity.Record.Match = IdentityMismatch;
+    const std::string other = Ask(kMunich, snapshot).Json;
+    EXPECT_NE(other.find("\"turn\":{\"azimuth\":0."), std::string::npos) << other;
+    EXPECT_NE(other.find("\"direction\":\"east\""), std::string::npos) << other;
+    // Across the 180-degree meridian the same: 179.9E and 179.9W are one slot.
+    std::memset(snapshot.Caption, ' ', sizeof snapshot.Caption);
+    std::memcpy(snapshot.Caption, "Far   179.9w", 12);
+    snapshot.Identity.Record.Position = 1799;
+    snapshot.Identity.Record.Expected = -1799;
+    EXPECT_NE(Ask("/api/pointing?lat=-41&lon=175", snapshot).Json.find("\"turn\":null}"), std::string::npos);
+}
+
 TEST(PointingRoute, PositionNamesTheWantedAndNothingIsClaimedUnknown) {
     // Not measuring: no wanted satellite unless named, none found.
     EXPECT_NE(Ask(kMunich).Json.find("\"wanted\":null,\"found\":null,\"turn\":null"), std::string::npos);
@@ -72,6 +99,20 @@ TEST(PointingRoute, PositionNamesTheWantedAndNothingIsClaimedUnknown) {
     EXPECT_NE(below.find("\"visible\":false"), std::string::npos) << below;
 }
 
+// With the phone's offset the date is the phone's day, and the sun's time the
+// first within it, still told in UTC: Kiritimati's 8 December (UTC+14) holds
+// the crossing of the 7th in UTC.
+TEST(PointingRoute, TheSunTimeIsTheFirstWithinThePhonesOwnDay) {
+    const auto sunTime = [](const std::string& query) {
+        const std::string json = Ask(std::string(kMunich) + "&position=13.0E" + query).Json;
+        const size_t at = json.find("\"sunTime\":");
+        return at == std::string::npos ? json : json.substr(at, 17);
+    };
+    EXPECT_EQ(sunTime("&date=2026-12-08"), "\"sunTime\":\"10:57\"");
+    EXPECT_EQ(sunTime("&date=2026-12-08&tz=840"), sunTime("&date=2026-12-07"));
+    EXPECT_EQ(sunTime("&date=2026-12-08&tz=-600"), sunTime("&date=2026-12-08&tz=0"));
+}
+
 TEST(PointingRoute, RefusesBadOrMissingParametersWithTheReason) {
     const std::pair<std::string, const char*> cases[] = {
         {"/api/pointing", "lat and lon are needed"},
@@ -81,6 +122,11 @@ TEST(PointingRoute, RefusesBadOrMissingParametersWithTheReason) {
         {"/api/pointing?lat=48&lon=11&height=1e9", "height: the height"},
         {"/api/pointing?lat=48&lon=11&date=tomorrow", "date: the date"},
         {"/api/pointing?lat=48&lon=11&position=13.0", "position: the position"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=841", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=-721", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=60.5", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&date=2027-03-01&tz=%2B1h", "tz: the offset from UTC"},
+        {"/api/pointing?lat=48&lon=11&tz=60", "tz: needs date="},
         {"/api/pointing?lat=48&lon=11&lat=49", "a parameter is given twice"},
         {"/api/pointing?lat=48&lon=11&zoom=3", "unknown parameter"},
         {"/api/pointing?lat=48&lon", "a parameter's value is missing"},

@@ -93,15 +93,36 @@ TEST(Sun, StandsAtTheSatellitesAzimuthWithinAMinuteOfAnIndependentSun) {
     }
     // Greenwich, 3 November: the equation of time is +16 min 26 s, so the sun
     // stands due south at 11:43:34 UTC.
-    EXPECT_NEAR(FirstSecondOfSunAt({2026, 11, 3}, 51.4769, 0.0, 180.0), 11 * 3600 + 43 * 60 + 34, 30);
+    EXPECT_NEAR(FirstSecondOfSunAt({2026, 11, 3}, 0, 51.4769, 0.0, 180.0), 11 * 3600 + 43 * 60 + 34, 30);
+}
+
+// A phone's own day: Kiritimati's 8 December (UTC+14) runs from 10:00 UTC on
+// the 7th, Honolulu's (UTC-10) from 10:00 UTC on the 8th; each crossing is
+// counted from that midnight, and one before 10:00 UTC falls on the next UTC
+// day's morning.
+TEST(Sun, TheFirstTimeWithinTheDayOfAClockFarFromUtc) {
+    const double lat = 48.1374, lon = 11.5755, noonish = 178.09, morning = 140.0;
+    const int tenHours = 10 * 3600, day = 86400;
+    const int seventh = FirstSecondOfSunAt({2026, 12, 7}, 0, lat, lon, noonish);
+    const int eighth = FirstSecondOfSunAt({2026, 12, 8}, 0, lat, lon, noonish);
+    ASSERT_GT(seventh, tenHours);
+    ASSERT_GT(eighth, tenHours);
+    EXPECT_NEAR(FirstSecondOfSunAt({2026, 12, 8}, 840, lat, lon, noonish), seventh - tenHours, 1);
+    EXPECT_NEAR(FirstSecondOfSunAt({2026, 12, 8}, -600, lat, lon, noonish), eighth - tenHours, 1);
+    const int ninthMorning = FirstSecondOfSunAt({2026, 12, 9}, 0, lat, lon, morning);
+    ASSERT_GE(ninthMorning, 0);
+    ASSERT_LT(ninthMorning, tenHours);
+    EXPECT_NEAR(FirstSecondOfSunAt({2026, 12, 8}, -600, lat, lon, morning), ninthMorning + day - tenHours, 1);
+    // The UTC day is the clock of offset 0.
+    EXPECT_EQ(PointAt({lat, lon, 0.0}, Day(2026, 12, 8), 130).SunSecond, eighth);
 }
 
 TEST(Sun, NoneWhenItNeverStandsThereInDaylight) {
     // Polar night; a winter sun that sets before it reaches the west-south-west.
-    EXPECT_EQ(FirstSecondOfSunAt({2026, 12, 21}, 75.0, 10.0, 180.0), -1);
-    EXPECT_EQ(FirstSecondOfSunAt({2026, 12, 8}, 48.1374, 11.5755, 250.0), -1);
+    EXPECT_EQ(FirstSecondOfSunAt({2026, 12, 21}, 0, 75.0, 10.0, 180.0), -1);
+    EXPECT_EQ(FirstSecondOfSunAt({2026, 12, 8}, 0, 48.1374, 11.5755, 250.0), -1);
     // At night the sun is at every azimuth of the other half: not counted.
-    EXPECT_EQ(FirstSecondOfSunAt({2026, 6, 21}, 48.1374, 11.5755, 0.0), -1);
+    EXPECT_EQ(FirstSecondOfSunAt({2026, 6, 21}, 0, 48.1374, 11.5755, 0.0), -1);
 }
 
 TEST(Pointing, TurnsAlongTheArcTheSameWayInBothHemispheres) {

@@ -1,4 +1,4 @@
-// The one UTF-8 reader: the edges of every lead byte's range.
+// The one UTF-8 reader and writer: the edges of every lead byte's range.
 #include <gtest/gtest.h>
 
 #include <string>
@@ -20,6 +20,11 @@ TEST(Utf8, WellFormedCharactersOfEveryLength) {
     for (const auto& c : cases) {
         uint32_t code = 0;
         EXPECT_EQ(Read(c.first + "tail", &code), c.first.size()) << c.second;
+        EXPECT_EQ(code, c.second);
+        // Written back, the same bytes; read from the middle of a text, the same character.
+        char bytes[4];
+        EXPECT_EQ(std::string(bytes, WriteUtf8(c.second, bytes)), c.first) << c.second;
+        EXPECT_EQ(ReadUtf8("ab" + c.first, 2, &code), c.first.size());
         EXPECT_EQ(code, c.second);
     }
 }

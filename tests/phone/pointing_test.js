@@ -142,12 +142,13 @@ async function explainsOnTheNetwork(browser, port) {
   await page.close();
 }
 
-// The identity names another satellite: how far and which way to turn. The
-// simulated tuner names none, so the answer is canned from the route's blocks.
+// The identity names another satellite: how far and which way to turn; or
+// a satellite in the wanted slot: no turn. The simulated tuner names none,
+// so the answers are canned from the route's blocks.
 async function saysWhichWay(browser, program) {
   const munich = "/api/pointing?lat=48.1374&lon=11.5755&date=2026-12-08&position=";
   const block = async (position) => JSON.parse((await z.get(program.port, munich + position)).body).wanted;
-  const answer = JSON.parse((await z.get(program.port, munich + "13.0E")).body);
+  let answer = JSON.parse((await z.get(program.port, munich + "13.0E")).body);
   answer.found = await block("19.2E");
   answer.turn = { azimuth: 8.28, direction: "west", elevation: 0.48, tilt: "up" };
   const page = await z.phonePage(browser, program.port, {
@@ -156,6 +157,31 @@ async function saysWhichWay(browser, program) {
                                             "behind the dish) to 13.0E, and 0.5\u00b0 up"),
         `the turn from the satellite found to the one wanted: ${(await card(page)).turn}`);
   await showCard(page, "pointing-turn");
+  answer = JSON.parse((await z.get(program.port, munich + "1.0W")).body);
+  answer.found = await block("0.8W");
+  check(answer.turn === null, "the route's answer without a found satellite has no turn");
+  check(await reads(page, (c) => c.turn === "The dish sees 0.8W: the satellite wanted"),
+        `a satellite in the wanted slot needs no turn: ${(await card(page)).turn}`);
+  await page.close();
+}
+
+// A phone whose clock is far from UTC (Kiritimati, UTC+14): the PC is asked
+// for the phone's own day with its offset, and the card shows the first time
+// within that day, in the phone's time, not another day's.
+async function keepsThePhonesDay(browser, program) {
+  const page = await z.phonePage(browser, program.port, { timezone: "Pacific/Kiritimati" });
+  watchRequests(page);
+  await typePlace(page, "48.1374, 11.5755");
+  check(await reads(page, (c) => c.place === "From 48.1374, 11.5755, to 13.0E" && c.sun !== ""), "Munich read in Kiritimati");
+  const asked = page.pointingQueries[page.pointingQueries.length - 1];
+  const phoneDay = await page.evaluate(() => new Date().toLocaleDateString("en-CA"));
+  check(asked.get("tz") === "840" && asked.get("date") === phoneDay, `the phone's day and offset are sent (${asked})`);
+  const sunTime = JSON.parse((await z.get(program.port, `/api/pointing?${asked}`)).body).wanted.sunTime;
+  const [hours, minutes] = sunTime.split(":").map(Number), local = (hours * 60 + minutes + 840) % 1440;
+  const shown = await page.evaluate((h, m) => new Date(Date.UTC(2000, 0, 1, h, m)).toLocaleTimeString(
+    [], { hour: "2-digit", minute: "2-digit", timeZone: "UTC" }), Math.floor(local / 60), local % 60);
+  const sun = (await card(page)).sun;
+  check(sun.startsWith(`at ${shown}, this phone's time`), `${sunTime} UTC is shown as ${shown} today: ${sun}`);
   await page.close();
 }
 
@@ -180,6 +206,7 @@ async function scenarioPointing() {
     await usesThePhonesLocation(browser, page, program.port);
     await explainsOnTheNetwork(browser, program.port);
     await saysWhichWay(browser, program);
+    await keepsThePhonesDay(browser, program);
     storedNothing(program);
   });
 }

@@ -268,6 +268,8 @@ async function launchBrowser() {
 // (page_observer.js; options.wakeLock: "granting", "refusing" or "absent").
 async function phonePage(browser, port, options = {}) {
   const page = await browser.newPage();
+  // A phone far from the test machine's clock, where a test names its zone.
+  if (options.timezone) await page.emulateTimezone(options.timezone);
   await require("./page_observer").observe(page, options);
   // A phone held upright: 390 x 844 CSS pixels, twice as dense.
   await page.setViewport({ width: 390, height: 844, deviceScaleFactor: 2, isMobile: true, hasTouch: true });

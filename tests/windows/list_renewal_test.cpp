@@ -153,6 +153,29 @@ TEST(ListRenewal, NoABadFileOrTwoFilesChangeNothing) {
     EXPECT_EQ(ComboCount(), 100);
 }
 
+// A list the user made read-only cannot be replaced: the refusal says why and
+// leaves the folder as it was, with no copy of the list behind (the copy
+// takes the list's read-only attribute along).
+TEST(ListRenewal, AReadOnlyListIsToldAndNothingIsLeftBehind) {
+    UseSimulatedTuner("latency 0\n");
+    const std::string folder = NewTestFolder();
+    StartProgramIn(folder);
+    const std::string list = folder + "\\satellite.ini";
+    ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
+    Drop({kTable});
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Caption, "Satellite list");
+    EXPECT_EQ(boxes[1].Caption, "Attention!");
+    EXPECT_EQ(boxes[1].Text, "The new satellite list was not written: satellite.ini is read-only: untick Read-only "
+                             "in its Properties to let it be replaced.\n\nYour satellite list is unchanged.");
+    EXPECT_EQ(ReadWholeFile(list), DefaultList());
+    EXPECT_EQ(FolderFiles(folder), std::vector<std::string>{"satellite.ini"}) << "no copy is left behind";
+    EXPECT_EQ(GetFileAttributesA(list.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(ComboCount(), 100);
+    SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
 TEST(ListRenewal, WhileMeasuringADropIsRefused) {
     UseSimulatedTuner("latency 1\nat 0 lock 1 level 40\n");
     const std::string folder = NewTestFolder();
