@@ -245,17 +245,23 @@ std::string IdentityJson(const SatelliteIdentity& identity, bool measuring = tru
 }
 
 const char kNothingClaimed[] = ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null,\"line\":null}";
+
+// Hot Bird from the list, confirmed by Mediaset's broadcast.
+SatelliteIdentity ConfirmedHotBird() {
+    SatelliteIdentity identity;
+    identity.Position = 130;
+    identity.Expected = 130;
+    identity.Match = IdentityConfirmed;
+    std::strcpy(identity.NetworkName, "Mediaset");
+    return identity;
+}
 }  // namespace
 
 // The feed claims nothing without the lock, whatever was published: the
 // poller publishes the lock and the identity one after the other, and a
 // snapshot may fall between the two.
 TEST(PhoneIdentity, NothingIsClaimedWithoutTheLockWhateverWasPublished) {
-    SatelliteIdentity identity;
-    identity.Position = 130;
-    identity.Expected = 130;
-    identity.Match = IdentityConfirmed;
-    std::strcpy(identity.NetworkName, "Mediaset");
+    const SatelliteIdentity identity = ConfirmedHotBird();
     EXPECT_EQ(IdentityJson(identity, true, false), kNothingClaimed);
     EXPECT_EQ(IdentityJson(identity, false, true), kNothingClaimed);
     EXPECT_EQ(IdentityJson(identity, false, false), kNothingClaimed);
@@ -263,11 +269,7 @@ TEST(PhoneIdentity, NothingIsClaimedWithoutTheLockWhateverWasPublished) {
 }
 
 TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
-    SatelliteIdentity identity;
-    identity.Position = 130;
-    identity.Expected = 130;
-    identity.Match = IdentityConfirmed;
-    std::strcpy(identity.NetworkName, "Mediaset");
+    SatelliteIdentity identity = ConfirmedHotBird();
     EXPECT_EQ(IdentityJson(identity),
               ",\"position\":\"13.0E\",\"network\":\"Mediaset\",\"match\":\"confirmed\",\"expected\":\"13.0E\","
               "\"line\":\"13.0E confirmed: Mediaset\"}");
