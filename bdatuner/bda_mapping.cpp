@@ -76,3 +76,7 @@ const char* ModulationName(int32_t modulation) {
     if (modulation == kBdaModulation8psk) return "8PSK";
     return "unset";
 }
+
+bool StreamTapMayOpen(bool tuned, bool locked, uint32_t msSinceTune) {
+    return tuned && locked && msSinceTune >= kStreamTapSettleMs;
+}

@@ -74,3 +74,17 @@ bool NextModulationDue(ModulationSearch* search, bool locked, uint32_t msSinceTu
 void LeaveModulationToDriver(ModulationSearch* search);
 // "QPSK", "8PSK" or "unset".
 const char* ModulationName(int32_t modulation);
+
+// A driver may report the new transponder's lock a few tens of milliseconds
+// after the tune request, while its buffers (and the samples on their way
+// through the graph) still hold the stream of the transponder tuned before:
+// read then, that stream's tables would name the old satellite for the new
+// entry. A capture pin's buffers hold tens to a few hundred milliseconds of
+// stream; half a second covers them, and costs nothing a person sees, since
+// the tables that name the satellite come only every few seconds anyway.
+constexpr uint32_t kStreamTapSettleMs = 500;
+// Whether the stream tap may read what the card delivers, judged on a
+// statistics read that began msSinceTune after the latest tune request
+// returned (tuned: the card took it) and found the lock or not: only under a
+// lock, and only once the settle time has passed.
+bool StreamTapMayOpen(bool tuned, bool locked, uint32_t msSinceTune);

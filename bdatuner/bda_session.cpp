@@ -134,14 +134,16 @@ void TuneJob(void* session) {
 void ReadJob(void* session) {
     BdaSession* s = Of(session);
     BdaReading reading;
+    const ULONGLONG readStartMs = GetTickCount64();
     if (s->Built) ReadBdaSignal(&s->Graph, &reading);
     const StrengthUnit unitBefore = s->Judge.Unit;
     const int32_t level = reading.Answered ? LevelPercent(reading.Readings, reading.Locked, &s->Judge) : 0;
     const bool locked = reading.Answered && reading.Locked;
     LogReadingChanges(s, reading, locked, unitBefore);
-    // The stream is read only under a lock found after the latest tune; a lock
-    // that goes takes what the stream said with it.
-    if (locked && s->Tuned) OpenStreamTap(s->Graph.Tap.Get());
+    // The stream is read only under a lock found once the latest tune has
+    // settled; a lock that goes takes what the stream said with it.
+    if (StreamTapMayOpen(s->Tuned, locked, static_cast<uint32_t>(readStartMs - s->TunedAtMs)))
+        OpenStreamTap(s->Graph.Tap.Get());
     else CloseStreamTap(s->Graph.Tap.Get());
     ReportStreamTapFailures(s->Graph.Tap.Get());
     // Reads queued behind a slow one must not switch again before the switch is sent.

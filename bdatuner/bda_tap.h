@@ -24,7 +24,8 @@ HRESULT CreateStreamTap(IBaseFilter** tap);
 // statistics find no lock, what comes through after is not what was read
 // (samples still on their way from the transponder tuned before, or another
 // satellite once the lock returns). The bridge opens it when a statistics
-// read after the latest tune finds the lock. A new tap is closed.
+// read that began once the latest tune had settled finds the lock
+// (StreamTapMayOpen, bda_mapping.h). A new tap is closed.
 void CloseStreamTap(IBaseFilter* tap);
 void OpenStreamTap(IBaseFilter* tap);
 // What the stream has said since the tap last opened; an empty identity for

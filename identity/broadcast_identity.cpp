@@ -38,6 +38,11 @@ struct IdentityReader {
     SectionAssembly Sdt;
     TableProgress NitProgress;
     TableProgress SdtProgress;
+    // Whether a section of the table at hand came again after the other
+    // table first arrived: for a NIT that does not list the stream it is
+    // received with, the proof that both tables are that one stream's.
+    bool NitAgain = false;
+    bool SdtAgain = false;
     char NetworkName[kNetworkNameBytes] = {};
     int EntryCount = 0;
     ListedTransponder Entries[kMaxNitEntries];
@@ -67,19 +72,19 @@ bool TableComplete(const TableProgress& progress) {
     return true;
 }
 
-enum class SectionNews { Skip, NewTable, More };
+enum class SectionNews { Broken, NewTable, More, Again };
 
-// Whether a sound section of a table is news: the first of a new table
-// (another id, version or section count: what was read of the old one is
-// dropped), one more of the table at hand, or one already read.
+// What a sound section of a table is: the first of a new table (another id,
+// version or section count: what was read of the old one is dropped), one
+// more of the table at hand, one already read, or one numbered past its last.
 SectionNews JudgeSection(TableProgress* progress, const uint8_t* section) {
     const uint16_t id = Read16(section + 3);
     const uint8_t version = (section[5] >> 1) & 0x1F;
     const uint8_t number = section[6];
     const uint8_t last = section[7];
-    if (number > last) return SectionNews::Skip;
+    if (number > last) return SectionNews::Broken;
     if (progress->Have && progress->Id == id && progress->Version == version && progress->Last == last)
-        return SectionSeen(*progress, number) ? SectionNews::Skip : SectionNews::More;
+        return SectionSeen(*progress, number) ? SectionNews::Again : SectionNews::More;
     *progress = TableProgress{};
     progress->Have = true;
     progress->Id = id;
@@ -186,6 +191,7 @@ bool WalkNit(IdentityReader* reader, const uint8_t* section, size_t length) {
 void ForgetTables(IdentityReader* reader) {
     reader->NitProgress = TableProgress{};
     reader->SdtProgress = TableProgress{};
+    reader->NitAgain = reader->SdtAgain = false;
     reader->NetworkName[0] = '\0';
     reader->EntryCount = 0;
     reader->OriginalNetworkId = 0;
@@ -205,11 +211,20 @@ void ForgetAnotherStream(IdentityReader* reader, const uint8_t* section, uint8_t
     if (another) ForgetTables(reader);
 }
 
+// A section of one table has been judged: a new table must be seen again,
+// and so must the other one after it; any other sound section of the table at
+// hand, arriving while the other table is held, is this table come again.
+void NoteArrival(bool* again, bool* otherAgain, bool otherHeld, SectionNews news) {
+    if (news == SectionNews::NewTable) *again = *otherAgain = false;
+    else if (news != SectionNews::Broken && otherHeld) *again = true;
+}
+
 void TakeNitSection(IdentityReader* reader, const uint8_t* section, size_t length) {
     if (!SoundTableSection(section, length, kNitActual) || !WalkNit(nullptr, section, length)) return;
     ForgetAnotherStream(reader, section, kNitActual);
     const SectionNews news = JudgeSection(&reader->NitProgress, section);
-    if (news == SectionNews::Skip) return;
+    NoteArrival(&reader->NitAgain, &reader->SdtAgain, reader->SdtProgress.Have, news);
+    if (news == SectionNews::Broken || news == SectionNews::Again) return;
     if (news == SectionNews::NewTable) {
         reader->NetworkName[0] = '\0';
         reader->EntryCount = 0;
@@ -262,7 +277,8 @@ void TakeSdtSection(IdentityReader* reader, const uint8_t* section, size_t lengt
     if (!SoundTableSection(section, length, kSdtActual) || !WalkSdt(nullptr, section, length)) return;
     ForgetAnotherStream(reader, section, kSdtActual);
     const SectionNews news = JudgeSection(&reader->SdtProgress, section);
-    if (news == SectionNews::Skip) return;
+    NoteArrival(&reader->SdtAgain, &reader->NitAgain, reader->NitProgress.Have, news);
+    if (news == SectionNews::Broken || news == SectionNews::Again) return;
     if (news == SectionNews::NewTable) {
         reader->OriginalNetworkId = Read16(section + kSectionHeader);
         reader->ServiceCount = 0;
@@ -311,19 +327,47 @@ int16_t AgreedPosition(const IdentityReader& reader) {
     return lows * 2 >= reader.EntryCount ? low : high;
 }
 
+// Whether a NIT entry is the stream the SDT actual names; the network id 0
+// is no registered network's, so it names nothing.
+bool NamesReceivedStream(const IdentityReader& reader, const ListedTransponder& t) {
+    return reader.SdtProgress.Have && reader.OriginalNetworkId != 0 && t.TransportStreamId == reader.SdtProgress.Id &&
+           t.OriginalNetworkId == reader.OriginalNetworkId;
+}
+
 // The position the NIT gives the stream being received, named by the SDT
-// actual's ids; the network id 0 is no registered network's, so it names
-// nothing. Unknown when it is not listed or listed at two places.
+// actual's ids. Unknown when it is not listed or listed at two places.
 int16_t ReceivedPosition(const IdentityReader& reader) {
-    if (!reader.SdtProgress.Have || reader.OriginalNetworkId == 0) return kPositionUnknown;
     int16_t position = kPositionUnknown;
     for (int i = 0; i < reader.EntryCount; ++i) {
         const ListedTransponder& t = reader.Entries[i];
-        if (t.TransportStreamId != reader.SdtProgress.Id || t.OriginalNetworkId != reader.OriginalNetworkId) continue;
+        if (!NamesReceivedStream(reader, t)) continue;
         if (position != kPositionUnknown && position != t.Position) return kPositionUnknown;
         position = t.Position;
     }
     return position;
+}
+
+// Whether the NIT and the SDT held are known to be one transport stream's:
+// the NIT lists the stream the SDT names, or else each has come again since
+// the other first arrived (a NIT need not list its own stream). Until then
+// either may be what is left of a stream received before (a lock that held
+// while the dish turned, a NIT read just before the stream changed), and
+// the two must not be combined.
+bool TablesOfOneStream(const IdentityReader& reader) {
+    if (!reader.NitProgress.Have || !reader.SdtProgress.Have) return false;
+    if (reader.NitAgain && reader.SdtAgain) return true;
+    for (int i = 0; i < reader.EntryCount; ++i)
+        if (NamesReceivedStream(reader, reader.Entries[i])) return true;
+    return false;
+}
+
+// A NIT alone names its satellite by all its descriptors; with an SDT, only
+// once both are known to be of one stream, by the SDT's stream first.
+int16_t StreamPosition(const IdentityReader& reader) {
+    if (!reader.SdtProgress.Have) return AgreedPosition(reader);
+    if (!TablesOfOneStream(reader)) return kPositionUnknown;
+    const int16_t received = ReceivedPosition(reader);
+    return received != kPositionUnknown ? received : AgreedPosition(reader);
 }
 
 // The transponders listed at the position (within the tenth the rule
@@ -367,7 +411,8 @@ BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader) {
     identity.Synchronised = reader.Sync.EverSynchronised;
     identity.HaveNit = reader.NitProgress.Have;
     identity.HaveSdt = reader.SdtProgress.Have;
-    identity.Complete = TableComplete(reader.NitProgress) && TableComplete(reader.SdtProgress);
+    identity.Complete =
+        TableComplete(reader.NitProgress) && TableComplete(reader.SdtProgress) && TablesOfOneStream(reader);
     if (identity.HaveNit) {
         identity.NetworkId = reader.NitProgress.Id;
         std::memcpy(identity.NetworkName, reader.NetworkName, kNetworkNameBytes);
@@ -378,8 +423,7 @@ BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader) {
         identity.ServiceCount = reader.ServiceCount;
         std::memcpy(identity.Services, reader.Services, sizeof identity.Services);
     }
-    identity.Position = ReceivedPosition(reader);
-    if (identity.Position == kPositionUnknown) identity.Position = AgreedPosition(reader);
+    identity.Position = StreamPosition(reader);
     if (identity.Position != kPositionUnknown) ListTransponders(reader, &identity);
     return identity;
 }

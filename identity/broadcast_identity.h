@@ -33,7 +33,7 @@ struct ListedTransponder {
 struct BroadcastIdentity {
     int16_t Position = kPositionUnknown;
     bool Synchronised = false;  // packet sync was found: the bytes are a transport stream
-    bool Complete = false;      // every section of the NIT actual and the SDT actual is in
+    bool Complete = false;      // every section of the NIT actual and the SDT actual is in, of one stream
     bool HaveNit = false;       // a NIT actual section arrived
     bool HaveSdt = false;       // an SDT actual section arrived
     uint16_t NetworkId = 0;     // the NIT's
@@ -61,5 +61,10 @@ void ResetIdentityReader(IdentityReader* reader);
 // transport stream or original network, than those read so far ends what
 // both tables said (the stream changed under the same tune).
 void FeedTransportStream(IdentityReader* reader, const uint8_t* bytes, size_t count);
-// What the tables read so far say.
+// What the tables read so far say. A NIT alone gives the position all its
+// satellite delivery descriptors agree on. With an SDT the position is
+// known only once the two are known to be one stream's: the NIT lists the
+// stream the SDT names (its position is then that entry's), or else each
+// table has come again since the other first arrived; until then it is
+// unknown, whatever each table says alone.
 BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader);

@@ -26,7 +26,9 @@ IdentityWatch StartIdentityWatch();
 // when a second has passed (every pass while the component has yet to say
 // that it knows nothing, see measure/identity_trust.h), and publishes what
 // may be claimed when it differs from what is shown, asking for the line to
-// be drawn again. Without a lock nothing is claimed, from that pass on.
+// be drawn again. Without a lock nothing is claimed, from that pass on. The
+// poller calls it after publishing a lock it found and before withdrawing one
+// it lost, so that the identity and the lock are never published apart.
 void WatchIdentity(IdentityWatch* watch, bool locked);
 // The poller, as the measurement ends: unknown again.
 void EndIdentityWatch();

@@ -61,6 +61,27 @@ void FeedbackCycle() {
     Sleep(static_cast<DWORD>(App.Cadence.load()));
 }
 
+// The lock is published after the level it comes with and withdrawn before
+// the level goes, so a reader on another thread that sees the lock sees its
+// level (not the zero of the pass before).
+void PublishLock() {
+    // The card writes the level in place; a call that writes nothing
+    // leaves the last reading standing.
+    int32_t level = App.SignalLevel.load();
+    App.TunerControl->ReadSignalLevel(&level);
+    App.SignalLevel.store(level);
+    WriteLevelText(&App.LevelText, level);
+    App.SignalLocked.store(1);
+}
+
+void WithdrawLock() {
+    App.SignalLocked.store(0);
+    if (App.SignalLevel.load() > 0) {
+        App.SignalLevel.store(0);
+        WriteLevelText(&App.LevelText, 0);
+    }
+}
+
 }  // namespace
 
 bool StartWorker(unsigned (__stdcall* routine)(void*)) {
@@ -86,26 +107,18 @@ unsigned __stdcall SignalPoller(void*) {
     StartReadings();
     while (App.RunMode.load() == Measuring) {
         const bool locked = App.TunerControl->QueryLock() >= 0;
-        // The lock is published after the level it comes with and withdrawn
-        // before the level goes, so a reader on another thread that sees the
-        // lock sees its level (not the zero of the pass before).
+        // The identity is claimed after the lock is published and cleared
+        // before it is withdrawn: the published pair never claims a
+        // satellite without a lock.
         if (locked) {
-            // The card writes the level in place; a call that writes nothing
-            // leaves the last reading standing.
-            int32_t level = App.SignalLevel.load();
-            App.TunerControl->ReadSignalLevel(&level);
-            App.SignalLevel.store(level);
-            WriteLevelText(&App.LevelText, level);
-            App.SignalLocked.store(1);
+            PublishLock();
+            WatchReadings(true);
+            WatchIdentity(&identity, true);
         } else {
-            App.SignalLocked.store(0);
-            if (App.SignalLevel.load() > 0) {
-                App.SignalLevel.store(0);
-                WriteLevelText(&App.LevelText, 0);
-            }
+            WatchIdentity(&identity, false);
+            WithdrawLock();
+            WatchReadings(false);
         }
-        WatchReadings(locked);
-        WatchIdentity(&identity, locked);
         RequestRepaint(App.BigReadout.load() ? App.BigReadoutArea : App.BarArea);
     }
     EndIdentityWatch();

@@ -29,3 +29,9 @@ bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b) {
            a.Cadence == b.Cadence && std::memcmp(&a.Identity, &b.Identity, sizeof a.Identity) == 0 &&
            a.Strength == b.Strength && a.Quality == b.Quality;
 }
+
+ShownIdentity ClaimedIdentity(const PhoneSnapshot& snapshot) {
+    const uint8_t match = snapshot.Identity.Record.Match;
+    const bool claimed = snapshot.Measuring && snapshot.Locked && match != IdentityUnknown && match <= IdentityMismatch;
+    return claimed ? snapshot.Identity : ShownIdentity();
+}

@@ -48,6 +48,11 @@ struct PhoneSnapshot {
 
 PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);
 bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b);
+// The identity the snapshot may claim: the published one while measuring
+// under a lock, else nothing known (all unknown, the line empty), whatever
+// was published: the lock and the identity are published one after the
+// other, and a snapshot may fall between them.
+ShownIdentity ClaimedIdentity(const PhoneSnapshot& snapshot);
 
 // The DLL's entry points, looked up by these names.
 enum PhoneStartResult : int32_t { PhoneStarted = 0, PhonePortInUse = 1, PhoneNoNetwork = 2,

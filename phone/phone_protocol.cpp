@@ -227,11 +227,11 @@ void AppendIdentityText(std::string* json, const char* text, size_t size) {
 
 // Where the broadcast says it comes from, its network's name, how that
 // compares with the chosen list entry, and the line the window draws; null
-// where unknown. Until anything is known the record is all zeros, and its
-// zero positions mean nothing.
-void AppendIdentity(std::string* json, ShownIdentity shown) {
+// where unknown, and without a lock (ClaimedIdentity). Until anything is
+// known the record is all zeros, and its zero positions mean nothing.
+void AppendIdentity(std::string* json, const PhoneSnapshot& snapshot) {
     static const char* const kMatches[] = {"unknown", "alone", "confirmed", "mismatch"};
-    if (shown.Record.Match == IdentityUnknown || shown.Record.Match > IdentityMismatch) shown = ShownIdentity();
+    const ShownIdentity shown = ClaimedIdentity(snapshot);
     json->append(",\"position\":");
     AppendPosition(json, shown.Record.Position);
     json->append(",\"network\":");
@@ -276,7 +276,7 @@ std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& caption
     const bool locked = snapshot.Measuring && snapshot.Locked;
     AppendReading(&json, "strength", snapshot.Strength, locked);
     AppendReading(&json, "quality", snapshot.Quality, locked);
-    AppendIdentity(&json, snapshot.Identity);
+    AppendIdentity(&json, snapshot);
     json += "}";
     return json;
 }

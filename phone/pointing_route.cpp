@@ -97,12 +97,11 @@ struct PointingInputs {
 // The message for a parameter that does not read, after its name.
 std::string Refusal(int parameter, const char* wrong) { return std::string(kParameterNames[parameter]) + ": " + wrong; }
 
-// The found satellite is the one the broadcast names while measuring; the
-// wanted one is position= or else the measured list entry's.
+// The found satellite is the one the broadcast names while measuring under
+// a lock; the wanted one is position= or else the measured list entry's.
 void FromTheProgram(const PhoneSnapshot& snapshot, PointingInputs* in) {
-    const SatelliteIdentity& identity = snapshot.Identity.Record;
-    const bool known = snapshot.Measuring && identity.Match != IdentityUnknown && identity.Match <= IdentityMismatch &&
-                       identity.Position >= -1800 && identity.Position <= 1800;
+    const SatelliteIdentity identity = ClaimedIdentity(snapshot).Record;
+    const bool known = identity.Match != IdentityUnknown && identity.Position >= -1800 && identity.Position <= 1800;
     in->Found = known ? identity.Position : kPositionUnknown;
     in->Wanted = snapshot.Measuring ? PositionFromCaption(snapshot.Caption, kCaptionLength) : kPositionUnknown;
 }

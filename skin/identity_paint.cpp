@@ -62,9 +62,13 @@ void DrawIdentityText(HDC surface, const char* text, COLORREF colour) {
     SelectObject(surface, previous);
 }
 
+// Drawn only while measuring under the lock, whatever was published: the
+// poller publishes the lock and the identity one after the other, and a
+// repaint may fall between them.
 void PaintIdentityLine() {
     ShownIdentity shown = ReadPublishedIdentity(App.Identity);
-    if (shown.Record.Match == IdentityUnknown) return;
+    if (shown.Record.Match == IdentityUnknown || App.RunMode.load() != Measuring || App.SignalLocked.load() == 0)
+        return;
     AddTurnWhereItFits(shown.Record, shown.Line);
     DrawIdentityText(App.WindowDC, shown.Line, IdentityColour(shown.Record.Match));
 }

@@ -7,7 +7,8 @@
 // read-out start below it, so it covers neither in either view.
 constexpr RECT kIdentityArea{36, 60, 314, 78};
 
-// Draws the line the poller published with the identity, when one is known.
+// Draws the line the poller published with the identity, when one is known
+// and the lock is held.
 void PaintIdentityLine();
 // Draws a UTF-8 text as the line is drawn: its font, centred in
 // kIdentityArea, on one line, cut with an ellipsis where it is too long.

@@ -74,6 +74,7 @@ private:
 HRESULT STDMETHODCALLTYPE ProviderDouble::put_TuneRequest(ITuneRequest* request) {
     LocatorDouble* locator = LocatorOf(request);
     const int modulation = locator ? locator->Modulation : -1;
+    const long frequency = locator ? static_cast<long>(locator->Frequency) : 0;
     if (Script().Card.RefusesModulation && modulation != -1) {
         Log("put_TuneRequest 0x%08lX modulation %d refused", static_cast<unsigned long>(E_INVALIDARG), modulation);
         return E_INVALIDARG;
@@ -81,7 +82,7 @@ HRESULT STDMETHODCALLTYPE ProviderDouble::put_TuneRequest(ITuneRequest* request)
     const HRESULT hr = PutHeld(this, "put_TuneRequest", request_, request);
     if (SUCCEEDED(hr)) {
         LogTune(request);
-        MarkTuned(modulation);
+        MarkTuned(modulation, frequency);
     }
     return hr;
 }

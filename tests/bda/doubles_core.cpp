@@ -18,6 +18,7 @@ std::atomic<int> g_nextId{1};
 std::atomic<bool> g_tuned{false};
 std::atomic<uint32_t> g_tunedAtMs{0};
 std::atomic<int> g_tunedModulation{-1};
+std::atomic<long> g_tunedKhz{0};
 std::atomic<bool> g_flipOff{true};  // the first read of a flipping card finds the signal
 std::atomic<bool> g_glitchSpent{false};
 
@@ -120,13 +121,18 @@ const DoublesScript& Script() {
     });
 }
 
-void MarkTuned(int modulation) {
+void MarkTuned(int modulation, long frequencyKhz) {
     g_tunedModulation = modulation;
+    g_tunedKhz = frequencyKhz;
     g_tunedAtMs = NowMs();
     g_tuned = true;
 }
 
 bool TunedYet() { return g_tuned; }
+
+long TunedFrequencyKhz() { return g_tunedKhz; }
+
+uint32_t MsSinceTune() { return NowMs() - g_tunedAtMs.load(); }
 
 void BeginStatisticsRead() {
     if (Script().Card.Flip) g_flipOff = !g_flipOff;

@@ -72,9 +72,13 @@ const DoublesScript& Script();
 // read that `flip` leaves without signal.
 SignalState SignalNow();
 // Restarts the script's clock: called for every tune request, with the
-// modulation it named.
-void MarkTuned(int modulation);
+// modulation and the carrier frequency (kHz) it named.
+void MarkTuned(int modulation, long frequencyKhz);
 bool TunedYet();
+// The carrier frequency the latest tune request named (0 before any), and
+// the milliseconds since it.
+long TunedFrequencyKhz();
+uint32_t MsSinceTune();
 // A statistics read begins (get_SignalLocked): `flip` turns the signal on or off.
 void BeginStatisticsRead();
 // The strength a get_SignalStrength answers: the script's, or once the glitch.

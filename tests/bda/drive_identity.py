@@ -6,15 +6,19 @@ against the line drawn by the program's own font code.
 
 usage: drive_identity.py BUILD_DIR SCENARIO   (DISPLAY set, WINEPREFIX = the BDA prefix)
 """
+import json
 import os
 import shutil
 import sys
+import threading
+import urllib.request
 
 HERE = os.path.dirname(os.path.abspath(__file__))
 sys.path.insert(0, HERE)
 import drive_bda as bda  # noqa: E402  (BUILD and SCENARIO come from the same arguments)
 import make_streams  # noqa: E402
-from drive_bda import BdaProgram, bar_at, check, log_lines, never_released, run_and_stopped, searching  # noqa: E402
+from drive_bda import (BdaProgram, bar_at, check, free_port, log_lines, never_released, run_and_stopped,  # noqa: E402
+                       searching, signal_now, signal_shows, tunes)
 
 e2e = bda.e2e
 HOTBIRD_TS = os.path.join(HERE, "..", "data", "broadcast", "hotbird13e-mediaset.ts")
@@ -32,8 +36,8 @@ def with_streams(folder):
             f.write(make())
 
 
-def start(stream_lines):
-    p = BdaProgram(LOCKED + stream_lines, prepare=with_streams)
+def start(stream_lines, prepare=with_streams, arguments=()):
+    p = BdaProgram(LOCKED + stream_lines, prepare=prepare, arguments=arguments)
     p.wait_built()
     return p
 
@@ -68,6 +72,44 @@ def polls_after(text, marker, ms):
     """Whether the doubles answered a lock read more than ms after the line with marker."""
     at = next((t for t, _, _, what, rest in log_lines(text) if marker in f"{what} {rest}"), None)
     return at is not None and any(t > at + ms and what == "get_SignalLocked" for t, _, _, what, _ in log_lines(text))
+
+
+def lock_reads_since_loss(text, since_ms):
+    """The lock reads the doubles answered after the first one after since_ms
+    that found no lock; -1 while there is none."""
+    reads = [rest.split()[-1] == "1" for t, _, _, what, rest in log_lines(text)
+             if what == "get_SignalLocked" and t > since_ms]
+    return len(reads) - reads.index(False) - 1 if False in reads else -1
+
+
+def log_end(p):
+    """The time of the doubles' latest log line."""
+    return max((t for t, _, _, _, _ in log_lines(p.log_text())), default=0)
+
+
+NOTHING_CLAIMED = {"match": "unknown", "position": None, "network": None, "expected": None, "line": None}
+
+
+def claims(signal):
+    """The identity fields of a /api/signal answer or an event."""
+    return {k: signal.get(k) for k in NOTHING_CLAIMED}
+
+
+class SignalEvents:
+    """Every event of the phone display's /events, kept as it comes, on a thread of its own."""
+
+    def __init__(self, port):
+        self.seen = []
+        threading.Thread(target=self._read, args=(port,), daemon=True).start()
+
+    def _read(self, port):
+        try:
+            with urllib.request.urlopen(f"http://127.0.0.1:{port}/events", timeout=30) as events:
+                for line in events:
+                    if line.startswith(b"data: "):
+                        self.seen.append(json.loads(line[6:]))
+        except (OSError, ValueError):
+            pass
 
 
 def finish(p):
@@ -152,7 +194,8 @@ def scenario_identity_no_nit():
 
 def scenario_identity_stops():
     """The stream stops (a card that stops delivering): the line stays as last known, nothing hangs."""
-    p = start("stream GATE:hotbird.ts\nstream stop-after 30\n")
+    # Some two seconds of stream: the tap reads only once the tune has settled.
+    p = start("stream GATE:hotbird.ts\nstream stop-after 300\n")
     try:
         measure_hotbird(p)
         check(shows_line(p, "before-stop", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "confirmed first")
@@ -168,16 +211,29 @@ def scenario_identity_stops():
 
 def scenario_identity_lock_lost():
     """The lock goes and comes back on the same transponder: nothing is claimed without
-    it, and once it is back only tables read again from the stream count."""
+    it, on the window nor on the phone display, and once it is back only tables read
+    again from the stream count."""
+    port = free_port()
     p = start("stream GATE:hotbird.ts\n"
               "on GATE:lost locked 0 strength 0 quality 0\n"
               "on GATE:back locked 1 strength 50 quality 50\n"
               "stream on GATE:back GATE:hotbird_sdt.ts\n"
-              "stream on GATE:tables GATE:hotbird.ts\n")
+              "stream on GATE:tables GATE:hotbird.ts\n", arguments=(f"/phone:{port}",))
     try:
         measure_hotbird(p)
         check(shows_line(p, "before-loss", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "confirmed first")
+        seen = signal_shows(port, lambda s: s.get("match") == "confirmed")
+        check(claims(seen) == {"match": "confirmed", "position": "13.0E", "network": "Mediaset", "expected": "13.0E",
+                               "line": "13.0E confirmed: Mediaset"}, f"and so says /api/signal (got {claims(seen)})")
+        since = log_end(p)
         p.open_gate("lost")
+        # Within a poll or two of the read that finds the lock gone, counted in
+        # the card's lock reads (each pass of the poller reads the lock once).
+        check(e2e.wait_for(lambda: lock_reads_since_loss(p.log_text(), since) >= 2),
+              "the card's statistics find the lock gone, and the poller reads it twice more")
+        seen = signal_now(port)
+        check(seen.get("locked") is False and claims(seen) == NOTHING_CLAIMED,
+              f"/api/signal within two polls of the loss: \"match\": \"unknown\", all null (got {seen})")
         shot = p.wait_screen("lost", lambda s: searching(s, p) and face_untouched(p, s), e2e.GIVE_UP)
         check(shot is not None, "the lock goes: the searching face, and no identity line")
         # The same stream's SDT comes back without its NIT: the NIT read before
@@ -188,9 +244,14 @@ def scenario_identity_lock_lost():
               "the stream without a NIT was delivered and the poller went on for more than two seconds")
         shot = p.shot("back-sdt-only")
         check(face_untouched(p, shot) and bar_at(shot, p, 50), "still no identity line: no NIT has been read again")
+        seen = signal_now(port)
+        check(seen.get("locked") is True and claims(seen) == NOTHING_CLAIMED,
+              f"nor anything claimed on /api/signal under the lock (got {seen})")
         p.open_gate("tables")
         check(shows_line(p, "tables-again", "13.0E confirmed: Mediaset", CONFIRMED) is not None,
               "the NIT read again confirms the satellite again")
+        check(signal_shows(port, lambda s: s.get("match") == "confirmed").get("position") == "13.0E",
+              "and /api/signal says so again")
         finish(p)
     finally:
         p.close()
@@ -211,6 +272,52 @@ def scenario_identity_satellite_changes():
         p.open_gate("astra")
         check(shows_line(p, "astra", "not 13.0E: this is 19.2E, ASTRA 1; turn west", MISMATCH) is not None,
               "Astra's NIT says where the dish points: \"not 13.0E: this is 19.2E, ASTRA 1; turn west\"")
+        finish(p)
+    finally:
+        p.close()
+
+
+# Hispasat 30.0w, the entry after HotBird 13.0e among the list's names in H.
+HISPASAT_KHZ = 11535000
+HISPASAT_LINE = "not 30.0W: this is 19.2E, ASTRA 1"
+
+
+def with_late_streams(folder):
+    with_streams(folder)
+    for name, make in make_streams.LATE_STREAMS.items():
+        with open(os.path.join(folder, name + ".ts"), "wb") as f:
+            f.write(make())
+
+
+def scenario_identity_retune():
+    """<BACK and another entry: the card's buffers still hold Hot Bird's stream for a
+    while after the new tune (its lock reported at once), and the new transponder's
+    tables come only later. Hot Bird is never claimed for the new entry."""
+    port = free_port()
+    p = start("stream GATE:hotbird.ts\n"
+              f"stream tuned {HISPASAT_KHZ} GATE:astra_late.ts\n"
+              "stream lag 200\n", prepare=with_late_streams, arguments=(f"/phone:{port}",))
+    try:
+        measure_hotbird(p)
+        check(shows_line(p, "hotbird", "13.0E confirmed: Mediaset", CONFIRMED) is not None, "Hot Bird confirmed first")
+        events = SignalEvents(port)
+        p.click(175, 174)  # <BACK
+        p.key("h", "Return")  # the next entry in H: Hispasat 30.0w
+        check(e2e.wait_for(lambda: len(tunes(p.log_text())) >= 2) and tunes(p.log_text())[1]["frequency"] == HISPASAT_KHZ,
+              f"the second tune reaches the card at {HISPASAT_KHZ} kHz (tunes {tunes(p.log_text())})")
+        seen = signal_shows(port, lambda s: s.get("line") == HISPASAT_LINE)
+        check(claims(seen)["line"] == HISPASAT_LINE, f"the new transponder's tables name 19.2E (got {claims(seen)})")
+        times = {what: t for t, _, _, what, rest in log_lines(p.log_text())
+                 if what == "TUNE" or (what == "STREAM" and rest.startswith("now recording"))}
+        check(times.get("STREAM", 0) - times.get("TUNE", 0) >= 200,
+              f"the card went on with Hot Bird's stream for 200 ms after the tune (tune and switch at {times})")
+        named = lambda: [claims(e) for e in events.seen if e.get("caption", "").startswith("Hispasat")]  # noqa: E731
+        check(e2e.wait_for(lambda: any(c["line"] == HISPASAT_LINE for c in named())),
+              "the event stream, read throughout, says so too")
+        hispasat = named()
+        check(all(c["position"] != "13.0E" for c in hispasat),
+              f"no event for the new entry ever claims 13.0E ({len(hispasat)} events: "
+              f"{sorted({c['position'] or 'null' for c in hispasat})})")
         finish(p)
     finally:
         p.close()

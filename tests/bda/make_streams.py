@@ -1,10 +1,11 @@
 #!/usr/bin/env python3
 """Transport streams of our own for the identity runs (ETSI EN 300 468 tables):
 a NIT at 19.2E naming itself "ASTRA 1" with a trailing zero byte, as a real one
-does, with its SDT; a stream with that SDT but no NIT; and the SDT of the Hot
-Bird recording's transport stream without its NIT.
+does, with its SDT; a stream with that SDT but no NIT; the SDT of the Hot Bird recording's
+transport stream without its NIT; and Astra's stream whose tables come only
+after a while.
 
-usage: make_streams.py astra|nonit|hotbird_sdt OUT.ts
+usage: make_streams.py astra|nonit|hotbird_sdt|astra_late OUT.ts
 """
 import struct
 import sys
@@ -106,9 +107,18 @@ def hotbird_sdt():
     return stream([(0x11, sdt(HOTBIRD_TSID, HOTBIRD_ONID, [(1, b"Italia 1")]))])
 
 
+def astra_late():
+    """Astra's stream from a moment without tables: 2.5 seconds of stuffing at
+    the doubles' pace (1000 kB/s) before its first NIT and SDT, as a stream
+    just tuned may bring (an SDT comes every 2 seconds, a NIT every 10)."""
+    return null_packet() * 13300 + astra()
+
+
 STREAMS = {"astra": astra, "nonit": nonit, "hotbird_sdt": hotbird_sdt}
+# Written only by the runs that use it: 2.5 MB.
+LATE_STREAMS = {"astra_late": astra_late}
 
 
 if __name__ == "__main__":
     with open(sys.argv[2], "wb") as f:
-        f.write(STREAMS[sys.argv[1]]())
+        f.write(dict(STREAMS, **LATE_STREAMS)[sys.argv[1]]())

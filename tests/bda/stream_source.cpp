@@ -33,19 +33,28 @@ std::string ReadRecording(const std::string& path) {
     return bytes;
 }
 
-// The recordings of the script: the plain one first, then the gated ones.
+// The recordings of the script: the plain one first, then the gated ones,
+// then those of tuned frequencies.
 std::vector<std::string> ReadRecordings(const StreamShape& shape) {
     std::vector<std::string> recordings{ReadRecording(shape.Path)};
     for (const GatedRecording& gated : shape.Gated) recordings.push_back(ReadRecording(gated.Path));
+    for (const TunedRecording& tuned : shape.Tuned) recordings.push_back(ReadRecording(tuned.Path));
     return recordings;
 }
 
-// Which recording the card delivers now: that of the last open gate, else the plain one.
+// Which recording the card delivers now: that of the last open gate, else
+// that of the tuned frequency, else the plain one.
 size_t CurrentRecording(const StreamShape& shape) {
     for (size_t i = shape.Gated.size(); i > 0; --i)
         if (ScriptGateOpen(shape.Gated[i - 1].Gate)) return i;
+    for (size_t i = 0; i < shape.Tuned.size(); ++i)
+        if (shape.Tuned[i].FrequencyKhz == TunedFrequencyKhz()) return shape.Gated.size() + 1 + i;
     return 0;
 }
+
+// Right after a tune request the stream of the transponder before is still
+// in the driver's buffers: it goes on for the scripted lag.
+bool OldStreamInFlight(const StreamShape& shape) { return shape.LagMs > 0 && MsSinceTune() < shape.LagMs; }
 
 // One sample of the recording from `at`, wrapping round; false when the
 // allocator gives no buffer (decommitted: the filter stops).
@@ -79,8 +88,9 @@ DWORD WINAPI Push(void* context) {
             Sleep(pauseMs + 1);
             continue;
         }
-        // Another satellite's stream under the same tune: from its start.
-        if (CurrentRecording(shape) != current) {
+        // Another satellite's stream under the same tune, or the stream of
+        // a new tune once what was in flight is out: from its start.
+        if (CurrentRecording(shape) != current && !OldStreamInFlight(shape)) {
             current = CurrentRecording(shape);
             at = 0;
             LogLine("%s#%d STREAM now recording %lu", feed->Kind, feed->Id, static_cast<unsigned long>(current));
@@ -108,9 +118,16 @@ bool ParseStreamLine(const std::vector<std::string>& w, StreamShape& stream) {
         stream.Gated.push_back({w[2], w[3]});
         return true;
     }
+    uint32_t khz = 0;
+    if (w[0] == "stream" && w.size() == 4 && w[1] == "tuned") {
+        if (!ParseCount(w[2], &khz)) return false;
+        stream.Tuned.push_back({static_cast<long>(khz), w[3]});
+        return true;
+    }
     if (w[0] != "stream" || w.size() < 2 || w.size() > 3) return false;
     if (w[1] == "stop-after" && w.size() == 3) return ParseCount(w[2], &stream.StopAfter);
     if (w[1] == "rate" && w.size() == 3) return ParseCount(w[2], &stream.KilobytesPerSecond);
+    if (w[1] == "lag" && w.size() == 3) return ParseCount(w[2], &stream.LagMs);
     if (w.size() == 3 && w[2] != "once") return false;
     stream.Path = w[1];
     stream.Once = w.size() == 3;

@@ -17,15 +17,24 @@ struct GatedRecording {
     std::string Path;
 };
 
+// The recording of one transponder, delivered while it is the one tuned.
+struct TunedRecording {
+    long FrequencyKhz = 0;
+    std::string Path;
+};
+
 struct StreamShape {
     std::string Path;         // the recording; empty: the card delivers no stream
     std::vector<GatedRecording> Gated;  // the last whose gate exists wins
+    std::vector<TunedRecording> Tuned;  // by the latest tune request's frequency, unless a gate is open
     bool Once = false;        // play it once, else over and over
     uint32_t StopAfter = 0;   // stop after this many samples (0: never)
     uint32_t KilobytesPerSecond = 1000;
+    uint32_t LagMs = 0;       // after a tune, the stream before goes on this long (a driver's buffers)
 };
 
-// stream PATH [once] | stream on GATE PATH | stream stop-after N | stream rate KB_PER_S
+// stream PATH [once] | stream on GATE PATH | stream tuned KHZ PATH | stream lag MS |
+// stream stop-after N | stream rate KB_PER_S
 bool ParseStreamLine(const std::vector<std::string>& words, StreamShape& stream);
 
 // One output pin's delivery: what the connection agreed and the thread.

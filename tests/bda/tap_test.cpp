@@ -235,7 +235,7 @@ TEST(StreamTap, ReadsTheStreamOnlyWhileOpenAndForgetsItAsItCloses) {
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, 130);
     CloseStreamTap(tap.filter.Get());
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, kPositionUnknown);
-    tap.samples->Receive(&sample);  // in flight after the close: not read
+    tap.samples->Receive(&sample);  // what comes while closed is not read, nor kept for the opening
     OpenStreamTap(tap.filter.Get());
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, kPositionUnknown);
     EXPECT_EQ(tap.demux.samples, 3);  // the demultiplexer got every one

@@ -33,6 +33,7 @@ void CheckSound(const BroadcastIdentity& id) {
     if (id.TransponderCount < 0 || id.TransponderCount > kMaxListedTransponders) __builtin_trap();
     if (id.Position == kPositionUnknown && id.TransponderCount != 0) __builtin_trap();
     if ((id.HaveNit || id.HaveSdt) && !id.Synchronised) __builtin_trap();
+    if (id.Complete && !(id.HaveNit && id.HaveSdt)) __builtin_trap();  // both tables, of one stream
     CheckText(id.NetworkName, sizeof id.NetworkName);
     for (int i = 0; i < id.ServiceCount; ++i) CheckText(id.Services[i], sizeof id.Services[i]);
     for (int i = 0; i < id.TransponderCount; ++i) {

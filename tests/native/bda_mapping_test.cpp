@@ -108,4 +108,16 @@ TEST(BdaModulation, ADriverThatWantsItUnsetKeepsItUnset) {
     EXPECT_EQ(search.Current, kBdaNotSet);
 }
 
+// A driver that reports the new lock 20 ms after the tune may still be
+// delivering the transponder tuned before: the tap waits for the tune to
+// settle, and reads nothing without a lock or after a refused tune.
+TEST(BdaStreamTap, OpensOnlyUnderALockReadOnceTheTuneHasSettled) {
+    EXPECT_FALSE(StreamTapMayOpen(true, true, 20));
+    EXPECT_FALSE(StreamTapMayOpen(true, true, kStreamTapSettleMs - 1));
+    EXPECT_TRUE(StreamTapMayOpen(true, true, kStreamTapSettleMs));
+    EXPECT_TRUE(StreamTapMayOpen(true, true, 3600000));
+    EXPECT_FALSE(StreamTapMayOpen(true, false, 10 * kStreamTapSettleMs));
+    EXPECT_FALSE(StreamTapMayOpen(false, true, 10 * kStreamTapSettleMs));
+}
+
 }  // namespace

@@ -319,6 +319,87 @@ TEST(BroadcastIdentity, AnotherStreamsTableEndsBothOfTheOldOnes) {
     EXPECT_EQ(id.ServiceCount, 0);
 }
 
+// Table by table into one reader, as a stream brings them.
+struct TableFeed {
+    TableFeed() {
+        const Bytes sync = NullPackets(3);
+        FeedTransportStream(Reader.get(), sync.data(), sync.size());
+    }
+    BroadcastIdentity Take(uint16_t pid, const Bytes& section) {
+        const Bytes packets = Packetise(pid, {section}, pid == kNit ? &NitCc : &SdtCc);
+        FeedTransportStream(Reader.get(), packets.data(), packets.size());
+        return ReadBroadcastIdentity(*Reader);
+    }
+    IdentityReaderPtr Reader = CreateIdentityReader();
+    uint8_t NitCc = 0, SdtCc = 0;
+};
+
+TEST(BroadcastIdentity, ANitIsNeverCombinedWithTheSdtOfAnotherStream) {
+    // Hot Bird's NIT came, then the stream became Astra's before Hot Bird's
+    // SDT did: Astra's SDT, even repeated, gets nothing from Hot Bird's NIT.
+    TableFeed feed;
+    EXPECT_EQ(feed.Take(kNit, HotBirdNit()).Position, 130);  // a NIT alone names its satellite
+    const Bytes astraSdt = Sdt(1057, 1, {Text("Das Erste HD")});
+    for (int round = 0; round < 3; ++round) {
+        const BroadcastIdentity id = feed.Take(kSdt, astraSdt);
+        EXPECT_EQ(id.Position, kPositionUnknown);
+        EXPECT_EQ(id.TransponderCount, 0);
+        EXPECT_FALSE(id.Complete);
+    }
+    // Astra's NIT ends Hot Bird's; with Astra's SDT again it is Astra.
+    EXPECT_EQ(feed.Take(kNit, AstraNit()).HaveSdt, false);
+    const BroadcastIdentity id = feed.Take(kSdt, astraSdt);
+    EXPECT_EQ(id.Position, 192);
+    EXPECT_TRUE(id.Complete);
+}
+
+TEST(BroadcastIdentity, AnSdtIsNeverCombinedWithTheNitOfAnotherStream) {
+    // Astra's SDT alone, then Hot Bird's NIT (the stream changed before
+    // Astra's NIT came): neither the NIT again nor its position counts.
+    TableFeed feed;
+    EXPECT_EQ(feed.Take(kSdt, Sdt(1057, 1, {Text("Das Erste HD")})).Position, kPositionUnknown);
+    for (int round = 0; round < 3; ++round) {
+        const BroadcastIdentity id = feed.Take(kNit, HotBirdNit());
+        EXPECT_TRUE(id.HaveNit && id.HaveSdt);
+        EXPECT_EQ(id.Position, kPositionUnknown);
+        EXPECT_FALSE(id.Complete);
+    }
+    // Hot Bird's own SDT ends both of the tables before it; with Hot Bird's
+    // NIT again, which lists it, it is Hot Bird.
+    const BroadcastIdentity id = feed.Take(kSdt, Sdt(1000, 318, {Text("Rai 1"), Text("Rai 2")}));
+    EXPECT_FALSE(id.HaveNit);
+    EXPECT_EQ(id.Position, kPositionUnknown);
+    ExpectHotBird(feed.Take(kNit, HotBirdNit()));
+}
+
+TEST(BroadcastIdentity, ANitThatDoesNotListItsStreamCountsOnceBothTablesCameAgain) {
+    // Hot Bird's NIT without the received stream 1000 in its loop.
+    const Bytes nit = MakeSection(0x40, 318, 0, 0, 0, NitBody(NetworkName(Text("Hot Bird")),
+                                  {{1100, 318, SatelliteDelivery(130, 11200)}, {1200, 318, SatelliteDelivery(130, 12111)}}));
+    const Bytes sdt = Sdt(1000, 318, {Text("Rai 1")});
+    // The SDT first: its repeat alone, or the NIT's alone, is not enough.
+    TableFeed sdtFirst;
+    EXPECT_EQ(sdtFirst.Take(kSdt, sdt).Position, kPositionUnknown);
+    EXPECT_EQ(sdtFirst.Take(kNit, nit).Position, kPositionUnknown);
+    EXPECT_EQ(sdtFirst.Take(kNit, nit).Position, kPositionUnknown);
+    BroadcastIdentity id = sdtFirst.Take(kSdt, sdt);
+    EXPECT_EQ(id.Position, 130);
+    EXPECT_TRUE(id.Complete);
+    EXPECT_EQ(id.TransponderCount, 2);
+    // The NIT first: named by itself, unknown once an SDT it does not list
+    // comes, named again once each came again.
+    TableFeed nitFirst;
+    EXPECT_EQ(nitFirst.Take(kNit, nit).Position, 130);
+    EXPECT_EQ(nitFirst.Take(kSdt, sdt).Position, kPositionUnknown);
+    EXPECT_EQ(nitFirst.Take(kSdt, sdt).Position, kPositionUnknown);
+    id = nitFirst.Take(kNit, nit);
+    EXPECT_EQ(id.Position, 130);
+    EXPECT_TRUE(id.Complete);
+    // A new version of either table is a table to see again.
+    EXPECT_EQ(nitFirst.Take(kSdt, MakeSection(0x42, 1000, 1, 0, 0, SdtBody(318, {Text("Rai 2")}))).Position,
+              kPositionUnknown);
+}
+
 TEST(BroadcastIdentity, TheSameStreamsTablesAddUpAndAnotherNetworkIdIsAnotherStream) {
     uint8_t sdtCc = 5;  // going on from HotBirdStream's packets
     IdentityReaderPtr reader = CreateIdentityReader();

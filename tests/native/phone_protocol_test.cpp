@@ -234,20 +234,42 @@ TEST(PhoneFeed, ASnapshotReadsEveryPublishedField) {
 }
 
 namespace {
-std::string IdentityJson(const SatelliteIdentity& identity) {
+// The identity's part of the JSON, measuring under a lock unless told otherwise.
+std::string IdentityJson(const SatelliteIdentity& identity, bool measuring = true, bool locked = true) {
     PhoneSnapshot snapshot;
+    snapshot.Measuring = measuring;
+    snapshot.Locked = locked;
     snapshot.Identity = ShowIdentity(identity);
     const std::string json = SignalJson(snapshot, "");
     return json.substr(json.find(",\"position\""));
 }
-}  // namespace
 
-TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
+const char kNothingClaimed[] = ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null,\"line\":null}";
+
+// Hot Bird from the list, confirmed by Mediaset's broadcast.
+SatelliteIdentity ConfirmedHotBird() {
     SatelliteIdentity identity;
     identity.Position = 130;
     identity.Expected = 130;
     identity.Match = IdentityConfirmed;
     std::strcpy(identity.NetworkName, "Mediaset");
+    return identity;
+}
+}  // namespace
+
+// The feed claims nothing without the lock, whatever was published: the
+// poller publishes the lock and the identity one after the other, and a
+// snapshot may fall between the two.
+TEST(PhoneIdentity, NothingIsClaimedWithoutTheLockWhateverWasPublished) {
+    const SatelliteIdentity identity = ConfirmedHotBird();
+    EXPECT_EQ(IdentityJson(identity, true, false), kNothingClaimed);
+    EXPECT_EQ(IdentityJson(identity, false, true), kNothingClaimed);
+    EXPECT_EQ(IdentityJson(identity, false, false), kNothingClaimed);
+    EXPECT_NE(IdentityJson(identity), kNothingClaimed);
+}
+
+TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
+    SatelliteIdentity identity = ConfirmedHotBird();
     EXPECT_EQ(IdentityJson(identity),
               ",\"position\":\"13.0E\",\"network\":\"Mediaset\",\"match\":\"confirmed\",\"expected\":\"13.0E\","
               "\"line\":\"13.0E confirmed: Mediaset\"}");
@@ -267,8 +289,7 @@ TEST(PhoneIdentity, PositionNetworkAndMatchAsTheirWords) {
     // not even the zero position of a record never published.
     for (const uint8_t match : {uint8_t(IdentityUnknown), uint8_t(9)}) {
         identity.Match = match;
-        EXPECT_EQ(IdentityJson(identity),
-                  ",\"position\":null,\"network\":null,\"match\":\"unknown\",\"expected\":null,\"line\":null}");
+        EXPECT_EQ(IdentityJson(identity), kNothingClaimed);
     }
     char text[8];
     for (const auto& [tenths, expected] : std::initializer_list<std::pair<int16_t, const char*>>{

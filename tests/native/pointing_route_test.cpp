@@ -17,10 +17,11 @@ PointingDay Today() {
     return today;
 }
 
-// Measuring the list's Hot Bird entry; the broadcast, when known, says 19.2E.
+// Measuring the list's Hot Bird entry under a lock; the broadcast, when
+// known, says 19.2E.
 PhoneSnapshot Measuring(bool identified) {
     PhoneSnapshot snapshot;
-    snapshot.Measuring = true;
+    snapshot.Measuring = snapshot.Locked = true;
     std::memcpy(snapshot.Caption, "HotBird1-6   13.0e", 18);
     if (identified) {
         snapshot.Identity.Record.Position = 192;
@@ -94,6 +95,12 @@ TEST(PointingRoute, PositionNamesTheWantedAndNothingIsClaimedUnknown) {
     std::memcpy(typed.Caption, "12245H27500                     ", 32);
     EXPECT_NE(Ask(kMunich, typed).Json.find("\"wanted\":null,\"found\":null"), std::string::npos);
     EXPECT_NE(Ask(kMunich, Measuring(false)).Json.find("\"found\":null,\"turn\":null"), std::string::npos);
+    // The lock gone (the identity not cleared yet): nothing found, the wanted one stays.
+    PhoneSnapshot unlocked = Measuring(true);
+    unlocked.Locked = false;
+    const std::string lost = Ask(kMunich, unlocked).Json;
+    EXPECT_NE(lost.find("\"wanted\":{\"position\":\"13.0E\""), std::string::npos) << lost;
+    EXPECT_NE(lost.find("\"found\":null,\"turn\":null}"), std::string::npos) << lost;
     // Far round the Earth: not visible, said so.
     const std::string below = Ask("/api/pointing?lat=48&lon=11&position=100.0W").Json;
     EXPECT_NE(below.find("\"visible\":false"), std::string::npos) << below;

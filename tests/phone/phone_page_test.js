@@ -346,6 +346,9 @@ async function namesTheSatellite(program, browser) {
   reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null,
                                       line: "13.0E confirmed: Mediaset" });
   check(await shows(page, (s) => s.state === "LOCKED" && s.identity === ""), "match unknown: no line");
+  // A claim in a reading without the lock (a program that let one through) is not shown either.
+  reading = Object.assign({}, base, cases[0][0], { locked: false, level: 0, text: "00%", line: cases[0][1] });
+  check(await shows(page, (s) => s.state === "SEARCHING" && s.identity === ""), "no lock: no line, whatever the reading claims");
   reading = Object.assign({}, base, { measuring: false });
   check(await shows(page, (s) => s.state === "NOT MEASURING" && s.identity === ""), "not measuring: no identity");
   await page.close();

@@ -134,6 +134,7 @@ void ShowMeasuring(int32_t level, const char (&text)[4]) {
     App.RunMode.store(Measuring);
     ShowWindow(App.SatelliteCombo, SW_HIDE);
     App.SignalLevel.store(level);
+    App.SignalLocked.store(level > 0 ? 1 : 0);  // as the poller publishes them: a level only under a lock
     App.LevelText.store(PackLevelText(text));
     memcpy(App.MeasureCaption, "HotBird1-6   13.0e              ", 32);
     Repaint();
@@ -378,4 +379,22 @@ TEST(Paint, NoIdentityLineWhileNothingIsKnown) {
     Publish(kPositionUnknown, 130, IdentityUnknown, "ASTRA 1");
     Repaint();
     EXPECT_EQ(DifferencesOutside(CopyWindow(), before, RECT{0, 0, 0, 0}), 0);
+}
+
+// The lock gone before the poller has cleared the identity (or a repaint
+// between the two): the window claims nothing, whatever is published.
+TEST(Paint, NoIdentityLineWithoutTheLock) {
+    StartPainted();
+    ShowMeasuring(50, "50%");
+    Publish(192, 130, IdentityMismatch, "ASTRA 1");
+    App.SignalLocked.store(0);
+    Repaint();
+    const Capture unlocked = CopyWindow();
+    Publish(0, 0, IdentityUnknown, "");
+    Repaint();
+    EXPECT_EQ(Differences(unlocked, CopyWindow(), kIdentityArea), 0);
+    App.SignalLocked.store(1);
+    Publish(192, 130, IdentityMismatch, "ASTRA 1");
+    Repaint();
+    EXPECT_GT(Differences(CopyWindow(), unlocked, kIdentityArea), 20);  // under the lock the line is there
 }

@@ -166,7 +166,9 @@ TEST(PhoneDisplay, ServesTheIdentityThePollerPublishes) {
     // The poller publishes the entry's position as it starts: the identity
     // below must come after that, or on a loaded machine the poller's would
     // cover it. (The deadline only catches a poller that never starts.)
-    for (int waited = 0; App.Identity.Sequence.load() == before && waited < 30000; waited += 10)
+    // The feed claims an identity only under the lock: it must be published too.
+    for (int waited = 0; (App.Identity.Sequence.load() == before || App.SignalLocked.load() == 0) && waited < 30000;
+         waited += 10)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
     EXPECT_NE(Get(port, "/api/signal").find("\"position\":null,\"network\":null,\"match\":\"unknown\""),
               std::string::npos);
