@@ -495,8 +495,10 @@ const peakingShown = (page) => page.evaluate(() => {
   };
   const line = (id) => (document.getElementById(id).getAttribute("d").match(/[ML][-\d.]+ [-\d.]+/g) || [])
     .map((point) => 100 - Number(point.split(" ")[1]));
+  const firstX = (document.getElementById("history-quality").getAttribute("d").match(/^M([-\d.]+)/) || [])[1];
   return { strength: reading("strength"), quality: reading("quality"),
-           strengthLine: line("history-strength"), qualityLine: line("history-quality") };
+           strengthLine: line("history-strength"), qualityLine: line("history-quality"),
+           since: document.getElementById("history-since").textContent, firstX: Number(firstX) };
 });
 const peakingShows = (page, test, seconds) => waitFor(async () => test(await peakingShown(page)), seconds);
 
@@ -535,6 +537,10 @@ async function holdsThePeak(page, reading) {
                                       s.qualityLine.slice(-1)[0] === 50 && Math.max(...s.strengthLine) === 80),
         `the history shows where the maximum was: 70 for quality, 80 for strength (${
           JSON.stringify(await peakingShown(page)).slice(0, 400)})`);
+  // Past its shortest span, and short of two minutes, the graph is as long
+  // as what it holds: its first point at its left edge, its span under it.
+  check(await peakingShows(page, (s) => /^\d+ s ago$/.test(s.since) && Number.parseInt(s.since) > 10 && s.firstX < 1, 30),
+        `a history of seconds fills the graph (${JSON.stringify(await peakingShown(page)).slice(-60)})`);
   await z.screenshot(page, "peaking");
   reading({ strength: null, quality: null, level: 60 });
   check(await peakingShows(page, (s) => s.quality.now === "--" && s.quality.words === "peak 70"),
