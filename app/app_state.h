@@ -110,6 +110,11 @@ struct AppState {
     // addresses the About box ends with while it serves.
     HMODULE PhoneModule = nullptr;
     char PhoneAddresses[kPhoneAddressesSize] = {};
+    // A satellites.xml named by /list:PATH, whole; empty without the switch.
+    wchar_t ListSwitchPath[MAX_PATH] = {};
+    // Set while a dropped list's question is open: a second drop then is
+    // passed over, so the first is answered first.
+    uint8_t OfferingList = 0;
 };
 
 extern AppState App;

@@ -8,16 +8,10 @@
 
 namespace {
 
-// A drop that comes while an earlier one's question is still open is passed
-// over: the first is answered first.
-bool g_offering = false;
-// The file a /list:PATH switch names, whole; empty without the switch.
-wchar_t g_switchPath[MAX_PATH] = {};
-
 void Tell(const char* text) { MessageBoxA(App.MainWindow, text, "Attention!", MB_OK | MB_ICONEXCLAMATION); }
 
 // "/list:PATH" or "-list:PATH", the name in any case: the path, else null.
-const wchar_t* ListSwitchPath(const wchar_t* argument) {
+const wchar_t* SwitchedListPath(const wchar_t* argument) {
     if (argument[0] != L'/' && argument[0] != L'-') return nullptr;
     static const wchar_t kName[] = L"list:";
     for (int i = 0; kName[i]; ++i) {
@@ -44,14 +38,14 @@ void RenewFrom(const wchar_t* path) {
 }
 
 void OfferSatelliteList(const wchar_t* path) {
-    if (g_offering) return;
+    if (App.OfferingList) return;
     if (App.RunMode.load() == Measuring) {
         Tell("A satellite list cannot be made while measuring.\nPress <BACK, then drop the file again.");
         return;
     }
-    g_offering = true;
+    App.OfferingList = 1;
     RenewFrom(path);
-    g_offering = false;
+    App.OfferingList = 0;
 }
 
 }  // namespace
@@ -60,12 +54,12 @@ void TakeListSwitch() {
     int count = 0;
     wchar_t** arguments = CommandLineToArgvW(GetCommandLineW(), &count);
     for (int i = 1; arguments && i < count; ++i) {
-        const wchar_t* path = ListSwitchPath(arguments[i]);
+        const wchar_t* path = SwitchedListPath(arguments[i]);
         if (!path) continue;
         // Made whole against the folder the program was started in, before
         // the working folder becomes the program's own.
-        const DWORD length = GetFullPathNameW(path, MAX_PATH, g_switchPath, nullptr);
-        if (length == 0 || length >= MAX_PATH) lstrcpynW(g_switchPath, path, MAX_PATH);
+        const DWORD length = GetFullPathNameW(path, MAX_PATH, App.ListSwitchPath, nullptr);
+        if (length == 0 || length >= MAX_PATH) lstrcpynW(App.ListSwitchPath, path, MAX_PATH);
         break;
     }
     LocalFree(arguments);
@@ -74,7 +68,7 @@ void TakeListSwitch() {
 void StartListRenewal() {
     if (!IsWindow(App.MainWindow)) return;
     DragAcceptFiles(App.MainWindow, TRUE);
-    if (g_switchPath[0]) OfferSatelliteList(g_switchPath);
+    if (App.ListSwitchPath[0]) OfferSatelliteList(App.ListSwitchPath);
 }
 
 void OnDropFiles(HDROP drop) {
