@@ -27,16 +27,16 @@ static const GUID kTunerControlInterfaceId = {
 // declared so that ReadSignalLevel lands in slot 36. Do not reorder, insert or
 // remove methods. Every argument is a 32-bit signed integer.
 struct ITunerControl : public IUnknown {
-    virtual HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t megahertz) = 0;  // 3
-    virtual HRESULT STDMETHODCALLTYPE SetSymbolRate(int32_t kiloSymbols) = 0;         // 4
-    virtual HRESULT STDMETHODCALLTYPE SetLnbFrequency(int32_t megahertz) = 0;         // 5
-    virtual HRESULT STDMETHODCALLTYPE SetFec(int32_t fecCode) = 0;                    // 6
-    virtual HRESULT STDMETHODCALLTYPE SetPolarity(int32_t polarisation) = 0;          // 7
-    virtual HRESULT STDMETHODCALLTYPE SetLnbSelection(int32_t band) = 0;              // 8
-    virtual HRESULT STDMETHODCALLTYPE SetDiseqc(int32_t diseqcCode) = 0;              // 9
-    virtual HRESULT STDMETHODCALLTYPE Unused10() = 0;                                 // 10
-    virtual HRESULT STDMETHODCALLTYPE InitializeControl() = 0;                        // 11
-    virtual HRESULT STDMETHODCALLTYPE QueryLock() = 0;                                // 12
+    virtual HRESULT STDMETHODCALLTYPE SetTransponderFrequency(int32_t megahertz) = 0;    // slot 3
+    virtual HRESULT STDMETHODCALLTYPE SetSymbolRate(int32_t kiloSymbols) = 0;            // slot 4
+    virtual HRESULT STDMETHODCALLTYPE SetLnbFrequency(int32_t megahertz) = 0;            // slot 5
+    virtual HRESULT STDMETHODCALLTYPE SetFec(int32_t fecCode) = 0;                       // slot 6
+    virtual HRESULT STDMETHODCALLTYPE SetPolarity(int32_t polarisation) = 0;             // slot 7
+    virtual HRESULT STDMETHODCALLTYPE SetLnbSelection(int32_t band) = 0;                 // slot 8
+    virtual HRESULT STDMETHODCALLTYPE SetDiseqc(int32_t diseqcCode) = 0;                 // slot 9
+    virtual HRESULT STDMETHODCALLTYPE Unused10() = 0;                                    // slot 10
+    virtual HRESULT STDMETHODCALLTYPE InitializeControl() = 0;                           // slot 11
+    virtual HRESULT STDMETHODCALLTYPE QueryLock() = 0;                                   // slot 12
     virtual HRESULT STDMETHODCALLTYPE Unused13() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused14() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused15() = 0;
@@ -61,7 +61,7 @@ struct ITunerControl : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE Unused34() = 0;
     virtual HRESULT STDMETHODCALLTYPE Unused35() = 0;
     // Writes the signal level in percent, 0..100. Zentrik ignores the result.
-    virtual HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) = 0;            // 36
+    virtual HRESULT STDMETHODCALLTYPE ReadSignalLevel(int32_t* level) = 0;               // slot 36
 };
 
 // Slot number of ReadSignalLevel in the method table (checked by the
