@@ -1,7 +1,6 @@
 #include "phone/pointing_route.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "identity/identity_line.h"
@@ -83,23 +82,12 @@ const char* ReadQuery(const char* target, size_t length, PointingQuery* query) {
     return nullptr;
 }
 
-}  // namespace
-
-namespace {
-
-struct PointingInputs {
-    PointingSite Site;
-    PointingDay Day;
-    int16_t Wanted;
-    int16_t Found;
-};
-
 // The message for a parameter that does not read, after its name.
 std::string Refusal(int parameter, const char* wrong) { return std::string(kParameterNames[parameter]) + ": " + wrong; }
 
 // The found satellite is the one the broadcast names while measuring under
 // a lock; the wanted one is position= or else the measured list entry's.
-void FromTheProgram(const PhoneSnapshot& snapshot, PointingInputs* in) {
+void FromTheProgram(const PhoneSnapshot& snapshot, PointRequest* in) {
     const SatelliteIdentity identity = ClaimedIdentity(snapshot).Record;
     const bool known = identity.Match != IdentityUnknown && identity.Position >= -1800 && identity.Position <= 1800;
     in->Found = known ? identity.Position : kPositionUnknown;
@@ -107,8 +95,9 @@ void FromTheProgram(const PhoneSnapshot& snapshot, PointingInputs* in) {
 }
 
 std::string ReadInputs(const PointingQuery& q, const PhoneSnapshot& snapshot, const PointingDay* today,
-                       PointingInputs* in) {
-    *in = PointingInputs{{0.0, 0.0, 0.0}, today ? *today : PointingDay{}, kPositionUnknown, kPositionUnknown};
+                       PointRequest* in) {
+    *in = PointRequest{};
+    if (today) in->Day = *today;
     if (!today && !q.Given[Date]) return Refusal(Date, "needed: the PC's clock is not between 1901 and 2099");
     FromTheProgram(snapshot, in);
     const char* wrong = nullptr;
@@ -120,12 +109,6 @@ std::string ReadInputs(const PointingQuery& q, const PhoneSnapshot& snapshot, co
     if (q.Given[Tz] && !q.Given[Date]) return Refusal(Tz, "needs date=, the day on the same clock");
     if (q.Given[Tz] && (wrong = ReadUtcOffset(q.Values[Tz], &in->Day.UtcOffsetMinutes))) return Refusal(Tz, wrong);
     return std::string();
-}
-
-std::string Number(const char* format, double value) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, value + 0.0);
-    return text;
 }
 
 std::string Quoted(const std::string& text) {
@@ -166,12 +149,12 @@ std::string TurnJson(const SatellitePointing& found, const SatellitePointing& wa
            ",\"tilt\":" + (turn.Elevation >= 0.0 ? "\"up\"" : "\"down\"") + "}";
 }
 
-std::string AnswerJson(const PointingInputs& in) {
+std::string AnswerJson(const PointRequest& in) {
     const bool haveWanted = in.Wanted != kPositionUnknown, haveFound = in.Found != kPositionUnknown;
     const SatellitePointing wanted = haveWanted ? PointAt(in.Site, in.Day, in.Wanted) : SatellitePointing{};
     const SatellitePointing found = haveFound ? PointAt(in.Site, in.Day, in.Found) : SatellitePointing{};
-    return "{\"site\":{\"latitude\":" + Number("%.4f", in.Site.Latitude) + ",\"longitude\":" +
-           Number("%.4f", in.Site.Longitude) + ",\"height\":" + Number("%.1f", in.Site.HeightM) +
+    return "{\"site\":{\"latitude\":" + NumberText("%.4f", in.Site.Latitude) + ",\"longitude\":" +
+           NumberText("%.4f", in.Site.Longitude) + ",\"height\":" + NumberText("%.1f", in.Site.HeightM) +
            "},\"wanted\":" + (haveWanted ? BlockJson(wanted, in.Day.UtcOffsetMinutes) : "null") +
            ",\"found\":" + (haveFound ? BlockJson(found, in.Day.UtcOffsetMinutes) : "null") +
            ",\"turn\":" + (haveWanted && haveFound ? TurnJson(found, wanted) : "null") + "}";
@@ -182,7 +165,7 @@ std::string AnswerJson(const PointingInputs& in) {
 PointingAnswer AnswerPointing(const char* target, size_t length, const PhoneSnapshot& snapshot,
                               const PointingDay* today) {
     PointingQuery query;
-    PointingInputs inputs;
+    PointRequest inputs;
     std::string wrong;
     if (const char* bad = ReadQuery(target, length, &query)) wrong = bad;
     else wrong = ReadInputs(query, snapshot, today, &inputs);

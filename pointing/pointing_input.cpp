@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "identity/identity_line.h"
+#include "common/orbital_position.h"
 
 namespace {
 
@@ -142,9 +142,7 @@ const char* ReadUtcOffset(const char* text, int* minutes) {
 }
 
 const char* ReadPosition(const char* text, int16_t* position) {
-    const size_t length = std::strlen(text);
-    // One word only: the list's reading takes the last word of a name.
-    *position = length > 0 && !std::memchr(text, ' ', length) ? PositionFromCaption(text, length) : kPositionUnknown;
+    *position = ReadPositionWord(text, std::strlen(text));
     if (*position == kPositionUnknown)
         return "the position must be as the satellite list writes it: 0 to 180 degrees followed by E or W, such as "
                "13.0E or 30.0W";

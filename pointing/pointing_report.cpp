@@ -4,17 +4,11 @@
 #include <cstdio>
 #include <cstring>
 
-#include "identity/identity_record.h"
+#include "common/orbital_position.h"
 #include "pointing/magnetic_model.h"
 #include "pointing/pointing_input.h"
 
 namespace {
-
-std::string Printed(const char* format, double value) {
-    char text[48];
-    std::snprintf(text, sizeof text, format, value);
-    return text;
-}
 
 std::string PositionName(int16_t position) {
     char text[8];
@@ -25,9 +19,9 @@ std::string PositionName(int16_t position) {
 // "48.1374N 11.5755E 0 m"
 std::string SiteText(const PointingSite& site) {
     const double height = std::round(site.HeightM * 10.0) / 10.0;
-    return Printed("%.4f", std::fabs(site.Latitude)) + (site.Latitude < 0 ? "S " : "N ") +
-           Printed("%.4f", std::fabs(site.Longitude)) + (site.Longitude < 0 ? "W " : "E ") +
-           Printed(height == std::round(height) ? "%.0f" : "%.1f", height + 0.0) + " m";
+    return NumberText("%.4f", std::fabs(site.Latitude)) + (site.Latitude < 0 ? "S " : "N ") +
+           NumberText("%.4f", std::fabs(site.Longitude)) + (site.Longitude < 0 ? "W " : "E ") +
+           NumberText(height == std::round(height) ? "%.0f" : "%.1f", height) + " m";
 }
 
 std::string CompassWords(const SatellitePointing& p) {
@@ -70,8 +64,14 @@ bool ReadPositional(int index, const char* value, PointRequest* request, std::st
 
 }  // namespace
 
+std::string NumberText(const char* format, double value) {
+    char text[48];
+    std::snprintf(text, sizeof text, format, value + 0.0);
+    return text;
+}
+
 std::string AngleText(double degrees) {
-    const std::string text = Printed("%.2f", degrees);
+    const std::string text = NumberText("%.2f", degrees);
     return text == "-0.00" ? "0.00" : text;
 }
 
@@ -92,13 +92,14 @@ const char* SkewWords(double skew) {
 }
 
 std::string OutsideModelWords() {
-    return Printed("the magnetic model covers %.0f", MagneticModelFirstYear()) +
-           Printed(" to %.0f", MagneticModelEndYear() - 1.0);
+    return NumberText("the magnetic model covers %.0f", MagneticModelFirstYear()) +
+           NumberText(" to %.0f", MagneticModelEndYear() - 1.0);
 }
 
 bool ReadPointArguments(int count, const char* const* arguments, const PointingDay* today, PointRequest* request,
                         std::string* error) {
-    *request = PointRequest{{0.0, 0.0, 0.0}, today ? *today : PointingDay{}, kPositionUnknown, kPositionUnknown};
+    *request = PointRequest{};
+    if (today) request->Day = *today;
     bool seen[3] = {false, false, false};
     int positionals = 0;
     for (int i = 0; i < count; ++i) {

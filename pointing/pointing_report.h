@@ -3,6 +3,7 @@
 #pragma once
 #include <string>
 
+#include "common/orbital_position.h"
 #include "pointing/pointing.h"
 
 // The exit codes: the wanted satellite above the horizon; below it (every
@@ -12,10 +13,10 @@ constexpr int kPointBelowHorizon = 1;
 constexpr int kPointBadInput = 2;
 
 struct PointRequest {
-    PointingSite Site;
-    PointingDay Day;
-    int16_t Wanted;
-    int16_t Found;  // kPositionUnknown without --found
+    PointingSite Site{};
+    PointingDay Day{};
+    int16_t Wanted = kPositionUnknown;
+    int16_t Found = kPositionUnknown;  // without --found or a satellite found
 };
 
 // The arguments after --point:
@@ -34,6 +35,9 @@ bool ReadPointArguments(int count, const char* const* arguments, const PointingD
 // exit code.
 int FormatPointReport(const PointRequest& request, std::string* text);
 
+// One number as the printf format writes it; a negative zero is written as
+// zero.
+std::string NumberText(const char* format, double value);
 // An angle with two decimals ("-6.84"), never "-0.00".
 std::string AngleText(double degrees);
 // An azimuth with two decimals in [0, 360): 359.999 reads "0.00".
