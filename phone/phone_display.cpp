@@ -2,8 +2,6 @@
 
 #include <windows.h>
 
-#include <cstring>
-
 #include "app/app_state.h"
 #include "app/program_module.h"
 #include "phone/phone_feed.h"

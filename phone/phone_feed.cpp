@@ -30,8 +30,10 @@ bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b) {
            a.Strength == b.Strength && a.Quality == b.Quality;
 }
 
+bool MeasuringLocked(const PhoneSnapshot& snapshot) { return snapshot.Measuring && snapshot.Locked; }
+
 ShownIdentity ClaimedIdentity(const PhoneSnapshot& snapshot) {
     const uint8_t match = snapshot.Identity.Record.Match;
-    const bool claimed = snapshot.Measuring && snapshot.Locked && match != IdentityUnknown && match <= IdentityMismatch;
+    const bool claimed = MeasuringLocked(snapshot) && match != IdentityUnknown && match <= IdentityMismatch;
     return claimed ? snapshot.Identity : ShownIdentity();
 }

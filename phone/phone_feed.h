@@ -48,6 +48,9 @@ struct PhoneSnapshot {
 
 PhoneSnapshot TakePhoneSnapshot(const PhoneFeed& feed);
 bool SameSnapshot(const PhoneSnapshot& a, const PhoneSnapshot& b);
+// Whether the snapshot was read under a lock while measuring: without one,
+// nothing the card or the broadcast says is claimed.
+bool MeasuringLocked(const PhoneSnapshot& snapshot);
 // The identity the snapshot may claim: the published one while measuring
 // under a lock, else nothing known (all unknown, the line empty), whatever
 // was published: the lock and the identity are published one after the

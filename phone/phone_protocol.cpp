@@ -29,6 +29,13 @@ char LowerCase(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A'
 
 bool IsVisible(char c) { return c > 0x20 && c < 0x7F; }
 
+// The bytes of a fixed field up to its first zero, at most its size.
+size_t FieldLength(const char* text, size_t size) {
+    size_t length = 0;
+    while (length < size && text[length] != '\0') ++length;
+    return length;
+}
+
 bool Equals(const char* text, size_t length, const char* word) {
     return length == std::strlen(word) && std::memcmp(text, word, length) == 0;
 }
@@ -203,8 +210,7 @@ void AppendJsonString(std::string* out, const char* text, size_t length) {
 }
 
 size_t CaptionLength(const char* caption) {
-    size_t length = 0;
-    while (length < kCaptionLength && caption[length] != '\0') ++length;
+    size_t length = FieldLength(caption, kCaptionLength);
     while (length > 0 && caption[length - 1] == ' ') --length;
     return length;
 }
@@ -219,8 +225,7 @@ void AppendPosition(std::string* json, int16_t tenths) {
 
 // A text field of the identity: its bytes up to the first zero, or null when empty.
 void AppendIdentityText(std::string* json, const char* text, size_t size) {
-    size_t length = 0;
-    while (length < size && text[length] != '\0') ++length;
+    const size_t length = FieldLength(text, size);
     if (length > 0) AppendJsonString(json, text, length);
     else json->append("null");
 }
@@ -259,21 +264,19 @@ std::string SignalJson(const PhoneSnapshot& snapshot, const std::string& caption
     const char* sound = snapshot.SoundMode == Tone    ? "tone"
                         : snapshot.SoundMode == Voice ? "voice"
                         : snapshot.SoundMode == Muted ? "muted" : "silent";
-    size_t textLength = 0;
-    while (textLength < 3 && snapshot.LevelText[textLength] != '\0') ++textLength;
     std::string json = "{\"measuring\":";
     json += snapshot.Measuring ? "true" : "false";
     json += ",\"locked\":";
     json += snapshot.Locked ? "true" : "false";
     json += ",\"level\":" + std::to_string(snapshot.Level) + ",\"text\":";
-    AppendJsonString(&json, snapshot.LevelText, textLength);
+    AppendJsonString(&json, snapshot.LevelText, FieldLength(snapshot.LevelText, 3));
     json += ",\"caption\":";
     AppendJsonString(&json, captionUtf8.data(), captionUtf8.size());
     json += ",\"sound\":\"";
     json += sound;
     json += snapshot.VoiceLanguage == Russian ? "\",\"language\":\"russian\"" : "\",\"language\":\"english\"";
     json += ",\"cadence\":" + std::to_string(snapshot.Cadence);
-    const bool locked = snapshot.Measuring && snapshot.Locked;
+    const bool locked = MeasuringLocked(snapshot);
     AppendReading(&json, "strength", snapshot.Strength, locked);
     AppendReading(&json, "quality", snapshot.Quality, locked);
     AppendIdentity(&json, snapshot);
