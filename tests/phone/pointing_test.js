@@ -97,6 +97,12 @@ async function keepsAndRefuses(page) {
   await page.reload();
   check(await reads(page, (c) => c.field === MUNICH_DMS && c.azimuth.startsWith("178.1\u00b0 true")),
         "and after a reload the last good place is still the one kept");
+  // A place kept by an earlier page, its degrees beside its text.
+  await page.evaluate(() => localStorage.setItem("zentrik-dish-location",
+    JSON.stringify({ text: "52.5163, 13.3777", lat: 52.5163, lon: 13.3777 })));
+  await page.reload();
+  check(await reads(page, (c) => c.field === "52.5163, 13.3777" && c.place.startsWith("From 52.5163, 13.3777, to 13.0E")),
+        "a place kept with its degrees is still read after a reload");
 }
 
 async function readsTheForms(page) {
