@@ -68,6 +68,7 @@ function instrument(options) {
   const createOscillator = BaseAudioContext.prototype.createOscillator;
   const frequencies = new WeakSet();
   BaseAudioContext.prototype.createOscillator = function () {
+    if (!log.contexts.includes(this)) log.contexts.push(this);
     const oscillator = createOscillator.call(this);
     frequencies.add(oscillator.frequency);
     const tone = { started: false, stopped: false, context: this };
@@ -167,7 +168,7 @@ async function observe(page, options = {}) {
 // their clock times: {name, when} with when in seconds of the audio clock.
 const played = (page) => page.evaluate(() => window.__pageObserver.starts.filter((s) => !s.cancelled)
   .map((s) => ({ name: s.name, when: s.when })).sort((a, b) => a.when - b.when));
-// The audio clock and state of the page's context (null before the first sound).
+// The audio clock and state of the page's context (null before the first sound or tone).
 const audioClock = (page) => page.evaluate(() => {
   const context = window.__pageObserver.contexts[0];
   return context ? { time: context.currentTime, state: context.state } : null;
@@ -179,8 +180,7 @@ const browserReleasesLocks = (page) => page.evaluate(() => window.__pageObserver
 // The tones the page started and the pitches it set, in the order set.
 const tones = (page) => page.evaluate(() => ({
   tones: window.__pageObserver.tones.map((t) => ({ started: t.started, stopped: t.stopped })),
-  pitches: window.__pageObserver.pitches.slice(),
-  clock: window.__pageObserver.tones.length ? window.__pageObserver.tones[0].context.currentTime : 0 }));
+  pitches: window.__pageObserver.pitches.slice() }));
 // The browser takes the sound away, as some do from a hidden page.
 const suspendAudio = (page) => page.evaluate(() => window.__pageObserver.contexts[0].suspend());
 

@@ -102,20 +102,11 @@ function sizes() {
 
 async function main() {
   sizes();
-  const program = new z.Program(SCRIPT);
-  const browser = await z.launchBrowser();
-  try {
-    program.port = await z.freePort();
-    await program.start(`/phone:${program.port}`);
-    await program.startHotBird();
+  await z.withPhoneDisplay(SCRIPT, async (program, browser) => {
     await z.waitFor(() => program.polls() > 20);
     await latency(program, browser);
     await cpuWithClients(program);
-  } finally {
-    await z.closeBrowser(browser);
-    await program.stop();
-    program.remove();
-  }
+  });
 }
 
 main().catch((e) => { console.error(e); process.exit(1); });

@@ -311,6 +311,18 @@ async function wakeLockWhenOffered(program, browser) {
   await neither.close();
 }
 
+// Canned readings in place of the program's: the event stream's one event
+// and /api/signal, each the reading current() gives when it is asked for.
+function cannedReadings(current) {
+  return (path) => {
+    const reading = JSON.stringify(current());
+    if (path === "/events")
+      return { status: 200, contentType: "text/event-stream", body: `retry: 200\n\nevent: signal\ndata: ${reading}\n\n` };
+    if (path === "/api/signal") return { status: 200, contentType: "application/json", body: reading };
+    return null;
+  };
+}
+
 // The identity as the page shows it: the line the PC's window draws, as the
 // readings carry it, from canned readings (the simulated tuner has no
 // identity to give).
@@ -318,14 +330,7 @@ async function namesTheSatellite(program, browser) {
   const base = { measuring: true, locked: true, level: 55, text: "55%", caption: HOTBIRD, sound: "silent",
                  language: "english", cadence: 1200 };
   let reading = Object.assign({}, base, { position: null, network: null, match: "unknown", expected: null, line: null });
-  const answer = (path) => {
-    if (path === "/events")
-      return { status: 200, contentType: "text/event-stream",
-               body: `retry: 200\n\nevent: signal\ndata: ${JSON.stringify(reading)}\n\n` };
-    if (path === "/api/signal") return { status: 200, contentType: "application/json", body: JSON.stringify(reading) };
-    return null;
-  };
-  const page = await z.phonePage(browser, program.port, { answer });
+  const page = await z.phonePage(browser, program.port, { answer: cannedReadings(() => reading) });
   check(await shows(page, (s) => s.state === "LOCKED" && s.level === "55%" && s.identity === ""),
         "identity unknown: the page says nothing of it");
   const cases = [
@@ -560,7 +565,7 @@ async function pitchInThePocket(page, reading) {
   reading({ strength: 70, quality: 80 });
   const before = await lastPitch(page);
   check(await waitFor(async () => await lastPitch(page) > before), "hidden: Pitch goes up with the quality all the same");
-  const { tones, pitches, clock } = await o.tones(page);
+  const { tones, pitches } = await o.tones(page), clock = (await o.audioClock(page)).time;
   check(tones.length === 1 && tones[0].started && !tones[0].stopped && pitches.slice(-1)[0].when >= clock - 2,
         "one tone, never stopped, its pitch set on the audio clock of now");
   await o.setHidden(page, false);
@@ -583,13 +588,7 @@ async function scenarioPeaking() {
     const base = { measuring: true, locked: true, level: 60, text: "60%", caption: HOTBIRD, sound: "tone", language: "english",
                    cadence: 1200, position: null, network: null, match: "unknown", expected: null };
     let now = Object.assign({}, base, { strength: 60, quality: 40 });
-    const answer = (path) => {
-      if (path === "/events")
-        return { status: 200, contentType: "text/event-stream", body: `retry: 200\n\nevent: signal\ndata: ${JSON.stringify(now)}\n\n` };
-      if (path === "/api/signal") return { status: 200, contentType: "application/json", body: JSON.stringify(now) };
-      return null;
-    };
-    const page = await z.phonePage(browser, program.port, { answer });
+    const page = await z.phonePage(browser, program.port, { answer: cannedReadings(() => now) });
     await page.tap("#pitch");
     await page.tap("#sound");
     await holdsThePeak(page, (readings) => { now = Object.assign({}, base, readings); });

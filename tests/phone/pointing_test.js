@@ -90,13 +90,23 @@ async function keepsAndRefuses(page) {
         "an unreadable place is refused, saying which place is still shown");
   check((await card(page)).azimuth.startsWith("178.1\u00b0 true"), "and its figures stay");
   await showCard(page, "pointing-refused");
-  for (const bad of ["48.1374", "95, 11", "48°08'15\" 11°34'32\"E", "https://example.com/somewhere", "48, 11, 12"]) {
+  // A side letter holds a longitude to 180 and a latitude to 90, as on the PC:
+  // 200E is no place, where a plain 200 is 200 east.
+  for (const bad of ["48.1374", "95, 11", "48°08'15\" 11°34'32\"E", "https://example.com/somewhere", "48, 11, 12",
+                     "48.1, 200E", "48°N 200°E", "48.1374N 180.0001E", "48°N 180°00'01\"W", "90.5N 11.5E"]) {
     await typePlace(page, bad);
-    check(await reads(page, (c) => c.message.startsWith("Cannot read")), `refused: ${bad}`);
+    check(await reads(page, (c) => c.message.startsWith(`Cannot read \u201c${bad}\u201d`) &&
+                                   c.message.endsWith("Still showing 48.1375, 11.5756.")), `refused: ${bad}`);
   }
   await page.reload();
   check(await reads(page, (c) => c.field === MUNICH_DMS && c.azimuth.startsWith("178.1\u00b0 true")),
         "and after a reload the last good place is still the one kept");
+  // A place kept by an earlier page, its degrees beside its text.
+  await page.evaluate(() => localStorage.setItem("zentrik-dish-location",
+    JSON.stringify({ text: "52.5163, 13.3777", lat: 52.5163, lon: 13.3777 })));
+  await page.reload();
+  check(await reads(page, (c) => c.field === "52.5163, 13.3777" && c.place.startsWith("From 52.5163, 13.3777, to 13.0E")),
+        "a place kept with its degrees is still read after a reload");
 }
 
 async function readsTheForms(page) {
@@ -105,6 +115,8 @@ async function readsTheForms(page) {
                  ["https://maps.google.com/?q=48.1374,11.5755", "From 48.1374, 11.5755"],
                  ["geo:40.7128,-74.0060", "From 40.7128, -74.0060"],
                  ["https://www.openstreetmap.org/#map=17/52.5163/13.3777", "From 52.5163, 13.3777"],
+                 ["48.1374, 191.5755", "From 48.1374, 191.5755"],
+                 ["48.1374N 180E", "From 48.1374, 180.0000"],
                  ["33.8688S 151.2093E", "From -33.8688, 151.2093"]];
   for (const [text, place] of forms) {
     await typePlace(page, text);
