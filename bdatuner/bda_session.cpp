@@ -142,10 +142,8 @@ void ReadJob(void* session) {
     LogReadingChanges(s, reading, locked, unitBefore);
     // The stream is read only under a lock found once the latest tune has
     // settled; a lock that goes takes what the stream said with it.
-    if (StreamTapMayOpen(s->Tuned, locked, static_cast<uint32_t>(readStartMs - s->TunedAtMs)))
-        OpenStreamTap(s->Graph.Tap.Get());
-    else CloseStreamTap(s->Graph.Tap.Get());
-    ReportStreamTapFailures(s->Graph.Tap.Get());
+    SetStreamTapOpen(s->Graph.Tap.Get(),
+                     StreamTapMayOpen(s->Tuned, locked, static_cast<uint32_t>(readStartMs - s->TunedAtMs)));
     // Reads queued behind a slow one must not switch again before the switch is sent.
     if (s->Tuned && !s->RetunePending &&
         NextModulationDue(&s->Search, locked, static_cast<uint32_t>(GetTickCount64() - s->TunedAtMs))) {

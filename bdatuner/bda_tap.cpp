@@ -574,22 +574,21 @@ StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap) {
     return face ? face->TakeFailures() : StreamTapFailures{};
 }
 
-void ReportStreamTapFailures(IBaseFilter* tap) {
-    const StreamTapFailures failures = TakeStreamTapFailures(tap);
+void CloseStreamTap(IBaseFilter* tap) {
+    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(false);
+}
+
+void SetStreamTapOpen(IBaseFilter* tap, bool open) {
+    ComPtr<IStreamTap> face = TapOf(tap);
+    if (!face) return;
+    face->SetOpen(open);
+    const StreamTapFailures failures = face->TakeFailures();
     if (failures.Receive != S_OK)
         BdaLog("the demultiplexer behind the stream tap refused a sample (%s): the identity is still read, "
                "and the stream goes on", LogResult(failures.Receive).Text);
     if (failures.Allocator != S_OK)
         BdaLog("the demultiplexer behind the stream tap refused the card's allocator (%s)",
                LogResult(failures.Allocator).Text);
-}
-
-void CloseStreamTap(IBaseFilter* tap) {
-    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(false);
-}
-
-void OpenStreamTap(IBaseFilter* tap) {
-    if (ComPtr<IStreamTap> face = TapOf(tap)) face->SetOpen(true);
 }
 
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap) {

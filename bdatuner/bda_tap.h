@@ -27,7 +27,10 @@ HRESULT CreateStreamTap(IBaseFilter** tap);
 // read that began once the latest tune had settled finds the lock
 // (StreamTapMayOpen, bda_mapping.h). A new tap is closed.
 void CloseStreamTap(IBaseFilter* tap);
-void OpenStreamTap(IBaseFilter* tap);
+// Opens or closes the tap as the statistics read found, then logs what
+// TakeStreamTapFailures hands out: from the bridge's worker, never from the
+// card's delivery thread. CloseStreamTap logs nothing.
+void SetStreamTapOpen(IBaseFilter* tap, bool open);
 // What the stream has said since the tap last opened; an empty identity for
 // a null tap. Never waits for the card: only for a sample being read.
 BroadcastIdentity ReadStreamTap(IBaseFilter* tap);
@@ -42,9 +45,6 @@ struct StreamTapFailures {
     HRESULT Allocator = S_OK;
 };
 StreamTapFailures TakeStreamTapFailures(IBaseFilter* tap);
-// Logs what TakeStreamTapFailures hands out: from the bridge's worker, never
-// from the card's delivery thread.
-void ReportStreamTapFailures(IBaseFilter* tap);
 
 // Adds the tap to the graph and connects the card's transport output (card:
 // the receiver, or the tuner where there is none) to it; the demultiplexer

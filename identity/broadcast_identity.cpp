@@ -327,20 +327,26 @@ int16_t AgreedPosition(const IdentityReader& reader) {
     return lows * 2 >= reader.EntryCount ? low : high;
 }
 
-// Whether a NIT entry is the stream the SDT actual names; the network id 0
-// is no registered network's, so it names nothing.
-bool NamesReceivedStream(const IdentityReader& reader, const ListedTransponder& t) {
-    return reader.SdtProgress.Have && reader.OriginalNetworkId != 0 && t.TransportStreamId == reader.SdtProgress.Id &&
-           t.OriginalNetworkId == reader.OriginalNetworkId;
+// Whether the SDT actual names its stream at all; the network id 0 is no
+// registered network's, so it names nothing.
+bool SdtNamesItsStream(const IdentityReader& reader) {
+    return reader.SdtProgress.Have && reader.OriginalNetworkId != 0;
+}
+
+// Whether a NIT entry carries the ids of the stream the SDT actual names
+// (SdtNamesItsStream first).
+bool IsSdtStream(const IdentityReader& reader, const ListedTransponder& t) {
+    return t.TransportStreamId == reader.SdtProgress.Id && t.OriginalNetworkId == reader.OriginalNetworkId;
 }
 
 // The position the NIT gives the stream being received, named by the SDT
 // actual's ids. Unknown when it is not listed or listed at two places.
 int16_t ReceivedPosition(const IdentityReader& reader) {
     int16_t position = kPositionUnknown;
+    if (!SdtNamesItsStream(reader)) return position;
     for (int i = 0; i < reader.EntryCount; ++i) {
         const ListedTransponder& t = reader.Entries[i];
-        if (!NamesReceivedStream(reader, t)) continue;
+        if (!IsSdtStream(reader, t)) continue;
         if (position != kPositionUnknown && position != t.Position) return kPositionUnknown;
         position = t.Position;
     }
@@ -356,16 +362,18 @@ int16_t ReceivedPosition(const IdentityReader& reader) {
 bool TablesOfOneStream(const IdentityReader& reader) {
     if (!reader.NitProgress.Have || !reader.SdtProgress.Have) return false;
     if (reader.NitAgain && reader.SdtAgain) return true;
+    if (!SdtNamesItsStream(reader)) return false;
     for (int i = 0; i < reader.EntryCount; ++i)
-        if (NamesReceivedStream(reader, reader.Entries[i])) return true;
+        if (IsSdtStream(reader, reader.Entries[i])) return true;
     return false;
 }
 
 // A NIT alone names its satellite by all its descriptors; with an SDT, only
-// once both are known to be of one stream, by the SDT's stream first.
-int16_t StreamPosition(const IdentityReader& reader) {
+// once both are known to be of one stream (oneStream: TablesOfOneStream), by
+// the SDT's stream first.
+int16_t StreamPosition(const IdentityReader& reader, bool oneStream) {
     if (!reader.SdtProgress.Have) return AgreedPosition(reader);
-    if (!TablesOfOneStream(reader)) return kPositionUnknown;
+    if (!oneStream) return kPositionUnknown;
     const int16_t received = ReceivedPosition(reader);
     return received != kPositionUnknown ? received : AgreedPosition(reader);
 }
@@ -408,11 +416,13 @@ void FeedTransportStream(IdentityReader* reader, const uint8_t* bytes, size_t co
 
 BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader) {
     BroadcastIdentity identity;
+    // Once per read: it walks the NIT's entries while the card's delivery
+    // thread waits for the reader.
+    const bool oneStream = TablesOfOneStream(reader);
     identity.Synchronised = reader.Sync.EverSynchronised;
     identity.HaveNit = reader.NitProgress.Have;
     identity.HaveSdt = reader.SdtProgress.Have;
-    identity.Complete =
-        TableComplete(reader.NitProgress) && TableComplete(reader.SdtProgress) && TablesOfOneStream(reader);
+    identity.Complete = TableComplete(reader.NitProgress) && TableComplete(reader.SdtProgress) && oneStream;
     if (identity.HaveNit) {
         identity.NetworkId = reader.NitProgress.Id;
         std::memcpy(identity.NetworkName, reader.NetworkName, kNetworkNameBytes);
@@ -423,7 +433,7 @@ BroadcastIdentity ReadBroadcastIdentity(const IdentityReader& reader) {
         identity.ServiceCount = reader.ServiceCount;
         std::memcpy(identity.Services, reader.Services, sizeof identity.Services);
     }
-    identity.Position = StreamPosition(reader);
+    identity.Position = StreamPosition(reader, oneStream);
     if (identity.Position != kPositionUnknown) ListTransponders(reader, &identity);
     return identity;
 }

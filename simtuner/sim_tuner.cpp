@@ -125,8 +125,7 @@ public:
     HRESULT STDMETHODCALLTYPE QueryLock() override {
         Call call(this, "QueryLock");
         Sleep(SimLatencyMs());
-        int32_t level = 0;
-        HRESULT result = Signal(&level) ? S_OK : E_FAIL;
+        HRESULT result = Signal().Locked ? S_OK : E_FAIL;
         SimForcedResult("QueryLock", &result);
         SIM_LOG("QueryLock - 0x%08lX", static_cast<unsigned long>(result));
         return result;
@@ -136,16 +135,16 @@ public:
         Call call(this, "ReadSignalLevel");
         Sleep(SimLatencyMs());
         HRESULT result = S_OK;
-        int32_t value = 0;
-        bool writes = true;
+        SimSignal now;  // logged as level 0 when there is nowhere to write it
         if (!level) {
             result = E_POINTER;
         } else {
-            Signal(&value, &writes);
-            if (writes) *level = value;  // written even when a failure is scripted
+            now = Signal();
+            if (now.WritesLevel) *level = now.Level;  // written even when a failure is scripted
         }
         SimForcedResult("ReadSignalLevel", &result);
-        SIM_LOG("ReadSignalLevel %s 0x%08lX", LevelText(writes, value).c_str(), static_cast<unsigned long>(result));
+        SIM_LOG("ReadSignalLevel %s 0x%08lX", LevelText(now.WritesLevel, now.Level).c_str(),
+                static_cast<unsigned long>(result));
         return result;
     }
 
@@ -154,9 +153,7 @@ public:
         Call call(this, "GetSignalReadings");
         if (!info) return E_POINTER;
         if (info->cbSize < sizeof(ZentrikSignalInfo)) return E_INVALIDARG;
-        int32_t level = 0;
-        SimSignal now;
-        Signal(&level, nullptr, &now);
+        const SimSignal now = Signal();
         FillReading(now.Strength, &info->StrengthPercent, &info->StrengthRaw, &info->StrengthUnit);
         FillReading(now.Quality, &info->QualityPercent, &info->QualityRaw, &info->QualityUnit);
         const bool known = now.Strength != kSignalPercentUnknown || now.Quality != kSignalPercentUnknown;
@@ -247,19 +244,16 @@ private:
         return result;
     }
 
-    // The signal now; returns the lock state and sets the level (0 without
-    // lock), and, when asked, the whole signal with strength and quality.
-    bool Signal(int32_t* level, bool* writes = nullptr, SimSignal* whole = nullptr) {
+    // The signal now: the lock state, the level (0 without lock), strength
+    // and quality. Each call draws the demo's noise anew.
+    SimSignal Signal() {
         std::lock_guard<std::mutex> guard(mutex_);
         SimSignal now;
         if (initialized_) {
             const uint32_t ms = static_cast<uint32_t>(GetTickCount64() - startTick_);
             if (!SimScriptedSignal(ms, &now)) now = DemoSignal(ms);  // scripted: as is, also without lock
         }
-        *level = now.Level;
-        if (writes) *writes = now.WritesLevel;
-        if (whole) *whole = now;
-        return now.Locked;
+        return now;
     }
 
     // Demo: nothing until a transponder has been tuned; then each sweep

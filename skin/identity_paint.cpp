@@ -34,11 +34,12 @@ void AddTurnWhereItFits(const SatelliteIdentity& identity, char line[kIdentityLi
     std::memcpy(longer + length + sizeof kSeparator - 1, turn, std::strlen(turn) + 1);
     wchar_t wide[kIdentityLineBytes];
     const int count = MultiByteToWideChar(CP_UTF8, 0, longer, -1, wide, kIdentityLineBytes);
+    if (count <= 1) return;  // nothing converted: nothing to measure
     RECT needed = {0, 0, 0, 0};
     const HGDIOBJ previous = SelectObject(App.WindowDC, IdentityFont());
     DrawTextW(App.WindowDC, wide, count - 1, &needed, DT_CALCRECT | DT_SINGLELINE | DT_NOPREFIX);
     SelectObject(App.WindowDC, previous);
-    if (count > 1 && needed.right <= kIdentityArea.right - kIdentityArea.left)
+    if (needed.right <= kIdentityArea.right - kIdentityArea.left)
         std::memcpy(line, longer, std::strlen(longer) + 1);
 }
 

@@ -206,7 +206,7 @@ TEST(StreamTap, AFailingReceiveKeepsTheStreamComingAndIsHandedOutOnce) {
     tap.ConnectCard();
     ASSERT_EQ(tap.ConnectDemux(), S_OK);
     tap.filter->Run(0);
-    OpenStreamTap(tap.filter.Get());
+    SetStreamTapOpen(tap.filter.Get(), true);
     tap.demux.receiveAnswer = E_FAIL;
     FakeSample sample(HotBirdLikeStream());
     EXPECT_EQ(tap.samples->Receive(&sample), S_OK);  // the card goes on delivering
@@ -230,13 +230,13 @@ TEST(StreamTap, ReadsTheStreamOnlyWhileOpenAndForgetsItAsItCloses) {
     tap.samples->Receive(&sample);  // a new tap is closed
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, kPositionUnknown);
     EXPECT_FALSE(ReadStreamTap(tap.filter.Get()).Synchronised);
-    OpenStreamTap(tap.filter.Get());
+    SetStreamTapOpen(tap.filter.Get(), true);
     tap.samples->Receive(&sample);
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, 130);
     CloseStreamTap(tap.filter.Get());
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, kPositionUnknown);
     tap.samples->Receive(&sample);  // what comes while closed is not read, nor kept for the opening
-    OpenStreamTap(tap.filter.Get());
+    SetStreamTapOpen(tap.filter.Get(), true);
     EXPECT_EQ(ReadStreamTap(tap.filter.Get()).Position, kPositionUnknown);
     EXPECT_EQ(tap.demux.samples, 3);  // the demultiplexer got every one
     EXPECT_EQ(StreamTapBytes(tap.filter.Get()), 3 * sample.bytes.size());
