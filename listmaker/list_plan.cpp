@@ -4,13 +4,16 @@
 #include <set>
 #include <tuple>
 
+#include "common/tuning_ranges.h"
 #include "listmaker/list_line.h"
 
 namespace {
 
 constexpr int64_t kWide = 20000;  // ksym/s
 
-bool IsCBand(int64_t mhz) { return mhz <= 4200; }
+// Up to the C band's top, so anything below the Ku band: the transponders
+// chosen from are tunable, in one band or the other.
+bool IsCBand(int64_t mhz) { return mhz <= kCBandTop; }
 
 // The order transponders are preferred in, the first the best; the
 // designation last, so the file's order never decides.

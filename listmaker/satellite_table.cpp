@@ -1,5 +1,6 @@
 #include "listmaker/satellite_table.h"
 
+#include "common/tuning_ranges.h"
 #include "common/utf8.h"
 #include "listmaker/ascii_fold.h"
 #include "listmaker/xml_reader.h"
@@ -80,8 +81,6 @@ int64_t Nearest(int64_t value) {
     return shifted >= 0 ? shifted / 1000 : -((-shifted + 999) / 1000);
 }
 
-bool InBands(int64_t mhz) { return (mhz >= 3400 && mhz <= 4200) || (mhz >= 10700 && mhz <= 15000); }
-
 // Enigma2: system 0 DVB-S, 1 DVB-S2; modulation 1 QPSK, 2 8PSK.
 int RankOf(int64_t system, int64_t modulation) {
     if (system == 0 && modulation == 1) return 0;
@@ -159,8 +158,9 @@ bool ReadTransponder(const XmlAttribute* attributes, size_t count, TableTranspon
     t->Ksym = Nearest(t->SymbolsPerSecond);
     t->Rank = RankOf(system, modulation);
     t->T2mi = Find(attributes, count, "t2mi_plp_id") || Find(attributes, count, "t2mi_pid");
-    t->Tunable = InBands(t->Mhz) && t->Ksym >= 1000 && t->Ksym <= 45000 && t->Rank >= 0 && t->Polarisation >= 0 &&
-                 t->Polarisation <= 3 && !Find(attributes, count, "is_id") && !Find(attributes, count, "pls_code");
+    t->Tunable = (InCBand(t->Mhz) || InKuBand(t->Mhz)) && SymbolRateInRange(t->Ksym) && t->Rank >= 0 &&
+                 t->Polarisation >= 0 && t->Polarisation <= 3 && !Find(attributes, count, "is_id") &&
+                 !Find(attributes, count, "pls_code");
     return true;
 }
 
