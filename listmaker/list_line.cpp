@@ -89,6 +89,15 @@ bool ParseListLine(std::string_view line, ListLine* parsed) {
     return false;
 }
 
+bool NextListLine(std::string_view text, size_t* start, std::string_view* line) {
+    if (*start >= text.size()) return false;
+    size_t end = text.find("\r\n", *start);
+    if (end == std::string_view::npos) end = text.size();
+    *line = text.substr(*start, end - *start);
+    *start = end + 2;
+    return true;
+}
+
 bool ListLineBefore(const std::string& a, const std::string& b) {
     return std::make_tuple(FirstLetter(a), LowerText(a), std::cref(a)) <
            std::make_tuple(FirstLetter(b), LowerText(b), std::cref(b));
