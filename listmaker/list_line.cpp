@@ -4,13 +4,10 @@
 #include <tuple>
 
 #include "common/orbital_position.h"
+#include "listmaker/ascii_text.h"
 
 namespace {
 
-// Past any real number; such a line is refused by the ranges that read it.
-constexpr int64_t kHuge = 1000000000000000;
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
 bool IsSpace(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 
@@ -26,15 +23,6 @@ std::string LowerText(const std::string& line) {
     for (char& c : lower)
         if (c >= 'A' && c <= 'Z') c = static_cast<char>(c | 0x20);
     return lower;
-}
-
-// Decimal digits from `at` on; false unless there is at least one.
-bool ReadDigits(std::string_view text, size_t* at, int64_t* value) {
-    const size_t start = *at;
-    *value = 0;
-    for (; *at < text.size() && IsDigit(text[*at]); ++*at)
-        if (*value < kHuge) *value = *value * 10 + (text[*at] - '0');
-    return *at > start;
 }
 
 // "10719v27500;" after the "]=".
@@ -99,6 +87,15 @@ bool ParseListLine(std::string_view line, ListLine* parsed) {
             return true;
     }
     return false;
+}
+
+bool NextListLine(std::string_view text, size_t* start, std::string_view* line) {
+    if (*start >= text.size()) return false;
+    size_t end = text.find("\r\n", *start);
+    if (end == std::string_view::npos) end = text.size();
+    *line = text.substr(*start, end - *start);
+    *start = end + 2;
+    return true;
 }
 
 bool ListLineBefore(const std::string& a, const std::string& b) {

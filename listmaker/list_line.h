@@ -37,6 +37,11 @@ struct ListLine {
 // ';'. False for any other line.
 bool ParseListLine(std::string_view line, ListLine* parsed);
 
+// The line of CR LF text that starts at *start, without its line end, with
+// *start moved to the next one; false past the last. A final line may lack
+// its line end; a text that ends in one has no empty line after it.
+bool NextListLine(std::string_view text, size_t* start, std::string_view* line);
+
 // The list's order: the name's first letter without regard to case, then
 // the whole line so, then as it is.
 bool ListLineBefore(const std::string& a, const std::string& b);

@@ -4,13 +4,16 @@
 #include <set>
 #include <tuple>
 
+#include "common/tuning_ranges.h"
 #include "listmaker/list_line.h"
 
 namespace {
 
 constexpr int64_t kWide = 20000;  // ksym/s
 
-bool IsCBand(int64_t mhz) { return mhz <= 4200; }
+// Up to the C band's top, so anything below the Ku band: the transponders
+// chosen from are tunable, in one band or the other.
+bool IsCBand(int64_t mhz) { return mhz <= kCBandTop; }
 
 // The order transponders are preferred in, the first the best; the
 // designation last, so the file's order never decides.
@@ -91,11 +94,8 @@ void AddBusiestSlots(Planning& p) {
 char PolarisationLetter(int64_t polarisation) { return polarisation == 0 || polarisation == 2 ? 'h' : 'v'; }
 
 bool ReadBuiltinList(std::string_view bytes, std::vector<BuiltinEntry>* entries, std::string* error) {
-    for (size_t start = 0; start < bytes.size();) {
-        size_t end = bytes.find("\r\n", start);
-        if (end == std::string_view::npos) end = bytes.size();
-        const std::string_view line = bytes.substr(start, end - start);
-        start = end + 2;
+    std::string_view line;
+    for (size_t start = 0; NextListLine(bytes, &start, &line);) {
         if (line.empty()) continue;
         ListLine parsed;
         if (!ParseListLine(line, &parsed)) {

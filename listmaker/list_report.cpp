@@ -21,12 +21,9 @@ bool InData(const SatelliteTable& table, std::string_view line) {
 
 size_t CountPresent(const SatelliteTable& table, std::string_view text) {
     size_t present = 0;
-    for (size_t start = 0; start < text.size();) {
-        size_t end = text.find("\r\n", start);
-        if (end == std::string_view::npos) end = text.size();
-        if (InData(table, text.substr(start, end - start))) ++present;
-        start = end + 2;
-    }
+    std::string_view line;
+    for (size_t start = 0; NextListLine(text, &start, &line);)
+        if (InData(table, line)) ++present;
     return present;
 }
 

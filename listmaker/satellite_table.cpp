@@ -1,13 +1,13 @@
 #include "listmaker/satellite_table.h"
 
+#include "common/tuning_ranges.h"
 #include "common/utf8.h"
 #include "listmaker/ascii_fold.h"
+#include "listmaker/ascii_text.h"
 #include "listmaker/xml_reader.h"
 
 namespace {
 
-// Numbers beyond any real one stop growing here; the ranges refuse them.
-constexpr int64_t kHuge = 1000000000000000;
 constexpr int64_t kHalfCircle = 1800;  // tenths
 
 // White space as names are read: ASCII's and the other spaces of Unicode
@@ -23,8 +23,6 @@ bool IsWordCode(uint32_t c) {
     return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_' ||
            (c >= 0x80 && !IsNameSpace(c));
 }
-
-bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 
 size_t SkipNameSpace(std::string_view text, size_t at) {
     uint32_t code = 0;
@@ -50,11 +48,8 @@ std::string_view WithoutBand(std::string_view rest) {
     static const std::string_view kBands[] = {"c-band", "ku-band", "ka-band", "s-band", "l-band", "x-band"};
     for (std::string_view band : kBands) {
         if (rest.size() <= band.size()) continue;
-        bool same = true;
-        for (size_t i = 0; i < band.size() && same; ++i)
-            same = (rest[i] >= 'A' && rest[i] <= 'Z' ? rest[i] | 0x20 : rest[i]) == band[i];
         const size_t after = SkipNameSpace(rest, band.size());
-        if (same && after > band.size()) return rest.substr(after);
+        if (SameLetters(rest.substr(0, band.size()), band) && after > band.size()) return rest.substr(after);
     }
     return rest;
 }
@@ -65,11 +60,8 @@ bool ReadInteger(std::string_view text, int64_t* value) {
     size_t at = SkipNameSpace(text, 0);
     const bool negative = at < text.size() && text[at] == '-';
     if (at < text.size() && (text[at] == '-' || text[at] == '+')) ++at;
-    const size_t digitsStart = at;
     int64_t number = 0;
-    for (; at < text.size() && IsDigit(text[at]); ++at)
-        if (number < kHuge) number = number * 10 + (text[at] - '0');
-    if (at == digitsStart || SkipNameSpace(text, at) != text.size()) return false;
+    if (!ReadDigits(text, &at, &number) || SkipNameSpace(text, at) != text.size()) return false;
     *value = negative ? -number : number;
     return true;
 }
@@ -79,8 +71,6 @@ int64_t Nearest(int64_t value) {
     const int64_t shifted = value + 500;
     return shifted >= 0 ? shifted / 1000 : -((-shifted + 999) / 1000);
 }
-
-bool InBands(int64_t mhz) { return (mhz >= 3400 && mhz <= 4200) || (mhz >= 10700 && mhz <= 15000); }
 
 // Enigma2: system 0 DVB-S, 1 DVB-S2; modulation 1 QPSK, 2 8PSK.
 int RankOf(int64_t system, int64_t modulation) {
@@ -159,8 +149,9 @@ bool ReadTransponder(const XmlAttribute* attributes, size_t count, TableTranspon
     t->Ksym = Nearest(t->SymbolsPerSecond);
     t->Rank = RankOf(system, modulation);
     t->T2mi = Find(attributes, count, "t2mi_plp_id") || Find(attributes, count, "t2mi_pid");
-    t->Tunable = InBands(t->Mhz) && t->Ksym >= 1000 && t->Ksym <= 45000 && t->Rank >= 0 && t->Polarisation >= 0 &&
-                 t->Polarisation <= 3 && !Find(attributes, count, "is_id") && !Find(attributes, count, "pls_code");
+    t->Tunable = (InCBand(t->Mhz) || InKuBand(t->Mhz)) && SymbolRateInRange(t->Ksym) && t->Rank >= 0 &&
+                 t->Polarisation >= 0 && t->Polarisation <= 3 && !Find(attributes, count, "is_id") &&
+                 !Find(attributes, count, "pls_code");
     return true;
 }
 
@@ -217,11 +208,8 @@ void OnComment(void* context, std::string_view text) {
 
 bool ReadSlotName(std::string_view name, int64_t* tenths, std::string_view* rest) {
     size_t at = SkipNameSpace(name, 0);
-    const size_t digitsStart = at;
     int64_t whole = 0, tenth = 0;
-    for (; at < name.size() && IsDigit(name[at]); ++at)
-        if (whole < kHuge) whole = whole * 10 + (name[at] - '0');
-    if (at == digitsStart) return false;
+    if (!ReadDigits(name, &at, &whole)) return false;
     if (at + 1 < name.size() && name[at] == '.' && IsDigit(name[at + 1])) {
         tenth = name[at + 1] - '0';
         at += 2;

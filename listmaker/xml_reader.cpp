@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "common/utf8.h"
+#include "listmaker/ascii_text.h"
 
 namespace {
 
@@ -393,13 +394,6 @@ bool ReadPseudoAttribute(Reader& r, std::string_view name, std::string_view* val
         return Fail(r, r.At, "the XML declaration's " + std::string(name) + " does not end");
     *value = r.Text.substr(r.At + 1, end - r.At - 1);
     r.At = end + 1;
-    return true;
-}
-
-bool SameLetters(std::string_view text, std::string_view lower) {
-    if (text.size() != lower.size()) return false;
-    for (size_t i = 0; i < text.size(); ++i)
-        if (((text[i] >= 'A' && text[i] <= 'Z') ? text[i] | 0x20 : text[i]) != lower[i]) return false;
     return true;
 }
 

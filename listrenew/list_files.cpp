@@ -129,10 +129,16 @@ std::wstring DatedCopyName(const wchar_t* path) {
     return NumberedCopyName(path, kMostCopies);
 }
 
+// *kept names only a copy this call made: the caller deletes it should the new
+// list fail, so a name already taken (an earlier copy) must never reach it.
 bool KeepDatedCopy(const wchar_t* path, std::wstring* kept, std::string* error) {
+    kept->clear();
     for (int number = 1; number <= kMostCopies; ++number) {
-        *kept = NumberedCopyName(path, number);
-        if (CopyFileW(path, kept->c_str(), TRUE)) return true;
+        const std::wstring name = NumberedCopyName(path, number);
+        if (CopyFileW(path, name.c_str(), TRUE)) {
+            *kept = name;
+            return true;
+        }
         const DWORD code = GetLastError();
         if (code != ERROR_FILE_EXISTS && code != ERROR_ALREADY_EXISTS)
             return Refuse(error, "the present list cannot be kept", code);

@@ -23,7 +23,8 @@ std::wstring DatedCopyName(const wchar_t* path);
 
 // Copies the file to DatedCopyName's name, never over an existing file
 // (should another take that name meanwhile, the next number); *kept is the
-// name used. False with the reason.
+// name used. False with the reason, and *kept empty: no earlier copy is ever
+// named there.
 bool KeepDatedCopy(const wchar_t* path, std::wstring* kept, std::string* error);
 
 // Deletes the file, a read-only one too: a copy takes its original's

@@ -3,6 +3,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "common/tuning_ranges.h"
+
 struct Transponder {
     int32_t Frequency = 11344;  // MHz
     int32_t Polarisation = 0;   // 0 horizontal, 1 vertical, 3 another letter in a list entry
@@ -10,13 +12,6 @@ struct Transponder {
     int32_t Diseqc = 0;         // 0 to 6
 };
 
-// The bands and symbol rates a transponder may have, whether it comes from
-// the list file or from the typed line. Both ends belong to the range.
-constexpr int32_t kCBandBottom = 3400, kCBandTop = 4200;    // MHz
-constexpr int32_t kKuBandBottom = 10700, kKuBandTop = 15000;  // MHz
-constexpr bool InCBand(int32_t mhz) { return mhz >= kCBandBottom && mhz <= kCBandTop; }
-constexpr bool InKuBand(int32_t mhz) { return mhz >= kKuBandBottom && mhz <= kKuBandTop; }
-constexpr bool SymbolRateInRange(int32_t ksyms) { return ksyms >= 1000 && ksyms <= 45000; }
 // A universal LNB switches to its high band from 11700 MHz on.
 constexpr bool InHighBand(int32_t mhz) { return mhz > 11699; }
 

@@ -93,6 +93,15 @@ void ExpectAttention(const std::string& says) {
     EXPECT_EQ(boxes[0].Icon, StandardIcon(IDI_EXCLAMATION));
 }
 
+// The question answered Yes, then the Attention! box saying exactly this.
+void ExpectAskedThenRefused(const std::string& says) {
+    const auto boxes = TakeMessageBoxes();
+    ASSERT_EQ(boxes.size(), 2u);
+    EXPECT_EQ(boxes[0].Caption, "Satellite list");
+    EXPECT_EQ(boxes[1].Caption, "Attention!");
+    EXPECT_EQ(boxes[1].Text, says);
+}
+
 }  // namespace
 
 TEST(ListRenewal, ADroppedTableRenewsTheListAndKeepsTheOldOne) {
@@ -163,17 +172,39 @@ TEST(ListRenewal, AReadOnlyListIsToldAndNothingIsLeftBehind) {
     const std::string list = folder + "\\satellite.ini";
     ASSERT_TRUE(SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_READONLY));
     Drop({kTable});
-    const auto boxes = TakeMessageBoxes();
-    ASSERT_EQ(boxes.size(), 2u);
-    EXPECT_EQ(boxes[0].Caption, "Satellite list");
-    EXPECT_EQ(boxes[1].Caption, "Attention!");
-    EXPECT_EQ(boxes[1].Text, "The new satellite list was not written: satellite.ini is read-only: untick Read-only "
-                             "in its Properties to let it be replaced.\n\nYour satellite list is unchanged.");
+    ExpectAskedThenRefused("The new satellite list was not written: satellite.ini is read-only: untick Read-only in "
+                           "its Properties to let it be replaced.\n\nYour satellite list is unchanged.");
     EXPECT_EQ(ReadWholeFile(list), DefaultList());
     EXPECT_EQ(FolderFiles(folder), std::vector<std::string>{"satellite.ini"}) << "no copy is left behind";
     EXPECT_EQ(GetFileAttributesA(list.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
     EXPECT_EQ(ComboCount(), 100);
     SetFileAttributesA(list.c_str(), FILE_ATTRIBUTE_NORMAL);
+}
+
+// With every dated name of the day taken, the present list cannot be kept:
+// nothing is written, and the earlier copies, the last one (read-only) among
+// them, stay as they were.
+TEST(ListRenewal, WhenTodaysCopyNamesAreTakenTheEarlierCopiesStay) {
+    UseSimulatedTuner("latency 0\n");
+    const std::string folder = NewTestFolder();
+    StartProgramIn(folder);
+    const std::string day = Today();
+    for (int number = 1; number <= 999; ++number) {
+        const std::string name = "satellite-" + day + (number > 1 ? "-" + std::to_string(number) : "") + ".ini";
+        WriteTestFile(folder + "\\" + name, "copy " + std::to_string(number) + "\r\n");
+    }
+    const std::string last = folder + "\\satellite-" + day + "-999.ini";
+    ASSERT_TRUE(SetFileAttributesA(last.c_str(), FILE_ATTRIBUTE_READONLY));
+    Drop({kTable});
+    ExpectAskedThenRefused("The new satellite list was not written: the present list cannot be kept: today's 999 "
+                           "names are taken\n\nYour satellite list is unchanged.");
+    EXPECT_EQ(ReadWholeFile(folder + "\\satellite.ini"), DefaultList());
+    EXPECT_EQ(FolderFiles(folder).size(), 1000u) << "every earlier copy is still there";
+    EXPECT_EQ(ReadWholeFile(last), "copy 999\r\n");
+    EXPECT_EQ(GetFileAttributesA(last.c_str()) & FILE_ATTRIBUTE_READONLY, DWORD(FILE_ATTRIBUTE_READONLY));
+    EXPECT_EQ(ReadWholeFile(folder + "\\satellite-" + day + ".ini"), "copy 1\r\n");
+    EXPECT_EQ(ComboCount(), 100);
+    SetFileAttributesA(last.c_str(), FILE_ATTRIBUTE_NORMAL);
 }
 
 TEST(ListRenewal, WhileMeasuringADropIsRefused) {
