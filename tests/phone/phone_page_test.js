@@ -587,10 +587,13 @@ async function scenarioPeaking() {
     await showsBothReadings(program, browser);
     const base = { measuring: true, locked: true, level: 60, text: "60%", caption: HOTBIRD, sound: "tone", language: "english",
                    cadence: 1200, position: null, network: null, match: "unknown", expected: null };
-    let now = Object.assign({}, base, { strength: 60, quality: 40 });
+    // The page opens before the lock: the graph is to begin at the first
+    // reading, not at the wait before it.
+    let now = Object.assign({}, base, { locked: false, level: 0, text: "0%", strength: null, quality: null });
     const page = await z.phonePage(browser, program.port, { answer: cannedReadings(() => now) });
     await page.tap("#pitch");
     await page.tap("#sound");
+    await sleep(1500);
     await holdsThePeak(page, (readings) => { now = Object.assign({}, base, readings); });
     await pitchInThePocket(page, (readings) => { now = Object.assign({}, base, readings); });
     await fitsNarrowPhones(page);
