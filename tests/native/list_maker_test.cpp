@@ -173,6 +173,22 @@ void ExpectBuiltinSlotsCovered(const Made& made) {
     }
 }
 
+// A list made from a table file against the built-in list, as the program
+// makes it.
+Made MakeAgainstTheBuiltInList(const std::string& tablePath) {
+    return Make(ReadFile(tablePath), ReadFile(ZENTRIK_RESOURCES_DIR "/satellite_default.ini"));
+}
+
+// What every list made against the built-in list keeps; its figures, for
+// what a table of its own adds.
+ListFigures ExpectAWholeList(const Made& made) {
+    const ListFigures f = CountListFigures(made.List.Table, made.List.Plan, made.List.Text);
+    EXPECT_EQ(f.Present, f.Entries) << "every entry is a transponder of the data at its slot";
+    ExpectTheRulesKept(made);
+    ExpectBuiltinSlotsCovered(made);
+    return f;
+}
+
 }  // namespace
 
 TEST(ListMaker, ModulationOrderThenFeedThenWidthThenPolarisation) {
@@ -313,34 +329,26 @@ TEST(ListMaker, RefusesWhatCannotMakeAList) {
 
 TEST(ListMaker, TheCommittedListIsWhatTheCommittedTableMakes) {
     const std::string table = ZENTRIK_SATLIST_TABLE;  // .../satellites-YYYY-MM-DD.xml
-    const std::string xml = ReadFile(table);
-    const Made made = Make(xml, ReadFile(ZENTRIK_RESOURCES_DIR "/satellite_default.ini"));
+    const Made made = MakeAgainstTheBuiltInList(table);
     ASSERT_TRUE(made.Ok) << made.Error;
     EXPECT_EQ(made.List.Text, ReadFile(ZENTRIK_SATLIST_DIR "/satellite.ini"))
         << "satlist/satellite.ini is not what bdaprobe --make-list makes of the table";
     EXPECT_EQ(made.List.Table.Date, table.substr(table.size() - 14, 10)) << "the file's date names it";
-    const ListFigures f = CountListFigures(made.List.Table, made.List.Plan, made.List.Text);
+    const ListFigures f = ExpectAWholeList(made);
     EXPECT_GE(f.Entries, 100u);
     EXPECT_LE(f.Entries, kMaxListEntries);
-    EXPECT_EQ(f.Present, f.Entries) << "every entry is a transponder of the data at its slot";
     EXPECT_GE(f.Covered * 100, f.Carried * 95);
     EXPECT_GE(f.Qpsk * 100, f.WithQpsk * 90);
     EXPECT_NE(made.List.Text.find("[Hotbird 13F/13G   13.0e]="), std::string::npos);
-    ExpectTheRulesKept(made);
-    ExpectBuiltinSlotsCovered(made);
 }
 
 TEST(ListMaker, AListOfAnotherDateKeepsEveryRuleAgainstItsTable) {
-    const Made made = Make(ReadFile(ZENTRIK_TEST_DATA_DIR "/satlist/satellites-2021-10-03-excerpt.xml"),
-                           ReadFile(ZENTRIK_RESOURCES_DIR "/satellite_default.ini"));
+    const Made made = MakeAgainstTheBuiltInList(ZENTRIK_TEST_DATA_DIR "/satlist/satellites-2021-10-03-excerpt.xml");
     ASSERT_TRUE(made.Ok) << made.Error;
     EXPECT_EQ(made.List.Table.Date, "2021-10-03");
     EXPECT_EQ(made.List.Table.Slots.size(), 18u) << "28 entries; C, Ku and Ka band of a slot together";
-    const ListFigures f = CountListFigures(made.List.Table, made.List.Plan, made.List.Text);
-    EXPECT_EQ(f.Present, f.Entries);
+    const ListFigures f = ExpectAWholeList(made);
     EXPECT_EQ(f.Covered, f.Carried) << "every built-in slot the table still has";
-    ExpectTheRulesKept(made);
-    ExpectBuiltinSlotsCovered(made);
     EXPECT_EQ(made.At("105.0w"), "[AMC 15   105.0w]=12035h3979;") << "AMC2's built-in entry is Ku band";
     EXPECT_EQ(made.At("139.0w"), "[AMC 6   139.0w]=4056h13250;");
 }
@@ -348,18 +356,15 @@ TEST(ListMaker, AListOfAnotherDateKeepsEveryRuleAgainstItsTable) {
 // The same date's eastern slots, from 3.0E to 60.0E: circular polarisation,
 // Ka band, T2-MI feeds, and built-in slots a tenth or two from the data's.
 TEST(ListMaker, AListOfAnotherDateKeepsEveryRuleAgainstItsEasternSlots) {
-    const Made made = Make(ReadFile(ZENTRIK_TEST_DATA_DIR "/satlist/satellites-2021-10-03-eastern-excerpt.xml"),
-                           ReadFile(ZENTRIK_RESOURCES_DIR "/satellite_default.ini"));
+    const Made made =
+        MakeAgainstTheBuiltInList(ZENTRIK_TEST_DATA_DIR "/satlist/satellites-2021-10-03-eastern-excerpt.xml");
     ASSERT_TRUE(made.Ok) << made.Error;
     EXPECT_EQ(made.List.Table.Date, "2021-10-03");
     EXPECT_EQ(made.List.Table.Slots.size(), 12u) << "18 entries; C, Ku and Ka band of a slot together";
     EXPECT_EQ(made.Lines.size(), 11u) << "every slot but 16.0E, whose Ka band Zentrik cannot tune";
-    const ListFigures f = CountListFigures(made.List.Table, made.List.Plan, made.List.Text);
-    EXPECT_EQ(f.Present, f.Entries);
+    const ListFigures f = ExpectAWholeList(made);
     EXPECT_EQ(f.Carried, 8u);
     EXPECT_EQ(f.Covered, 7u) << "every built-in slot the table still has, but the Ka band's";
-    ExpectTheRulesKept(made);
-    ExpectBuiltinSlotsCovered(made);
     EXPECT_EQ(made.At("16.0e"), "");
     EXPECT_EQ(made.At("4.8e"), "[Astra 4A & SES 5   4.8e]=11727h27500;") << "the built-in 5.0E finds the slot 0.2 away";
     EXPECT_EQ(made.At("38.1e"), "[Paksat MM1/1R   38.1e]=3760h1003;") << "Paksat's built-in entry is C band";
